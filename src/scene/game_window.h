@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+
+#include "scene/scene_painter.h"
+
+namespace voltaro {
+
+// The form's window: it only paints the scene and forwards what the player does.
+class GameWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    GameWindow(const FormRecord& form, ScenePainter& painter);
+
+    QSize sizeHint() const override;
+
+  signals:
+    void keyPressed(int qtKey, bool onKeypad, bool autoRepeat);
+    void keyReleased(int qtKey, bool autoRepeat);
+    void focusLost();
+    void closeRequested();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+  private:
+    ScenePainter& painter_;
+    QSize clientSize_;
+};
+
+}  // namespace voltaro

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace voltaro {
+
+// Auto-repeat for each held key on its own. The desktop repeats only the key pressed last, which
+// on one shared keyboard stops one player whenever the other presses a key; here every held key
+// repeats on its own schedule: a first repeat after the delay, then one per interval.
+class KeyRepeat {
+  public:
+    using Duration = std::chrono::nanoseconds;
+
+    KeyRepeat(Duration delay, Duration interval);
+
+    Duration delay() const { return delay_; }
+    Duration interval() const { return interval_; }
+
+    // A key went down. False when it is held already: a repeat, which the schedule makes itself.
+    bool press(int key, std::int16_t code, Duration now);
+    void release(int key);
+    void releaseAll();
+    bool anyHeld() const { return !held_.empty(); }
+
+    std::optional<Duration> nextDue() const;
+
+    // Calls deliver(code) for each repeat due at `now`, earliest first, ties in the order the
+    // keys were pressed. A key whose repeats were held up gets one, not a burst.
+    template <typename Deliver>
+    void deliverDue(Duration now, Deliver&& deliver);
+
+  private:
+    struct Held {
+        int key;
+        std::int16_t code;
+        std::uint64_t order;
+        Duration due;
+    };
+
+    Held* earliestDue(Duration now);
+
+    Duration delay_;
+    Duration interval_;
+    std::vector<Held> held_;
+    std::uint64_t pressed_ = 0;
+};
+
+template <typename Deliver>
+void KeyRepeat::deliverDue(Duration now, Deliver&& deliver) {
+    while (Held* key = earliestDue(now)) {
+        const auto missed = (now - key->due) / interval_;
+        key->due += interval_ * (missed + 1);
+        deliver(key->code);
+    }
+}
+
+}  // namespace voltaro

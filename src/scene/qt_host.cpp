@@ -1,0 +1,198 @@
+#include "scene/qt_host.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QStyleHints>
+#include <algorithm>
+#include <array>
+
+#include "scene/key_codes.h"
+
+namespace voltaro {
+
+namespace {
+
+// The desktop's repeat rate where Qt reports one; the delay Qt does not report.
+KeyRepeat desktopKeyRepeat() {
+    using namespace std::chrono;
+    const int perSecond = QGuiApplication::styleHints()->keyboardAutoRepeatRate();
+    const auto interval = perSecond > 0 ? duration_cast<nanoseconds>(seconds(1)) / perSecond
+                                        : duration_cast<nanoseconds>(seconds(1)) / 30;
+    return KeyRepeat(milliseconds(500), interval);
+}
+
+QString boxTitle() {
+    return QStringLiteral("voltaro");
+}
+
+}  // namespace
+
+QtHost::QtHost()
+    : painter_(controls(), form().backColour, SystemColours::fromPalette(QApplication::palette())),
+      window_(form(), painter_),
+      repeat_(desktopKeyRepeat()),
+      epoch_(Clock::now()) {
+    controls().setObserver(this);
+    wakeUp_.setSingleShot(true);
+    wakeUp_.setTimerType(Qt::PreciseTimer);
+    connect(&wakeUp_, &QTimer::timeout, this, &QtHost::wake);
+    connect(&window_, &GameWindow::keyPressed, this, &QtHost::onKeyPressed);
+    connect(&window_, &GameWindow::keyReleased, this, &QtHost::onKeyReleased);
+    connect(&window_, &GameWindow::focusLost, this, [this] { repeat_.releaseAll(); });
+    connect(&window_, &GameWindow::closeRequested, this, &QtHost::onCloseRequested);
+}
+
+QtHost::~QtHost() {
+    controls().setObserver(nullptr);
+}
+
+void QtHost::start(FormEvents& form) {
+    wiring_ = std::make_unique<EventWiring>(*this, form);
+    wiring_->load();
+    if (wiring_->ended()) {
+        return;
+    }
+    window_.show();
+    startTimers();
+}
+
+int QtHost::run(FormEvents& form) {
+    start(form);
+    if (wiring_->ended()) {
+        return wiring_->exitStatus();
+    }
+    return QApplication::exec();
+}
+
+void QtHost::programEnded(int exitStatus) {
+    wakeUp_.stop();
+    repeat_.releaseAll();
+    window_.hide();
+    QCoreApplication::exit(exitStatus);
+}
+
+int QtHost::execBox(QMessageBox& box) {
+    repeat_.releaseAll();  // the keys' releases will go to the box
+    openBox_ = &box;
+    const int result = box.exec();
+    openBox_ = nullptr;
+    return result;
+}
+
+void QtHost::showMessageBox(const std::string& prompt) {
+    window_.repaint();  // the box opens over the scene as it stands now
+    QMessageBox box(QMessageBox::NoIcon, boxTitle(), QString::fromStdString(prompt),
+                    QMessageBox::Ok, &window_);
+    execBox(box);
+    if (closing_) {
+        End();  // the window was closed while the box was open
+    }
+}
+
+void QtHost::reportRuntimeError(const RuntimeError& error) {
+    wakeUp_.stop();
+    window_.repaint();
+    QMessageBox box(QMessageBox::Critical, boxTitle(), QString::fromStdString(error.report()),
+                    QMessageBox::Ok, &window_);
+    execBox(box);
+}
+
+void QtHost::shapeMoved(const Shape& shape, const TwipBox& before) {
+    window_.update(ScenePainter::logicalBounds(before));
+    window_.update(ScenePainter::logicalBounds(shape.box()));
+}
+
+void QtHost::captionChanged(const Label& label) {
+    window_.update(ScenePainter::logicalBounds(label.box()));
+}
+
+void QtHost::onKeyPressed(int qtKey, bool onKeypad, bool autoRepeat) {
+    if (autoRepeat || !wiring_) {
+        return;  // the host repeats held keys itself
+    }
+    const std::int16_t code = hostKeyCode(qtKey, onKeypad);
+    if (repeat_.press(qtKey, code, now())) {
+        wiring_->keyDown(code);
+        arm();
+    }
+}
+
+void QtHost::onKeyReleased(int qtKey, bool autoRepeat) {
+    if (!autoRepeat) {
+        repeat_.release(qtKey);
+    }
+}
+
+void QtHost::onCloseRequested() {
+    if (openBox_) {
+        closing_ = true;
+        openBox_->done(QMessageBox::Ok);
+        return;
+    }
+    if (wiring_) {
+        wiring_->closeWindow();
+    } else {
+        programEnded(0);
+    }
+}
+
+void QtHost::startTimers() {
+    const auto start = now();
+    for (const AnyControl& control : controls().inListOrder()) {
+        if (const auto* timer = std::get_if<Timer>(&control); timer && timer->Enabled()) {
+            timers_.push_back(
+                {timer, TickSchedule(std::chrono::milliseconds(timer->Interval()), start)});
+        }
+    }
+    arm();
+}
+
+// One wake-up serves every timer and every held key. The next wake-up is armed before anything
+// is delivered, so ticks keep arriving (and are dropped) while a message box is open.
+void QtHost::wake() {
+    if (!wiring_ || wiring_->ended()) {
+        return;
+    }
+    const auto t = now();
+    std::array<const Timer*, 8> due{};
+    std::size_t dueCount = 0;
+    for (PacedTimer& paced : timers_) {
+        if (paced.schedule.due(t) && dueCount < due.size()) {
+            paced.schedule.delivered(t);
+            due[dueCount++] = paced.timer;
+        }
+    }
+    arm();
+    for (std::size_t i = 0; i < dueCount && !wiring_->ended(); ++i) {
+        wiring_->timerTick(*due[i]);
+    }
+    if (!wiring_->ended()) {
+        repeat_.deliverDue(t, [this](std::int16_t code) { wiring_->keyDown(code); });
+        arm();
+    }
+}
+
+void QtHost::arm() {
+    if (!wiring_ || wiring_->ended()) {
+        return;
+    }
+    auto next = TickSchedule::Duration::max();
+    for (const PacedTimer& paced : timers_) {
+        next = std::min(next, paced.schedule.nextDue());
+    }
+    if (const auto repeat = repeat_.nextDue()) {
+        next = std::min(next, *repeat);
+    }
+    if (next == TickSchedule::Duration::max()) {
+        return;
+    }
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
+        std::max(next - now(), TickSchedule::Duration::zero()));
+    wakeUp_.start(wait);
+}
+
+TickSchedule::Duration QtHost::now() const {
+    return Clock::now() - epoch_;
+}
+
+}  // namespace voltaro

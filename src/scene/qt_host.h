@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "scene/event_wiring.h"
+#include "scene/form_host.h"
+#include "scene/game_window.h"
+#include "scene/key_repeat.h"
+#include "scene/scene_painter.h"
+#include "scene/tick_schedule.h"
+
+class QMessageBox;
+
+namespace voltaro {
+
+// The forms host on Qt: the window, the paced timers, the keyboard with per-key auto-repeat,
+// modal message boxes, and the end of the program.
+class QtHost final : public QObject, public FormHost, private ControlObserver {
+    Q_OBJECT
+
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    QtHost();
+    ~QtHost() override;
+
+    // Raises Load, shows the window, and runs the event loop until the program ends.
+    int run(FormEvents& form);
+
+    // The parts a test drives without an event loop of its own.
+    void start(FormEvents& form);
+    GameWindow& window() { return window_; }
+    EventWiring& wiring() { return *wiring_; }
+    const KeyRepeat& keyRepeat() const { return repeat_; }
+
+    void programEnded(int exitStatus) override;
+    void reportRuntimeError(const RuntimeError& error) override;
+
+  protected:
+    void showMessageBox(const std::string& prompt) override;
+
+  private:
+    struct PacedTimer {
+        const Timer* timer;
+        TickSchedule schedule;
+    };
+
+    void shapeMoved(const Shape& shape, const TwipBox& before) override;
+    void captionChanged(const Label& label) override;
+
+    void onKeyPressed(int qtKey, bool onKeypad, bool autoRepeat);
+    void onKeyReleased(int qtKey, bool autoRepeat);
+    void onCloseRequested();
+    int execBox(QMessageBox& box);
+
+    void startTimers();
+    void wake();
+    void arm();
+    TickSchedule::Duration now() const;
+
+    ScenePainter painter_;
+    GameWindow window_;
+    std::unique_ptr<EventWiring> wiring_;
+    std::vector<PacedTimer> timers_;
+    KeyRepeat repeat_;
+    QTimer wakeUp_;
+    Clock::time_point epoch_;
+    QMessageBox* openBox_ = nullptr;
+    bool closing_ = false;
+};
+
+}  // namespace voltaro

@@ -1,0 +1,18 @@
+#include "scene/tick_schedule.h"
+
+#include <algorithm>
+
+namespace voltaro {
+
+TickSchedule::TickSchedule(std::chrono::milliseconds requested, Duration start)
+    : period_(std::max<Duration>(requested, kShortestPeriod)), nextDue_(start + period_) {}
+
+void TickSchedule::delivered(Duration now) {
+    if (now < nextDue_) {
+        return;
+    }
+    const auto missed = (now - nextDue_) / period_;
+    nextDue_ += period_ * (missed + 1);
+}
+
+}  // namespace voltaro

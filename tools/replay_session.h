@@ -1,0 +1,38 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+#include "game/form1.h"
+#include "scene/event_wiring.h"
+#include "scene/recording_host.h"
+
+namespace voltaro {
+
+// Plays a script of events on the real Form1 over the recording host, and writes the state
+// after start-up and after each event as one JSON line.
+class ReplaySession {
+  public:
+    ReplaySession();
+
+    // Runs every line of `script`. Returns 0, or 2 after reporting the first bad line on `errors`.
+    int run(std::istream& script, std::ostream& out, std::ostream& errors);
+
+    // Runs one command line; false (with `problem` set) when the line is not a command.
+    bool runLine(std::string_view line, std::string& problem);
+    std::string stateJson(std::string_view event);
+
+    RecordingHost& host() { return host_; }
+    const Form1& form() const { return form_; }
+    EventWiring& wiring() { return wiring_; }
+
+  private:
+    bool set(std::string_view target, std::string_view rawValue, std::string& problem);
+
+    RecordingHost host_;
+    Form1 form_;
+    EventWiring wiring_;
+};
+
+}  // namespace voltaro
