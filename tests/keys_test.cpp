@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include "match_fixture.h"
+
+namespace voltaro::test {
+namespace {
+
+constexpr std::int16_t kLeft = 37, kUp = 38, kRight = 39, kDown = 40;
+constexpr std::int16_t kW = 87, kA = 65, kS = 83, kD = 68, kSpace = 32;
+
+using Keys = MatchTest;
+
+TEST_F(Keys, EachKeyMovesItsPlayerOneStep) {
+    const struct {
+        std::int16_t code;
+        const char* player;
+        float left, top;
+    } cases[] = {
+        {kUp, "shpRed", 1920, 3160},   {kDown, "shpRed", 1920, 3560},
+        {kLeft, "shpRed", 1720, 3360}, {kRight, "shpRed", 2120, 3360},
+        {kW, "shpBlue", 9840, 3160},   {kS, "shpBlue", 9840, 3560},
+        {kA, "shpBlue", 9640, 3360},   {kD, "shpBlue", 10040, 3360},
+    };
+    for (const auto& c : cases) {
+        place("shpRed", 1920, 3360);
+        place("shpBlue", 9840, 3360);
+        key(c.code);
+        expectAt(c.player, c.left, c.top);
+        const char* other = std::string(c.player) == "shpRed" ? "shpBlue" : "shpRed";
+        expectAt(other, other == std::string("shpRed") ? 1920 : 9840, 3360);
+    }
+}
+
+TEST_F(Keys, PlayersArePinnedToTheFieldsEdges) {
+    place("shpRed", 0, 3360);
+    key(kLeft);  // the guard holds at 0, the step goes to -200, the limit brings it back
+    expectAt("shpRed", 0, 3360);
+
+    place("shpBlue", 11840, 3360);
+    key(kD);  // 12040 + 855 passes 12735
+    expectAt("shpBlue", 11880, 3360);
+
+    place("shpRed", 1920, 6960);
+    key(kDown);
+    expectAt("shpRed", 1920, 6960);
+
+    place("shpBlue", 9840, 100);
+    key(kW);
+    expectAt("shpBlue", 9840, 0);
+}
+
+TEST_F(Keys, RedWalksLeftTo120AndThenZero) {
+    std::vector<float> lefts;
+    for (int press = 0; press < 12; ++press) {
+        key(kLeft);
+        lefts.push_back(shape("shpRed").Left());
+    }
+    EXPECT_EQ(lefts[0], 1720);
+    EXPECT_EQ(lefts[8], 120);
+    EXPECT_EQ(lefts[9], 0);
+    EXPECT_EQ(lefts[11], 0);
+}
+
+TEST_F(Keys, AKeyThatMovesNobodyStillRefreshesTheSnapshotAndTheLimits) {
+    place("shpRed", -500, 8000);
+    place("shpBlue", 20000, -300.5F);
+    place("shpBall", 100, 200);
+    key(kSpace);
+    const MatchState& s = state();
+    EXPECT_EQ(s.redLeft, Variant(-500.0F));
+    EXPECT_EQ(s.redRight, Variant(355.0F));
+    EXPECT_EQ(s.redBottom, Variant(8855.0F));
+    EXPECT_EQ(s.redTop.value(), 8000);
+    EXPECT_EQ(s.blueLeft, Variant(20000.0F));
+    EXPECT_EQ(s.blueRight, Variant(20855.0F));
+    EXPECT_EQ(s.blueBottom, Variant(554.5F));
+    EXPECT_EQ(s.blueTop.value(), -300);  // -300.5 rounds to the even -300
+    EXPECT_EQ(s.ballTop, Variant(200.0F));
+    EXPECT_EQ(s.ballBottom, Variant(815.0F));
+    EXPECT_EQ(s.ballRight.value(), 835);
+    expectAt("shpRed", 0, 6960);
+    expectAt("shpBlue", 11880, 0);
+    expectAt("shpBall", 100, 200);  // a player never moves the ball
+}
+
+TEST_F(Keys, SnapshotsShowThePlayersBeforeThisKeysMoveAndTheLimits) {
+    place("shpRed", 0, 3360);
+    key(kLeft);
+    EXPECT_EQ(state().redLeft, Variant(0.0F)) << "before the move and the limit";
+    place("shpBlue", 11840, 3360);
+    key(kD);
+    EXPECT_EQ(state().blueLeft, Variant(11840.0F));
+    EXPECT_EQ(state().blueRight, Variant(12695.0F));
+}
+
+TEST_F(Keys, BluesSnapshotIsTakenAfterRedsMove) {
+    // Only one player moves per key, so blue's snapshot sees red's move only through timing:
+    // red's move comes first, then blue's snapshot, then blue's move.
+    key(kRight);
+    EXPECT_EQ(state().redLeft, Variant(1920.0F));
+    EXPECT_EQ(state().blueLeft, Variant(9840.0F));
+    key(kA);
+    EXPECT_EQ(state().redLeft, Variant(2120.0F));
+    EXPECT_EQ(state().blueLeft, Variant(9840.0F)) << "blue's own move comes after its snapshot";
+    expectAt("shpBlue", 9640, 3360);
+}
+
+TEST_F(Keys, GuardsLookAtTheSnapshotNotTheField) {
+    place("shpRed", 1920, -150);  // top rounds to -150 < 0: Up does nothing, then the limit
+    key(kUp);
+    expectAt("shpRed", 1920, 0);
+    place("shpBlue", -900, 3360);  // right edge -45 < 0: D does nothing
+    key(kD);
+    expectAt("shpBlue", 0, 3360);
+}
+
+TEST_F(Keys, ARoundedSnapshotOutsideSixteenBitsIsAnOverflow) {
+    place("shpBall", 32500, 3240);  // ballRight 33235
+    key(kSpace);
+    EXPECT_EQ(host.exitStatus(), 1);
+    EXPECT_EQ(host.takeError(), "Run-time error '6':\n\nOverflow");
+    EXPECT_TRUE(state().redLeft == Variant(1920.0F)) << "red's snapshot was taken before";
+    EXPECT_TRUE(state().blueLeft == Variant(9840.0F));
+    EXPECT_TRUE(state().ballTop == Variant(3240.0F));
+}
+
+TEST_F(Keys, BeforeTheFirstKeyTheSnapshotIsEmptyAndZero) {
+    const MatchState& s = state();
+    EXPECT_EQ(s.strDirX, "right");
+    EXPECT_EQ(s.strDirY, "down");
+    for (Variant v : {s.redLeft, s.redRight, s.redBottom, s.blueLeft, s.blueRight, s.blueBottom,
+                      s.ballTop, s.ballBottom}) {
+        EXPECT_TRUE(v.isEmpty());
+    }
+    EXPECT_EQ(s.redTop.value(), 0);
+    EXPECT_EQ(s.blueTop.value(), 0);
+    EXPECT_EQ(s.ballRight.value(), 0);
+}
+
+}  // namespace
+}  // namespace voltaro::test
