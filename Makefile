@@ -3,8 +3,9 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
 
-.PHONY: all deps build play test test-asan bench screenshot format clean
+.PHONY: all deps build play test test-asan bench screenshot install uninstall package format clean
 
 all: build
 
@@ -27,6 +28,22 @@ test-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVOLTARO_QT=OFF -DVOLTARO_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# The README's picture, painted by the game's own painter.
+screenshot: build
+	$(BUILD)/voltaro-screenshot docs/screenshot.png
+
+# Installs the game, its menu entry, metainfo and icons under $(PREFIX); DESTDIR=DIR stages
+# the same tree inside DIR.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	cmake -DPREFIX=$(PREFIX) -P $(BUILD)/voltaro_uninstall.cmake
+
+# A .deb of the same files under /usr: $(BUILD)/voltaro_VERSION_ARCH.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
