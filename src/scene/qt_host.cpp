@@ -33,9 +33,7 @@ QtHost::QtHost()
       repeat_(desktopKeyRepeat()),
       epoch_(Clock::now()) {
     controls().setObserver(this);
-    wakeUp_.setSingleShot(true);
-    wakeUp_.setTimerType(Qt::PreciseTimer);
-    connect(&wakeUp_, &QTimer::timeout, this, &QtHost::wake);
+    connect(&wakeUp_, &MonotonicAlarm::rang, this, &QtHost::wake);
     connect(&window_, &GameWindow::keyPressed, this, &QtHost::onKeyPressed);
     connect(&window_, &GameWindow::keyReleased, this, &QtHost::onKeyReleased);
     connect(&window_, &GameWindow::focusLost, this, [this] { repeat_.releaseAll(); });
@@ -154,17 +152,24 @@ void QtHost::wake() {
         return;
     }
     const auto t = now();
-    std::array<const Timer*, 8> due{};
+    struct Due {
+        const Timer* timer;
+        TickSchedule::Duration at;
+    };
+    std::array<Due, 8> due{};
     std::size_t dueCount = 0;
     for (PacedTimer& paced : timers_) {
         if (paced.schedule.due(t) && dueCount < due.size()) {
+            due[dueCount++] = {paced.timer, paced.schedule.nextDue()};
             paced.schedule.delivered(t);
-            due[dueCount++] = paced.timer;
         }
     }
     arm();
     for (std::size_t i = 0; i < dueCount && !wiring_->ended(); ++i) {
-        wiring_->timerTick(*due[i]);
+        if (probe_) {
+            probe_->tickDelivered(*due[i].timer, due[i].at, now());
+        }
+        wiring_->timerTick(*due[i].timer);
     }
     if (!wiring_->ended()) {
         repeat_.deliverDue(t, [this](std::int16_t code) { wiring_->keyDown(code); });
@@ -186,9 +191,7 @@ void QtHost::arm() {
     if (next == TickSchedule::Duration::max()) {
         return;
     }
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
-        std::max(next - now(), TickSchedule::Duration::zero()));
-    wakeUp_.start(wait);
+    wakeUp_.ringAt(epoch_ + next);
 }
 
 TickSchedule::Duration QtHost::now() const {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
 #include <chrono>
 #include <memory>
 #include <vector>
@@ -10,12 +9,21 @@
 #include "scene/form_host.h"
 #include "scene/game_window.h"
 #include "scene/key_repeat.h"
+#include "scene/monotonic_alarm.h"
 #include "scene/scene_painter.h"
 #include "scene/tick_schedule.h"
 
 class QMessageBox;
 
 namespace voltaro {
+
+// Told of every timer tick the host hands to the game: when it was due and when it went out.
+class TickProbe {
+  public:
+    virtual ~TickProbe() = default;
+    virtual void tickDelivered(const Timer& timer, TickSchedule::Duration due,
+                               TickSchedule::Duration delivered) = 0;
+};
 
 // The forms host on Qt: the window, the paced timers, the keyboard with per-key auto-repeat,
 // modal message boxes, and the end of the program.
@@ -36,6 +44,7 @@ class QtHost final : public QObject, public FormHost, private ControlObserver {
     GameWindow& window() { return window_; }
     EventWiring& wiring() { return *wiring_; }
     const KeyRepeat& keyRepeat() const { return repeat_; }
+    void setTickProbe(TickProbe* probe) { probe_ = probe; }
 
     void programEnded(int exitStatus) override;
     void reportRuntimeError(const RuntimeError& error) override;
@@ -67,9 +76,10 @@ class QtHost final : public QObject, public FormHost, private ControlObserver {
     std::unique_ptr<EventWiring> wiring_;
     std::vector<PacedTimer> timers_;
     KeyRepeat repeat_;
-    QTimer wakeUp_;
+    MonotonicAlarm wakeUp_;
     Clock::time_point epoch_;
     QMessageBox* openBox_ = nullptr;
+    TickProbe* probe_ = nullptr;
     bool closing_ = false;
 };
 
