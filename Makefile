@@ -29,6 +29,10 @@ test-asan: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# What the game costs, measured on this machine: one table, and $(BUILD)/bench.json.
+bench: build
+	$(BUILD)/voltaro-bench --out $(BUILD)/bench.json
+
 # The README's picture, painted by the game's own painter.
 screenshot: build
 	$(BUILD)/voltaro-screenshot docs/screenshot.png

@@ -1,0 +1,154 @@
+// voltaro-bench: what the game costs. Prints one table and writes the figures as JSON.
+//   voltaro-bench [--out FILE] [--seconds N] [Google Benchmark flags]
+
+#include <QApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSysInfo>
+#include <QThread>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "procedures.h"
+#include "session.h"
+#include "startup.h"
+
+using namespace voltaro::bench;
+
+namespace {
+
+struct Options {
+    QString out = QStringLiteral("bench.json");
+    double seconds = 10.0;
+};
+
+Options takeOptions(int& argc, char** argv) {
+    Options options;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
+            options.out = QString::fromLocal8Bit(argv[++i]);
+        } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+            options.seconds = std::atof(argv[++i]);
+        } else {
+            argv[kept++] = argv[i];
+        }
+    }
+    argc = kept;
+    return options;
+}
+
+QString machine() {
+    return QStringLiteral("%1, %2 cores, %3, Qt %4 (%5)")
+        .arg(QSysInfo::prettyProductName())
+        .arg(QThread::idealThreadCount())
+        .arg(QSysInfo::currentCpuArchitecture())
+        .arg(QString::fromLatin1(qVersion()))
+        .arg(QGuiApplication::platformName());
+}
+
+void row(const char* what, const QString& figure, const char* goal) {
+    std::printf("  %-44s %16s   %s\n", what, figure.toLocal8Bit().constData(), goal);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    if (argc == 2 && std::strncmp(argv[1], "--startup-child=", 16) == 0) {
+        return runStartupChild(std::strcmp(argv[1] + 16, "game") == 0);
+    }
+    const Options options = takeOptions(argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const ProcedureCosts costs = measureProcedures(argc, argv);
+    const SessionFigures session = playSession(options.seconds);
+    const StartupFigures game = measureStartup(true, 5);
+    const StartupFigures floor = measureStartup(false, 5);
+
+    auto ns = [&](const char* name) {  // a benchmark left out by --benchmark_filter is NaN
+        const auto found = costs.nanosecondsPerCall.find(name);
+        return found == costs.nanosecondsPerCall.end() ? std::nan("") : found->second;
+    };
+    const TimerFigures& ball = session.timers.at("tmrBall");
+    const TimerFigures& goal = session.timers.at("tmrGoal");
+    auto n = [](double v, int digits) { return QString::number(v, 'f', digits); };
+
+    std::printf("\nvoltaro on %s\n\n", machine().toLocal8Bit().constData());
+    row("tmrBall_Timer per call", n(ns("BM_tmrBall_Timer"), 1) + " ns", "goal < 50 ns");
+    row("tmrGoal_Timer per call", n(ns("BM_tmrGoal_Timer"), 1) + " ns", "goal < 50 ns");
+    row("Form_KeyDown per call", n(ns("BM_Form_KeyDown"), 1) + " ns", "goal < 50 ns");
+    row("heap allocations per procedure call",
+        n(costs.allocationsPerCall.at("tmrBall_Timer") +
+              costs.allocationsPerCall.at("tmrGoal_Timer") +
+              costs.allocationsPerCall.at("Form_KeyDown"),
+          0),
+        "goal 0");
+    row("paint the whole scene, pixel ratio 1", n(ns("BM_PaintScene/1") / 1e6, 3) + " ms",
+        "goal < 0.5 ms");
+    row("paint the whole scene, pixel ratio 2", n(ns("BM_PaintScene/2") / 1e6, 3) + " ms", "");
+    row("area repainted per ball tick", n(session.repaintedPixelsPerBallTick, 0) + " px",
+        "the ball's old and new boxes, not the window");
+    row("  (the whole window)", n(session.windowPixels, 0) + " px", "");
+    row("play session", n(session.seconds, 2) + " s", session.endedByGoal ? "ended by a goal" : "");
+    row("  tmrBall ticks / mean period",
+        QString::number(ball.ticks) + " / " + n(ball.meanPeriodMs, 3) + " ms",
+        "goal 15.625 ms within 0.5 %");
+    row("  tmrGoal ticks / mean period",
+        QString::number(goal.ticks) + " / " + n(goal.meanPeriodMs, 3) + " ms", "");
+    row("  tick lateness, median / 99th percentile / max",
+        n(std::max(ball.medianLatenessMs, goal.medianLatenessMs), 2) + " / " +
+            n(std::max(ball.p99LatenessMs, goal.p99LatenessMs), 2) + " / " +
+            n(std::max(ball.maxLatenessMs, goal.maxLatenessMs), 2) + " ms",
+        "goal < 2 ms");
+    row("  CPU time", n(session.cpuPercentOfOneCore, 2) + " % of a core", "goal < 2 %");
+    row("start-up to first painted frame", n(game.firstFrameMs, 1) + " ms", "");
+    row("  an empty Qt window, the floor", n(floor.firstFrameMs, 1) + " ms", "");
+    row("peak resident memory", n(game.peakResidentMiB, 1) + " MiB", "");
+    row("  an empty Qt window, the floor", n(floor.peakResidentMiB, 1) + " MiB", "");
+
+    QJsonObject timers;
+    for (const auto& [name, t] : session.timers) {
+        timers[QString::fromStdString(name)] = QJsonObject{{"ticks", t.ticks},
+                                                           {"meanPeriodMs", t.meanPeriodMs},
+                                                           {"medianLatenessMs", t.medianLatenessMs},
+                                                           {"p99LatenessMs", t.p99LatenessMs},
+                                                           {"maxLatenessMs", t.maxLatenessMs}};
+    }
+    QJsonObject perCall;
+    for (const auto& [name, value] : costs.nanosecondsPerCall) {
+        perCall[QString::fromStdString(name)] = value;
+    }
+    const QJsonObject json{
+        {"machine", machine()},
+        {"nanosecondsPerCall", perCall},
+        {"allocationsPerProcedureCall", costs.allocationsPerCall.at("tmrBall_Timer") +
+                                            costs.allocationsPerCall.at("tmrGoal_Timer") +
+                                            costs.allocationsPerCall.at("Form_KeyDown")},
+        {"session", QJsonObject{{"seconds", session.seconds},
+                                {"endedByGoal", session.endedByGoal},
+                                {"timers", timers},
+                                {"cpuPercentOfOneCore", session.cpuPercentOfOneCore},
+                                {"paints", session.paints},
+                                {"repaintedPixelsPerBallTick", session.repaintedPixelsPerBallTick},
+                                {"windowPixels", session.windowPixels}}},
+        {"startup", QJsonObject{{"firstFrameMs", game.firstFrameMs},
+                                {"peakResidentMiB", game.peakResidentMiB},
+                                {"emptyWindowFirstFrameMs", floor.firstFrameMs},
+                                {"emptyWindowPeakResidentMiB", floor.peakResidentMiB}}},
+    };
+    QFile file(options.out);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(json).toJson()) < 0) {
+        std::fprintf(stderr, "voltaro-bench: cannot write %s\n",
+                     options.out.toLocal8Bit().constData());
+        return 1;
+    }
+    std::printf("\nwritten to %s\n", options.out.toLocal8Bit().constData());
+    return 0;
+}

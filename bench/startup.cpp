@@ -1,0 +1,99 @@
+#include "startup.h"
+
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "game/form1.h"
+#include "scene/qt_host.h"
+
+namespace voltaro::bench {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC: one clock for parent and child
+
+long long nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+// Notes the moment the first frame has been painted and flushed.
+struct FirstFrame : QObject {
+    long long at = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && at == 0) {
+            QTimer::singleShot(0, this, [this] { at = nowNs(); });
+        }
+        return false;
+    }
+};
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+}  // namespace
+
+int runStartupChild(bool game) {
+    // The game's own start: an application, the host, the form, the window.
+    int argc = 1;
+    char name[] = "voltaro";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    FirstFrame frame;
+    std::unique_ptr<QtHost> host;
+    std::unique_ptr<Form1> form;
+    QWidget empty;
+    if (game) {
+        host = std::make_unique<QtHost>();
+        form = std::make_unique<Form1>(*host);
+        host->window().installEventFilter(&frame);
+        host->start(*form);
+    } else {
+        empty.installEventFilter(&frame);
+        empty.resize(847, 646);
+        empty.show();
+    }
+    QTimer::singleShot(1000, &app, [] { QCoreApplication::quit(); });
+    app.exec();
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%lld %ld\n", frame.at, usage.ru_maxrss);
+    return 0;
+}
+
+StartupFigures measureStartup(bool game, int runs) {
+    std::vector<double> frames;
+    std::vector<double> memory;
+    for (int run = 0; run < runs; ++run) {
+        QProcess child;
+        const long long started = nowNs();
+        child.start(QCoreApplication::applicationFilePath(),
+                    {game ? QStringLiteral("--startup-child=game")
+                          : QStringLiteral("--startup-child=empty")});
+        if (!child.waitForFinished(20000)) {
+            continue;
+        }
+        long long paintedAt = 0;
+        long peakKiB = 0;
+        if (std::sscanf(child.readAllStandardOutput().constData(), "%lld %ld", &paintedAt,
+                        &peakKiB) == 2 &&
+            paintedAt > started) {
+            frames.push_back(double(paintedAt - started) / 1e6);
+            memory.push_back(double(peakKiB) / 1024.0);
+        }
+    }
+    return {median(frames), median(memory)};
+}
+
+}  // namespace voltaro::bench
