@@ -31,7 +31,10 @@ QtHost::QtHost()
     : painter_(controls(), form().backColour, SystemColours::fromPalette(QApplication::palette())),
       window_(form(), painter_),
       repeat_(desktopKeyRepeat()),
+      closeUnderBox_(
+          window_, [this] { return openBox_ != nullptr; }, [this] { onCloseRequested(); }),
       epoch_(Clock::now()) {
+    x11::useDetectableAutoRepeat();
     controls().setObserver(this);
     connect(&wakeUp_, &MonotonicAlarm::rang, this, &QtHost::wake);
     connect(&window_, &GameWindow::keyPressed, this, &QtHost::onKeyPressed);

@@ -12,6 +12,7 @@
 #include "scene/monotonic_alarm.h"
 #include "scene/scene_painter.h"
 #include "scene/tick_schedule.h"
+#include "scene/x11_desktop.h"
 
 class QMessageBox;
 
@@ -77,6 +78,7 @@ class QtHost final : public QObject, public FormHost, private ControlObserver {
     std::vector<PacedTimer> timers_;
     KeyRepeat repeat_;
     MonotonicAlarm wakeUp_;
+    x11::CloseRequestFilter closeUnderBox_;
     Clock::time_point epoch_;
     QMessageBox* openBox_ = nullptr;
     TickProbe* probe_ = nullptr;
