@@ -1,0 +1,224 @@
+# Shared helpers for the end-to-end tests: a private X server, the game running in it, and the
+# eyes (screenshots, pixels) and hands (keys, close button) that play it.
+# Source it from a test script whose first argument is the game binary. Screenshots and logs
+# are kept in a temporary folder when the test fails, or always with E2E_KEEP=1.
+set -euo pipefail
+
+TITLE='Soccer Game: VOLTARO!'
+GAME=${1:-}
+[ -n "$GAME" ] || { echo "usage: $0 PATH-TO-voltaro" >&2; exit 2; }
+[ -x "$GAME" ] || { echo "not an executable: $GAME" >&2; exit 2; }
+for tool in Xvfb xdotool xwininfo xprop xset import convert compare; do
+    command -v "$tool" >/dev/null || { echo "missing tool: $tool (run scripts/install-deps)" >&2; exit 2; }
+done
+/usr/bin/python3 -c 'import Xlib' 2>/dev/null ||
+    { echo "missing python3-xlib (run scripts/install-deps)" >&2; exit 2; }
+
+TEST_NAME=$(basename "$0" .sh)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/voltaro-e2e-$TEST_NAME.XXXXXX")
+XVFB_PID=
+GAME_PID=
+GAME_STATUS=
+WIN=
+PASSED=
+
+cleanup() {
+    if [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; then
+        kill "$GAME_PID" 2>/dev/null || true
+        wait "$GAME_PID" 2>/dev/null || true
+    fi
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+    fi
+    if [ -n "$PASSED" ] && [ -z "${E2E_KEEP:-}" ]; then
+        rm -rf "$WORK"
+    else
+        echo "$TEST_NAME: screenshots and logs kept in $WORK" >&2
+    fi
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL ($TEST_NAME): $*" >&2
+    if [ -s "$WORK/game.log" ]; then
+        sed 's/^/  game output: /' "$WORK/game.log" >&2
+    fi
+    exit 1
+}
+
+pass() {
+    PASSED=1
+    echo "PASS ($TEST_NAME)"
+}
+
+now_ms() {
+    local t=${EPOCHREALTIME/[.,]/}
+    echo $((t / 1000))
+}
+
+# A private X server on a display it picks itself; -noreset keeps it (and xset settings) alive
+# between the short-lived clients that the tests run.
+start_x() {
+    mkfifo "$WORK/displayfd"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp \
+        3>"$WORK/displayfd" >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    local number
+    if ! read -r -t 10 number <"$WORK/displayfd"; then
+        cat "$WORK/xvfb.log" >&2
+        fail "Xvfb did not start within 10 s"
+    fi
+    export DISPLAY=":$number"
+    unset XAUTHORITY WAYLAND_DISPLAY
+    export QT_QPA_PLATFORM=xcb
+    export XDG_RUNTIME_DIR="$WORK/run"
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+}
+
+start_game() {
+    "$GAME" >"$WORK/game.log" 2>&1 &
+    GAME_PID=$!
+}
+
+game_running() { kill -0 "$GAME_PID" 2>/dev/null; }
+
+# Waits (at most $1 seconds) for the game to end and leaves its exit status in GAME_STATUS.
+wait_game_exit() {
+    local deadline=$(($(now_ms) + ${1:-5} * 1000))
+    while game_running; do
+        [ "$(now_ms)" -lt "$deadline" ] || return 1
+        sleep 0.02
+    done
+    GAME_STATUS=0
+    wait "$GAME_PID" || GAME_STATUS=$?
+    GAME_PID=
+}
+
+# Finds the game's window by its exact title (the game also makes unmapped helper windows).
+wait_window() {
+    local deadline=$(($(now_ms) + ${1:-10} * 1000)) ids
+    while :; do
+        ids=$(xdotool search --onlyvisible --name "^${TITLE}\$" 2>/dev/null || true)
+        if [ -n "$ids" ]; then
+            [ "$(wc -w <<<"$ids")" -eq 1 ] || fail "more than one window titled '$TITLE': $ids"
+            WIN=$ids
+            return
+        fi
+        game_running || fail "the game exited before its window appeared"
+        [ "$(now_ms)" -lt "$deadline" ] || fail "no visible window titled '$TITLE' after ${1:-10} s"
+        sleep 0.02
+    done
+}
+
+# Waits (at most $1 seconds) until the window shows its first frame: it maps before it paints.
+wait_painted() {
+    local deadline=$(($(now_ms) + ${1:-5} * 1000))
+    until shot "$WORK/first-frame.png" 2>/dev/null &&
+        [ "$(pixel "$WORK/first-frame.png" 60 60)" = 00C000 ]; do
+        [ "$(now_ms)" -lt "$deadline" ] || fail "the window was not painted green within ${1:-5} s"
+        sleep 0.02
+    done
+}
+
+launch() {
+    start_x
+    start_game
+    wait_window
+    wait_painted
+}
+
+focus_game() { xdotool windowfocus --sync "$WIN"; }
+
+# Screenshot of a window's client area: shot FILE [WINDOW].
+shot() { import -window "${2:-$WIN}" "$1"; }
+
+# One pixel as RRGGBB: pixel FILE X Y.
+pixel() { convert "$1" -format "%[hex:p{$2,$3}]" info:; }
+
+# Bounding box "X Y W H" of all pixels of exactly one colour inside the field (the top 522 rows),
+# empty when there is none: bbox FILE COLOUR.
+bbox() {
+    local g
+    g=$(convert "$1" -crop 847x522+0+0 +repage -fill black +opaque "$2" -fill white -opaque "$2" \
+        -format '%@' info: 2>/dev/null)
+    [[ $g =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 0
+    [ "${BASH_REMATCH[1]}" -gt 0 ] || return 0
+    echo "${BASH_REMATCH[3]} ${BASH_REMATCH[4]} ${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
+}
+
+# Pixels darker than mid-grey in a rectangle: dark_pixels FILE X Y W H.
+dark_pixels() {
+    convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace gray -threshold 50% \
+        -format '%[fx:round(w*h*(1-mean))]' info:
+}
+
+# The discs are filled boxes 55x55 inside their white outlines; the ball is found by its
+# dark grey outline, a 41x41 circle.
+red_box() { bbox "$1" '#FF0000'; }
+blue_box() { bbox "$1" '#0000FF'; }
+ball_box() { bbox "$1" '#404040'; }
+
+# What the window manager's close button sends: a WM_DELETE_WINDOW client message.
+wm_close() {
+    /usr/bin/python3 - "${1:-$WIN}" <<'EOF'
+import sys
+from Xlib import X, display, protocol
+d = display.Display()
+w = d.create_resource_object('window', int(sys.argv[1]))
+protocols = d.intern_atom('WM_PROTOCOLS')
+delete = d.intern_atom('WM_DELETE_WINDOW')
+if delete not in (w.get_wm_protocols() or []):
+    sys.exit('the window does not take part in WM_DELETE_WINDOW')
+w.send_event(protocol.event.ClientMessage(window=w, client_type=protocols,
+                                          data=(32, [delete, X.CurrentTime, 0, 0, 0])))
+d.flush()
+EOF
+}
+
+# A message box is a top-level window of its own, transient for the game's window, and takes
+# the focus: waits (at most $1 seconds) until such a window other than $2 has the focus, and
+# prints it.
+wait_box() {
+    local deadline=$(($(now_ms) + ${1:-5} * 1000)) not=${2:-} f owner
+    owner=$(printf 'window id # 0x%x' "$WIN")
+    while :; do
+        f=$(xdotool getwindowfocus 2>/dev/null || true)
+        if [ -n "$f" ] && [ "$f" != "$WIN" ] && [ "$f" != "$not" ] &&
+            xprop -id "$f" WM_TRANSIENT_FOR 2>/dev/null | grep -q "$owner\$" &&
+            xwininfo -id "$f" 2>/dev/null | grep -q 'Map State: IsViewable'; then
+            echo "$f"
+            return
+        fi
+        [ "$(now_ms)" -lt "$deadline" ] || return 1
+        sleep 0.02
+    done
+}
+
+# Plays until the first goal and prints the "Goal!" box. Every key press makes the ball
+# rebound from the players as they stood at that press; keys other than the arrows and
+# W/A/S/D move nobody. Not the space bar: a press that comes just as the box opens would go to
+# the box and press its OK button. X does nothing there.
+play_until_box() {
+    local start presses=0
+    focus_game
+    start=$(now_ms)
+    while [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$WIN" ]; do
+        game_running || fail "the game ended during play, before any message box"
+        [ $(($(now_ms) - start)) -lt 60000 ] || fail "no goal after 60 s of play ($presses presses of X)"
+        xdotool key x
+        presses=$((presses + 1))
+        sleep 0.02
+    done
+    wait_box 5 || fail "the focus left the game's window but no message box appeared"
+    echo "goal after $(($(now_ms) - start)) ms, $presses presses of X" >&2
+}
+
+# "X Y W H" of a window, its position on the screen.
+window_geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+        /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
+}
+
+# near A B TOLERANCE: |A - B| <= TOLERANCE
+near() { local d=$(($1 - $2)); [ "${d#-}" -le "$3" ]; }
