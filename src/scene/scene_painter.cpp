@@ -70,11 +70,17 @@ class ScenePainter::Frame {
     }
 
     void draw(const Line& line) const {
-        QPen pen(scene_.resolve(line.colour()), lineWidth_, Qt::SolidLine, Qt::SquareCap);
-        p_.setPen(pen);
         const int offset = lineWidth_ / 2;  // keep a thick line on the pixels a thin one covers
-        p_.drawLine(px(line.X1()) + offset, px(line.Y1()) + offset, px(line.X2()) + offset,
-                    px(line.Y2()) + offset);
+        const QPoint from(px(line.X1()) + offset, px(line.Y1()) + offset);
+        const QPoint to(px(line.X2()) + offset, px(line.Y2()) + offset);
+        if (!QRect(from, to)
+                 .normalized()
+                 .adjusted(-lineWidth_, -lineWidth_, lineWidth_, lineWidth_)
+                 .intersects(clip_)) {
+            return;  // most repaints are the ball's few pixels
+        }
+        p_.setPen(QPen(scene_.resolve(line.colour()), lineWidth_, Qt::SolidLine, Qt::SquareCap));
+        p_.drawLine(from, to);
     }
 
     void draw(const Label& label) const {
@@ -130,11 +136,27 @@ class ScenePainter::Frame {
         if (d <= 0) {
             return;
         }
+        if (shape.fill() == FillStyle::Transparent && insideRing(x, y, d)) {
+            return;  // the centre circle around a repaint of the ball's few pixels
+        }
         p_.setBrush(fillBrush(shape));
         p_.setPen(QPen(scene_.resolve(shape.border()), lineWidth_));
         const double inset = lineWidth_ / 2.0;
         p_.drawEllipse(QRectF(x + inset, y + inset, d - lineWidth_, d - lineWidth_));
         p_.setBrush(Qt::NoBrush);
+    }
+
+    // Whether the clip lies wholly inside the ring of a circle, away from its outline.
+    bool insideRing(int x, int y, int d) const {
+        const double radius = d / 2.0 - lineWidth_ - 1.0;
+        const double cx = x + d / 2.0;
+        const double cy = y + d / 2.0;
+        auto inside = [&](double px, double py) {
+            return (px - cx) * (px - cx) + (py - cy) * (py - cy) < radius * radius;
+        };
+        const QRect& c = clip_;
+        return radius > 0 && inside(c.left(), c.top()) && inside(c.right() + 1, c.top()) &&
+               inside(c.left(), c.bottom() + 1) && inside(c.right() + 1, c.bottom() + 1);
     }
 
     QBrush fillBrush(const Shape& shape) const {
