@@ -38,15 +38,19 @@ MonotonicAlarm::~MonotonicAlarm() {
 
 void MonotonicAlarm::ringAt(TimePoint when) {
 #ifdef Q_OS_LINUX
+    if (fd_ >= 0 && when == armedFor_) {
+        return;  // already set for that moment: spare the system call
+    }
     if (fd_ >= 0) {
         using namespace std::chrono;
         // An expiry of zero would disarm the timer: anything due already rings a nanosecond on.
         const auto since =
             std::max(duration_cast<nanoseconds>(when.time_since_epoch()), nanoseconds(1));
-        itimerspec spec{};
-        spec.it_value.tv_sec = static_cast<time_t>(duration_cast<seconds>(since).count());
-        spec.it_value.tv_nsec = static_cast<long>((since % seconds(1)).count());
-        if (timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr) == 0) {
+        itimerspec expiry{};
+        expiry.it_value.tv_sec = static_cast<time_t>(duration_cast<seconds>(since).count());
+        expiry.it_value.tv_nsec = static_cast<long>((since % seconds(1)).count());
+        if (timerfd_settime(fd_, TFD_TIMER_ABSTIME, &expiry, nullptr) == 0) {
+            armedFor_ = when;
             return;
         }
     }
@@ -59,6 +63,7 @@ void MonotonicAlarm::ringAt(TimePoint when) {
 void MonotonicAlarm::stop() {
     fallback_.stop();
 #ifdef Q_OS_LINUX
+    armedFor_ = TimePoint::min();
     if (fd_ >= 0) {
         const itimerspec disarmed{};
         timerfd_settime(fd_, 0, &disarmed, nullptr);
@@ -72,6 +77,7 @@ void MonotonicAlarm::onReadable() {
     if (::read(fd_, &expirations, sizeof expirations) != sizeof expirations) {
         return;  // disarmed or re-armed before the loop got here
     }
+    armedFor_ = TimePoint::min();  // it rang: the next deadline must be set afresh
 #endif
     emit rang();
 }

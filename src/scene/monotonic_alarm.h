@@ -31,6 +31,7 @@ class MonotonicAlarm : public QObject {
     void onReadable();
 
     int fd_ = -1;
+    TimePoint armedFor_ = TimePoint::min();  // the deadline the timerfd holds now
     std::unique_ptr<QSocketNotifier> notifier_;
     QTimer fallback_;
 };

@@ -174,7 +174,7 @@ void QtHost::wake() {
         }
         wiring_->timerTick(*due[i].timer);
     }
-    if (!wiring_->ended()) {
+    if (!wiring_->ended() && repeat_.anyHeld()) {
         repeat_.deliverDue(t, [this](std::int16_t code) { wiring_->keyDown(code); });
         arm();
     }
