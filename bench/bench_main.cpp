@@ -23,6 +23,7 @@ namespace {
 struct Options {
     QString out = QStringLiteral("bench.json");
     double seconds = 10.0;
+    bool sessionOnly = false;  // for profiling the play session on its own
 };
 
 Options takeOptions(int& argc, char** argv) {
@@ -31,6 +32,8 @@ Options takeOptions(int& argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             options.out = QString::fromLocal8Bit(argv[++i]);
+        } else if (std::strcmp(argv[i], "--session-only") == 0) {
+            options.sessionOnly = true;
         } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             options.seconds = std::atof(argv[++i]);
         } else {
@@ -67,6 +70,13 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
+    if (options.sessionOnly) {
+        const SessionFigures session = playSession(options.seconds);
+        std::printf("%.2f %% of a core over %.2f s: %d paints, %d ball ticks\n",
+                    session.cpuPercentOfOneCore, session.seconds, session.paints,
+                    session.timers.at("tmrBall").ticks);
+        return 0;
+    }
     const ProcedureCosts costs = measureProcedures(argc, argv);
     const SessionFigures session = playSession(options.seconds);
     const StartupFigures game = measureStartup(true, 5);
@@ -107,7 +117,8 @@ int main(int argc, char** argv) {
             n(std::max(ball.p99LatenessMs, goal.p99LatenessMs), 2) + " / " +
             n(std::max(ball.maxLatenessMs, goal.maxLatenessMs), 2) + " ms",
         "goal < 2 ms");
-    row("  CPU time", n(session.cpuPercentOfOneCore, 2) + " % of a core", "goal < 2 %");
+    row("  CPU time from the first tick on", n(session.cpuPercentOfOneCore, 2) + " % of a core",
+        "goal < 2 %");
     row("start-up to first painted frame", n(game.firstFrameMs, 1) + " ms", "");
     row("  an empty Qt window, the floor", n(floor.firstFrameMs, 1) + " ms", "");
     row("peak resident memory", n(game.peakResidentMiB, 1) + " MiB", "");

@@ -65,7 +65,23 @@ void BM_PaintScene(benchmark::State& state) {
     }
 }
 
+// What one ball tick asks of the painter: the ball's old and new boxes.
+void BM_PaintBallTick(benchmark::State& state) {
+    RecordingHost host;
+    ScenePainter scene(host.controls(), host.form().backColour, SystemColours::standardScheme());
+    QImage image(QSize(847, 646), QImage::Format_ARGB32_Premultiplied);
+    const TwipBox ball = host.controls().shape("shpBall").box();
+    const QRect region =
+        ScenePainter::logicalBounds(ball) |
+        ScenePainter::logicalBounds({ball.left + 20, ball.top + 20, ball.width, ball.height});
+    for (auto _ : state) {
+        QPainter painter(&image);
+        scene.paint(painter, 1.0, region);
+    }
+}
+
 BENCHMARK(BM_tmrBall_Timer);
+BENCHMARK(BM_PaintBallTick)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_tmrGoal_Timer);
 BENCHMARK(BM_Form_KeyDown);
 BENCHMARK(BM_PaintScene)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
