@@ -1,7 +1,6 @@
 #include "scene/key_codes.h"
 
 #include <QKeyEvent>
-#include <array>
 #include <utility>
 
 namespace voltaro {
