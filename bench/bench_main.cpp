@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
     row("paint the whole scene, pixel ratio 1", n(ns("BM_PaintScene/1") / 1e6, 3) + " ms",
         "goal < 0.5 ms");
     row("paint the whole scene, pixel ratio 2", n(ns("BM_PaintScene/2") / 1e6, 3) + " ms", "");
+    row("paint what one ball tick moved", n(ns("BM_PaintBallTick") / 1e3, 1) + " us", "");
     row("area repainted per ball tick", n(session.repaintedPixelsPerBallTick, 0) + " px",
         "the ball's old and new boxes, not the window");
     row("  (the whole window)", n(session.windowPixels, 0) + " px", "");

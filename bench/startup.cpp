@@ -1,7 +1,5 @@
 #include "startup.h"
 
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QCoreApplication>
 #include <QProcess>
@@ -37,6 +35,23 @@ struct FirstFrame : QObject {
     }
 };
 
+// The process's own high-water mark. (getrusage's ru_maxrss would also count the parent it was
+// forked from, whose memory it shared until it started this program.)
+long peakResidentKiB() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    long kib = 0;
+    char line[256];
+    while (status && std::fgets(line, sizeof line, status)) {
+        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) {
+            break;
+        }
+    }
+    if (status) {
+        std::fclose(status);
+    }
+    return kib;
+}
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0.0 : values[values.size() / 2];
@@ -66,9 +81,7 @@ int runStartupChild(bool game) {
     }
     QTimer::singleShot(1000, &app, [] { QCoreApplication::quit(); });
     app.exec();
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("%lld %ld\n", frame.at, usage.ru_maxrss);
+    std::printf("%lld %ld\n", frame.at, peakResidentKiB());
     return 0;
 }
 
