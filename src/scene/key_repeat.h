@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "scene/tick_schedule.h"
+
 namespace voltaro {
 
 // Auto-repeat for each held key on its own. The desktop repeats only the key pressed last, which
@@ -51,8 +53,7 @@ class KeyRepeat {
 template <typename Deliver>
 void KeyRepeat::deliverDue(Duration now, Deliver&& deliver) {
     while (Held* key = earliestDue(now)) {
-        const auto missed = (now - key->due) / interval_;
-        key->due += interval_ * (missed + 1);
+        key->due = nextOnGrid(key->due, interval_, now);
         deliver(key->code);
     }
 }

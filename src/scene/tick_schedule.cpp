@@ -11,8 +11,7 @@ void TickSchedule::delivered(Duration now) {
     if (now < nextDue_) {
         return;
     }
-    const auto missed = (now - nextDue_) / period_;
-    nextDue_ += period_ * (missed + 1);
+    nextDue_ = nextOnGrid(nextDue_, period_, now);
 }
 
 }  // namespace voltaro

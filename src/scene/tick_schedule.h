@@ -4,6 +4,14 @@
 
 namespace voltaro {
 
+// The first point after `now` of the grid that runs from `due` in steps of `period`: after a
+// stall, what was missed is skipped rather than made up in a burst. `now` is at or after `due`.
+constexpr std::chrono::nanoseconds nextOnGrid(std::chrono::nanoseconds due,
+                                              std::chrono::nanoseconds period,
+                                              std::chrono::nanoseconds now) {
+    return due + period * ((now - due) / period + 1);
+}
+
 // Paces one timer of the form. The intervals the form asks for (2 and 3 ms) are far below what
 // the classic desktop timer delivered, and the ball moves one step per tick, so no timer ticks
 // faster than that timer's 64 a second. Deadlines lie on a fixed grid from the start, so ticks do
