@@ -217,7 +217,7 @@ std::string ReplaySession::stateJson(std::string_view event) {
         messages += (messages.size() > 1 ? "," : "") + quoted(text);
     }
     messages += "]";
-    const auto& error = host_.takeError();
+    const std::optional<std::string> error = host_.takeError();
 
     std::string json;
     json.reserve(640);

@@ -8,9 +8,8 @@ std::vector<std::string> RecordingHost::takeMessages() {
     return std::exchange(messages_, {});
 }
 
-const std::optional<std::string>& RecordingHost::takeError() {
-    takenError_ = std::exchange(error_, std::nullopt);
-    return takenError_;
+std::optional<std::string> RecordingHost::takeError() {
+    return std::exchange(error_, std::nullopt);
 }
 
 void RecordingHost::programEnded(int exitStatus) {

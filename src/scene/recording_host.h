@@ -14,7 +14,8 @@ class RecordingHost : public FormHost {
   public:
     // The texts of the message boxes shown since the last call.
     std::vector<std::string> takeMessages();
-    const std::optional<std::string>& takeError();
+    // The run-time error report since the last call, if there was one.
+    std::optional<std::string> takeError();
 
     bool ended() const { return exitStatus_.has_value(); }
     std::optional<int> exitStatus() const { return exitStatus_; }
@@ -28,7 +29,6 @@ class RecordingHost : public FormHost {
   private:
     std::vector<std::string> messages_;
     std::optional<std::string> error_;
-    std::optional<std::string> takenError_;
     std::optional<int> exitStatus_;
 };
 
