@@ -18,7 +18,6 @@ class KeyRepeat {
 
     KeyRepeat(Duration delay, Duration interval);
 
-    Duration delay() const { return delay_; }
     Duration interval() const { return interval_; }
 
     // A key went down. False when it is held already: a repeat, which the schedule makes itself.

@@ -29,8 +29,6 @@ class ScenePainter {
 
     ScenePainter(const Controls& controls, Colour formBackColour, SystemColours colours);
 
-    void setSystemColours(const SystemColours& colours) { colours_ = colours; }
-
     // Paints everything that meets `logicalClip` (in logical pixels).
     void paint(QPainter& painter, double devicePixelRatio, const QRect& logicalClip) const;
 
