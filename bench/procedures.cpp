@@ -8,9 +8,9 @@
 
 #include "allocations.h"
 #include "game/form1.h"
+#include "qt/scene_painter.h"
 #include "scene/event_wiring.h"
 #include "scene/recording_host.h"
-#include "scene/scene_painter.h"
 
 namespace voltaro::bench {
 

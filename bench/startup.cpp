@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "game/form1.h"
-#include "scene/qt_host.h"
+#include "qt/qt_host.h"
 
 namespace voltaro::bench {
 

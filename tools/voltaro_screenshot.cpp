@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "qt/scene_painter.h"
 #include "scene/recording_host.h"
-#include "scene/scene_painter.h"
 
 int main(int argc, char* argv[]) {
     if (argc < 2 || argc > 3) {

@@ -4,7 +4,7 @@
 #include <QIcon>
 
 #include "game/form1.h"
-#include "scene/qt_host.h"
+#include "qt/qt_host.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

@@ -1,4 +1,4 @@
-#include "scene/qt_host.h"
+#include "qt/qt_host.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "game/form1.h"
-#include "scene/key_codes.h"
+#include "qt/key_codes.h"
 
 namespace voltaro {
 namespace {

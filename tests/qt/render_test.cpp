@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <QSet>
 
+#include "qt/scene_painter.h"
 #include "scene/recording_host.h"
-#include "scene/scene_painter.h"
 
 namespace voltaro {
 namespace {

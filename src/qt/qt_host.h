@@ -5,14 +5,14 @@
 #include <memory>
 #include <vector>
 
+#include "qt/game_window.h"
+#include "qt/monotonic_alarm.h"
+#include "qt/scene_painter.h"
+#include "qt/x11_desktop.h"
 #include "scene/event_wiring.h"
 #include "scene/form_host.h"
-#include "scene/game_window.h"
 #include "scene/key_repeat.h"
-#include "scene/monotonic_alarm.h"
-#include "scene/scene_painter.h"
 #include "scene/tick_schedule.h"
-#include "scene/x11_desktop.h"
 
 class QMessageBox;
 

@@ -1,4 +1,4 @@
-#include "scene/game_window.h"
+#include "qt/game_window.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "scene/qt_host.h"
+#include "qt/qt_host.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <array>
 
-#include "scene/key_codes.h"
+#include "qt/key_codes.h"
 
 namespace voltaro {
 

@@ -1,4 +1,4 @@
-#include "scene/monotonic_alarm.h"
+#include "qt/monotonic_alarm.h"
 
 #include <QSocketNotifier>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "scene/key_codes.h"
+#include "qt/key_codes.h"
 
 #include <QKeyEvent>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "scene/x11_desktop.h"
+#include "qt/x11_desktop.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "scene/scene_painter.h"
+#include "qt/scene_painter.h"
 
 #include <QFont>
 #include <QPainter>

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <cstdint>
 
-#include "scene/scene_painter.h"
+#include "qt/scene_painter.h"
 
 namespace voltaro {
 
