@@ -1,23 +1,38 @@
 # The memorable commands; CMake does the building.
+#   make play    what a player needs: installs only the packages that building and running the
+#                game need, builds only the game, and opens it
+#   make test    the project's checks: every test package, every test, warnings as errors
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 
+# Without options the build is a player's: the game alone, a newer compiler's warnings left as
+# warnings. A build directory keeps the options it was last configured with.
+CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+# The project's own checks: tests on, every warning an error.
+CHECKED = -DBUILD_TESTING=ON -DVOLTARO_WERROR=ON
+# What installing and packaging take from the build directory.
+INSTALLED = --target voltaro voltaro_docs
+
 .PHONY: all deps build play test test-asan bench screenshot install uninstall package format clean
 
 all: build
 
 deps:
-	@scripts/install-deps
+	@scripts/install-deps test
 
-build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS)
-
-play: build
+play:
+	@scripts/install-deps play
+	@$(CONFIGURE) -DBUILD_TESTING=OFF -DVOLTARO_WERROR=OFF >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target voltaro
 	$(BUILD)/voltaro
+
+# Everything the checks use: the game, tools and tests.
+build: deps
+	@$(CONFIGURE) $(CHECKED) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
 
 # Every test, then the headless ones again under the sanitizers.
 test: build
@@ -25,28 +40,39 @@ test: build
 	@$(MAKE) --no-print-directory test-asan
 
 test-asan: deps
-	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVOLTARO_QT=OFF -DVOLTARO_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVOLTARO_QT=OFF -DVOLTARO_SANITIZE=ON -DBUILD_TESTING=ON \
+		-DVOLTARO_WERROR=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 # What the game costs, measured on this machine: one table, and $(BUILD)/bench.json.
-bench: build
+bench:
+	@scripts/install-deps bench
+	@$(CONFIGURE) -DVOLTARO_BENCH=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target voltaro-bench
 	$(BUILD)/voltaro-bench --out $(BUILD)/bench.json
 
 # The README's picture, painted by the game's own painter.
 screenshot: build
 	$(BUILD)/voltaro-screenshot docs/screenshot.png
 
-# Installs the game, its menu entry, metainfo and icons under $(PREFIX); DESTDIR=DIR stages
-# the same tree inside DIR.
-install: build
+# Installs the game, its manual page, menu entry, metainfo and icons under $(PREFIX) (the game
+# in $(PREFIX)/bin); DESTDIR=DIR stages the same tree inside DIR.
+install:
+	@scripts/install-deps play
+	@$(CONFIGURE) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) $(INSTALLED)
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
+# Removes those files, and the folders that installing made once they are empty.
 uninstall:
 	cmake -DPREFIX=$(PREFIX) -P $(BUILD)/voltaro_uninstall.cmake
 
-# A .deb of the same files under /usr: $(BUILD)/voltaro_VERSION_ARCH.deb.
-package: build
+# A .deb of the same files under /usr, the game in /usr/games: $(BUILD)/voltaro_VERSION_ARCH.deb.
+package:
+	@scripts/install-deps package
+	@$(CONFIGURE) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) $(INSTALLED)
 	cd $(BUILD) && cpack -G DEB
 
 format:
