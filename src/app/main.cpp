@@ -2,19 +2,34 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <chrono>
 
+#include "app/command_line.h"
 #include "game/form1.h"
+#include "qt/program_exit.h"
 #include "qt/qt_host.h"
 
 int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("voltaro"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VOLTARO_VERSION));
+    if (const auto status = voltaro::readCommandLine(argc, argv)) {
+        return *status;
+    }
+
+    voltaro::DisplayCheck displayCheck;
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("voltaro"));
+    displayCheck.passed();
     // The window's class and the task bar's entry match the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.voltaro.voltaro"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/voltaro.png")));
     QApplication::setQuitOnLastWindowClosed(false);  // the host ends the program itself
 
     voltaro::QtHost host;
+    // Once the match is over or the window is closed, the process is gone within the second
+    // whatever the toolkit's teardown does; normally it leaves straight after the event loop.
+    QObject::connect(&host, &voltaro::QtHost::ended, [](int status) {
+        voltaro::ProgramExit::armWatchdog(status, std::chrono::milliseconds(700));
+    });
     voltaro::Form1 form(host);
-    return host.run(form);
+    voltaro::ProgramExit::now(host.run(form));
 }

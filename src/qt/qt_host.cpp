@@ -68,6 +68,7 @@ int QtHost::run(FormEvents& form) {
 void QtHost::programEnded(int exitStatus) {
     wakeUp_.stop();
     repeat_.releaseAll();
+    emit ended(exitStatus);
     window_.hide();
     QCoreApplication::exit(exitStatus);
 }

@@ -50,6 +50,10 @@ class QtHost final : public QObject, public FormHost, private ControlObserver {
     void programEnded(int exitStatus) override;
     void reportRuntimeError(const RuntimeError& error) override;
 
+  signals:
+    // The match is over or the window was closed: the event loop is leaving with this status.
+    void ended(int exitStatus);
+
   protected:
     void showMessageBox(const std::string& prompt) override;
 

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The command line, in a terminal with no display at all: --help and --version answer, an
+# unknown option or argument is refused with status 2, and starting the game says in one line
+# that there is no display and exits 1.
+set -euo pipefail
+GAME=${1:?usage: $0 PATH-TO-voltaro}
+fail() { echo "FAIL (command-line): $*" >&2; exit 1; }
+
+# run ARGS...: leaves the status in STATUS, stdout in OUT and stderr in ERR.
+run() {
+    local out err
+    out=$(mktemp) err=$(mktemp)
+    STATUS=0
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 10 "$GAME" "$@" >"$out" 2>"$err" || STATUS=$?
+    OUT=$(cat "$out") ERR=$(cat "$err")
+    rm -f "$out" "$err"
+}
+
+for help in --help -h; do
+    run "$help"
+    [ "$STATUS" = 0 ] || fail "$help: status $STATUS ($ERR)"
+    grep -q -- '--version' <<<"$OUT" && grep -q 'arrow keys' <<<"$OUT" || fail "$help printed: $OUT"
+    [ -z "$ERR" ] || fail "$help wrote to stderr: $ERR"
+done
+
+run --version
+[ "$STATUS" = 0 ] && [[ "$OUT" =~ ^voltaro\ [0-9]+\.[0-9]+\.[0-9]+$ ]] ||
+    fail "--version: status $STATUS, printed '$OUT' $ERR"
+
+for wrong in --frobnicate -x "an-argument"; do
+    run "$wrong"
+    [ "$STATUS" = 2 ] || fail "$wrong: status $STATUS, not 2"
+    name=${wrong#--} && name=${name#-}
+    [ -z "$OUT" ] && grep -q "^voltaro: .*'$name'" <<<"$ERR" && grep -q -- '--help' <<<"$ERR" ||
+        fail "$wrong: no clear message: '$ERR'"
+done
+
+run
+[ "$STATUS" = 1 ] || fail "no display: status $STATUS, not 1 ($ERR)"
+[ "$(wc -l <<<"$ERR")" = 1 ] && grep -q '^voltaro: .*display' <<<"$ERR" ||
+    fail "no display: not one line about the display: '$ERR'"
+echo "PASS (command-line)"
