@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <cmath>
 
+#include "qt/key_codes.h"
+
 namespace voltaro {
 
 namespace {
@@ -35,8 +37,7 @@ void GameWindow::paintEvent(QPaintEvent* event) {
 }
 
 void GameWindow::keyPressEvent(QKeyEvent* event) {
-    emit keyPressed(event->key(), event->modifiers().testFlag(Qt::KeypadModifier),
-                    event->isAutoRepeat());
+    emit keyPressed(event->key(), hostKeyCode(*event), event->isAutoRepeat());
 }
 
 void GameWindow::keyReleaseEvent(QKeyEvent* event) {

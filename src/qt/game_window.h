@@ -17,7 +17,8 @@ class GameWindow : public QWidget {
     QSize sizeHint() const override;
 
   signals:
-    void keyPressed(int qtKey, bool onKeypad, bool autoRepeat);
+    // `code` is the classic host's key code for the key (see key_codes.h).
+    void keyPressed(int qtKey, std::int16_t code, bool autoRepeat);
     void keyReleased(int qtKey, bool autoRepeat);
     void focusLost();
     void closeRequested();

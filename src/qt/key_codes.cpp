@@ -1,6 +1,8 @@
 #include "qt/key_codes.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <string_view>
 #include <utility>
 
 namespace voltaro {
@@ -95,9 +97,44 @@ std::int16_t keypadCode(int qtKey) {
     }
 }
 
+// The letter rows of a US keyboard, each from its first XKB key code (the Linux key code + 8).
+struct LetterRow {
+    std::uint32_t first;
+    std::string_view letters;
+};
+constexpr LetterRow kUsLetterRows[] = {{24, "QWERTYUIOP"}, {38, "ASDFGHJKL"}, {52, "ZXCVBNM"}};
+
+// A letter that is not one of the Latin alphabet: Qt gives such a key the upper-case letter's
+// Unicode value.
+bool typesOtherLetter(int qtKey) {
+    if (qtKey <= 0x7F || qtKey > 0xFFFF) {
+        return false;  // ASCII, or one of Qt's own codes for keys that type no character
+    }
+    const QChar c(static_cast<char16_t>(qtKey));
+    return c.isLetter() && c.script() != QChar::Script_Latin;
+}
+
+// XKB key codes are what the X11 and Wayland platforms report as a key's native scan code.
+bool scanCodesAreXkb() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+}
+
 }  // namespace
 
-std::int16_t hostKeyCode(int qtKey, bool onKeypad) {
+std::int16_t usLetterAt(std::uint32_t xkbKeycode) {
+    for (const LetterRow& row : kUsLetterRows) {
+        if (xkbKeycode >= row.first && xkbKeycode < row.first + row.letters.size()) {
+            return static_cast<std::int16_t>(row.letters[xkbKeycode - row.first]);
+        }
+    }
+    return 0;
+}
+
+std::int16_t hostKeyCode(int qtKey, bool onKeypad, std::uint32_t xkbKeycode) {
+    if (typesOtherLetter(qtKey)) {
+        return usLetterAt(xkbKeycode);
+    }
     if (onKeypad) {
         if (const std::int16_t code = keypadCode(qtKey); code >= 0) {
             return code;
@@ -118,7 +155,8 @@ std::int16_t hostKeyCode(int qtKey, bool onKeypad) {
 }
 
 std::int16_t hostKeyCode(const QKeyEvent& event) {
-    return hostKeyCode(event.key(), event.modifiers().testFlag(Qt::KeypadModifier));
+    return hostKeyCode(event.key(), event.modifiers().testFlag(Qt::KeypadModifier),
+                       scanCodesAreXkb() ? event.nativeScanCode() : 0);
 }
 
 }  // namespace voltaro

@@ -6,19 +6,21 @@
 #include <algorithm>
 #include <array>
 
-#include "qt/key_codes.h"
-
 namespace voltaro {
 
 namespace {
 
-// The desktop's repeat rate where Qt reports one; the delay Qt does not report.
+// The desktop's own key repeat: on X11 the keyboard's repeat controls. Qt 6.4 keeps a Wayland
+// compositor's repeat settings to itself, and reports only a fixed rate elsewhere; there a held
+// key repeats after 500 ms, 30 times a second.
 KeyRepeat desktopKeyRepeat() {
     using namespace std::chrono;
+    if (const auto controls = x11::keyRepeatControls()) {
+        return KeyRepeat(controls->delay, controls->interval);
+    }
     const int perSecond = QGuiApplication::styleHints()->keyboardAutoRepeatRate();
-    const auto interval = perSecond > 0 ? duration_cast<nanoseconds>(seconds(1)) / perSecond
-                                        : duration_cast<nanoseconds>(seconds(1)) / 30;
-    return KeyRepeat(milliseconds(500), interval);
+    return KeyRepeat(milliseconds(500),
+                     duration_cast<nanoseconds>(seconds(1)) / (perSecond > 0 ? perSecond : 30));
 }
 
 QString boxTitle() {
@@ -108,11 +110,10 @@ void QtHost::captionChanged(const Label& label) {
     window_.update(ScenePainter::logicalBounds(label.box()));
 }
 
-void QtHost::onKeyPressed(int qtKey, bool onKeypad, bool autoRepeat) {
+void QtHost::onKeyPressed(int qtKey, std::int16_t code, bool autoRepeat) {
     if (autoRepeat || !wiring_) {
         return;  // the host repeats held keys itself
     }
-    const std::int16_t code = hostKeyCode(qtKey, onKeypad);
     if (repeat_.press(qtKey, code, now())) {
         wiring_->keyDown(code);
         arm();

@@ -66,7 +66,7 @@ class QtHost final : public QObject, public FormHost, private ControlObserver {
     void shapeMoved(const Shape& shape, const TwipBox& before) override;
     void captionChanged(const Label& label) override;
 
-    void onKeyPressed(int qtKey, bool onKeypad, bool autoRepeat);
+    void onKeyPressed(int qtKey, std::int16_t code, bool autoRepeat);
     void onKeyReleased(int qtKey, bool autoRepeat);
     void onCloseRequested();
     int execBox(QMessageBox& box);

@@ -47,6 +47,21 @@ void useDetectableAutoRepeat() {
 #endif
 }
 
+std::optional<KeyRepeatControls> keyRepeatControls() {
+#ifdef VOLTARO_X11
+    if (auto* x11 = onX11() ? application() : nullptr; x11 && x11->display()) {
+        unsigned delay = 0;
+        unsigned interval = 0;
+        if (XkbGetAutoRepeatRate(x11->display(), XkbUseCoreKbd, &delay, &interval) && delay > 0 &&
+            interval > 0) {
+            return KeyRepeatControls{std::chrono::milliseconds(delay),
+                                     std::chrono::milliseconds(interval)};
+        }
+    }
+#endif
+    return std::nullopt;
+}
+
 CloseRequestFilter::CloseRequestFilter(const QWidget& window, std::function<bool()> blocked,
                                        std::function<void()> onClose)
     : window_(window), blocked_(std::move(blocked)), onClose_(std::move(onClose)) {

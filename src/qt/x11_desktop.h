@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QAbstractNativeEventFilter>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -16,6 +18,14 @@ bool onX11();
 // a real release and a new press, and the held key stutters. Detectable auto-repeat makes the
 // server send repeats as presses alone.
 void useDetectableAutoRepeat();
+
+// The keyboard's auto-repeat delay and interval as the X server holds them (what `xset r rate`
+// sets), or nothing when the game does not run on X11.
+struct KeyRepeatControls {
+    std::chrono::milliseconds delay;
+    std::chrono::milliseconds interval;
+};
+std::optional<KeyRepeatControls> keyRepeatControls();
 
 // Qt drops a close request for a window that a modal message box blocks. This filter catches
 // the window manager's WM_DELETE_WINDOW for `window` and hands it to `onClose` whenever
