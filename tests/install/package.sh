@@ -20,7 +20,7 @@ for dep in fonts-liberation2 fonts-dancingscript libqt6widgets6 libqt6gui6 libqt
 done
 
 dpkg-deb --contents "$deb" >"$WORK/contents"
-expected_files /usr >"$WORK/expected"
+expected_files /usr deb >"$WORK/expected"
 awk '$1 !~ /^d/ { print $6 }' "$WORK/contents" | sed 's/^\.//' | LC_ALL=C sort >"$WORK/packed"
 diff -u "$WORK/expected" "$WORK/packed" >&2 || fail "packed files differ from the expected list"
 bad=$(awk '$2 != "root/root" || ($1 ~ /^d/ && $1 != "drwxr-xr-x") ||
@@ -44,7 +44,7 @@ export DISPLAY=:$number QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$WORK/run
 unset XAUTHORITY WAYLAND_DISPLAY
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-"$root/usr/bin/voltaro" >"$WORK/game.log" 2>&1 &
+"$root/usr/games/voltaro" >"$WORK/game.log" 2>&1 &
 game_pid=$!
 CLEANUP=("kill $game_pid 2>/dev/null; wait $game_pid 2>/dev/null" "${CLEANUP[@]}")
 win=
