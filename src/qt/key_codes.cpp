@@ -97,12 +97,26 @@ std::int16_t keypadCode(int qtKey) {
     }
 }
 
-// The letter rows of a US keyboard, each from its first XKB key code (the Linux key code + 8).
-struct LetterRow {
+// The three letter rows of a US keyboard as they type unshifted, each from its first XKB key
+// code (the Linux key code + 8).
+struct KeyRow {
     std::uint32_t first;
-    std::string_view letters;
+    std::string_view keys;
 };
-constexpr LetterRow kUsLetterRows[] = {{24, "QWERTYUIOP"}, {38, "ASDFGHJKL"}, {52, "ZXCVBNM"}};
+constexpr KeyRow kUsKeyRows[] = {{24, "QWERTYUIOP[]"}, {38, "ASDFGHJKL;'`"}, {52, "ZXCVBNM,./"}};
+
+// The classic code of a key of those rows: its letter, or the code of its punctuation key.
+std::int16_t usRowKeyCode(char key) {
+    if (key >= 'A' && key <= 'Z') {
+        return key;
+    }
+    for (const auto& [qtKey, code] : kNamedKeys) {
+        if (qtKey == key) {
+            return code;  // Qt's codes for ASCII punctuation are the characters themselves
+        }
+    }
+    return 0;
+}
 
 // A letter that is not one of the Latin alphabet: Qt gives such a key the upper-case letter's
 // Unicode value.
@@ -122,10 +136,10 @@ bool scanCodesAreXkb() {
 
 }  // namespace
 
-std::int16_t usLetterAt(std::uint32_t xkbKeycode) {
-    for (const LetterRow& row : kUsLetterRows) {
-        if (xkbKeycode >= row.first && xkbKeycode < row.first + row.letters.size()) {
-            return static_cast<std::int16_t>(row.letters[xkbKeycode - row.first]);
+std::int16_t usKeyCodeAt(std::uint32_t xkbKeycode) {
+    for (const KeyRow& row : kUsKeyRows) {
+        if (xkbKeycode >= row.first && xkbKeycode < row.first + row.keys.size()) {
+            return usRowKeyCode(row.keys[xkbKeycode - row.first]);
         }
     }
     return 0;
@@ -133,7 +147,7 @@ std::int16_t usLetterAt(std::uint32_t xkbKeycode) {
 
 std::int16_t hostKeyCode(int qtKey, bool onKeypad, std::uint32_t xkbKeycode) {
     if (typesOtherLetter(qtKey)) {
-        return usLetterAt(xkbKeycode);
+        return usKeyCodeAt(xkbKeycode);
     }
     if (onKeypad) {
         if (const std::int16_t code = keypadCode(qtKey); code >= 0) {

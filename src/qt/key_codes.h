@@ -12,12 +12,14 @@ namespace voltaro {
 //
 // Letters follow the layout where it types Latin letters: the key labelled A gives 65 on a
 // French AZERTY keyboard too. A key that types a letter of another script (Cyrillic, Greek,
-// Hebrew, Arabic, kana ...) gives the code of the letter in its place on a US keyboard, found
-// from its XKB key code, so that the W, A, S and D places play blue on every layout.
+// Hebrew, Arabic, kana ...) gives the code of the key in its place on a US keyboard (a letter,
+// or punctuation such as ; for the Russian Ж), found from its XKB key code, so that the W, A,
+// S and D places play blue on every layout.
 std::int16_t hostKeyCode(const QKeyEvent& event);
 std::int16_t hostKeyCode(int qtKey, bool onKeypad, std::uint32_t xkbKeycode = 0);
 
-// The letter (65..90) in an XKB key code's place on a US keyboard, or 0 for a key of no letter.
-std::int16_t usLetterAt(std::uint32_t xkbKeycode);
+// The classic code of the letter or punctuation key in an XKB key code's place on a US
+// keyboard's three letter rows, or 0 for a place outside them.
+std::int16_t usKeyCodeAt(std::uint32_t xkbKeycode);
 
 }  // namespace voltaro

@@ -105,6 +105,25 @@ TEST(KeyCodes, TheClassicCodesForEveryKey) {
     EXPECT_EQ(hostKeyCode(Qt::Key_unknown, false), 0);
 }
 
+// A key is given with the letter it types (Qt's upper-case code) and its XKB key code.
+TEST(KeyCodes, LatinLettersByWhatTheyTypeOtherLettersByTheirUsPlace) {
+    // AZERTY: the key labelled A sits where Q is on a US keyboard, and still plays A.
+    EXPECT_EQ(hostKeyCode(Qt::Key_A, false, 24), 65);
+    EXPECT_EQ(hostKeyCode(Qt::Key_W, false, 52), 87);
+    EXPECT_EQ(hostKeyCode(Qt::Key_Udiaeresis, false, 34), 0) << "a Latin letter keeps its own code";
+    // Russian: Ц, Ф, Ы, В are in the places of W, A, S, D; Greek: Σ in the place of S.
+    EXPECT_EQ(hostKeyCode(0x0426, false, 25), 87);
+    EXPECT_EQ(hostKeyCode(0x0424, false, 38), 65);
+    EXPECT_EQ(hostKeyCode(0x042B, false, 39), 83);
+    EXPECT_EQ(hostKeyCode(0x0412, false, 40), 68);
+    EXPECT_EQ(hostKeyCode(0x03A3, false, 39), 83);
+    EXPECT_EQ(hostKeyCode(0x042F, false, 52), 90) << "first of the bottom row";
+    EXPECT_EQ(hostKeyCode(0x0416, false, 47), 186) << "Ж, in the place of ;";
+    EXPECT_EQ(hostKeyCode(0x0401, false, 49), 192) << "Ё, in the place of `";
+    EXPECT_EQ(hostKeyCode(0x0425, false, 34), 219) << "Х, in the place of [";
+    EXPECT_EQ(hostKeyCode(0x0426, false, 0), 0) << "no key code known";
+}
+
 class Host : public ::testing::Test {
   protected:
     ~Host() override { QApplication::processEvents(); }
