@@ -3,6 +3,7 @@
 # Source it from a test script whose first argument is the game binary. Screenshots and logs
 # are kept in a temporary folder when the test fails, or always with E2E_KEEP=1.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/pixels.sh"
 
 TITLE='Soccer Game: VOLTARO!'
 GAME=${1:-}
@@ -50,11 +51,6 @@ fail() {
 pass() {
     PASSED=1
     echo "PASS ($TEST_NAME)"
-}
-
-now_ms() {
-    local t=${EPOCHREALTIME/[.,]/}
-    echo $((t / 1000))
 }
 
 # A private X server on a display it picks itself; -noreset keeps it (and xset settings) alive
@@ -133,32 +129,6 @@ focus_game() { xdotool windowfocus --sync "$WIN"; }
 # Screenshot of a window's client area: shot FILE [WINDOW].
 shot() { import -window "${2:-$WIN}" "$1"; }
 
-# One pixel as RRGGBB: pixel FILE X Y.
-pixel() { convert "$1" -format "%[hex:p{$2,$3}]" info:; }
-
-# Bounding box "X Y W H" of all pixels of exactly one colour inside the field (the top 522 rows),
-# empty when there is none: bbox FILE COLOUR.
-bbox() {
-    local g
-    g=$(convert "$1" -crop 847x522+0+0 +repage -fill black +opaque "$2" -fill white -opaque "$2" \
-        -format '%@' info: 2>/dev/null)
-    [[ $g =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 0
-    [ "${BASH_REMATCH[1]}" -gt 0 ] || return 0
-    echo "${BASH_REMATCH[3]} ${BASH_REMATCH[4]} ${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
-}
-
-# Pixels darker than mid-grey in a rectangle: dark_pixels FILE X Y W H.
-dark_pixels() {
-    convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace gray -threshold 50% \
-        -format '%[fx:round(w*h*(1-mean))]' info:
-}
-
-# The discs are filled boxes 55x55 inside their white outlines; the ball is found by its
-# dark grey outline, a 41x41 circle.
-red_box() { bbox "$1" '#FF0000'; }
-blue_box() { bbox "$1" '#0000FF'; }
-ball_box() { bbox "$1" '#404040'; }
-
 # What the window manager's close button sends: a WM_DELETE_WINDOW client message.
 wm_close() {
     /usr/bin/python3 - "${1:-$WIN}" <<'EOF'
@@ -219,6 +189,3 @@ window_geometry() {
     xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
         /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
 }
-
-# near A B TOLERANCE: |A - B| <= TOLERANCE
-near() { local d=$(($1 - $2)); [ "${d#-}" -le "$3" ]; }
