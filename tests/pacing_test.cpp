@@ -130,5 +130,21 @@ TEST(KeyRepeat, AStalledHostGetsOneRepeatNotABurst) {
     EXPECT_LE(*kb.repeat.nextDue(), 2000ms + kb.repeat.interval());
 }
 
+// The compositor's settings can arrive just after a press: a key still waiting for its first
+// repeat waits for the new delay from its press; one already repeating keeps its place and
+// takes the new rate.
+TEST(KeyRepeat, NewSettingsApplyToKeysAlreadyHeld) {
+    Keyboard kb;
+    kb.press(37, 0ns);
+    kb.runUntil(600ms);  // repeating since 500 ms
+    kb.press(87, 600ms);
+    kb.repeat.setTiming(200ms, 100ms);
+    EXPECT_LE(*kb.repeat.nextDue(), 600ms + Ns(1s) / 30) << "Left keeps its next repeat";
+    kb.runUntil(1000ms);
+    EXPECT_EQ(kb.downs[87], 1 + 3)
+        << "W: its first repeat 200 ms after its press, then 10 a second";
+    EXPECT_EQ(kb.downs[37], 1 + 4 + 4);
+}
+
 }  // namespace
 }  // namespace voltaro

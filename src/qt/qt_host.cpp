@@ -10,9 +10,9 @@ namespace voltaro {
 
 namespace {
 
-// The desktop's own key repeat: on X11 the keyboard's repeat controls. Qt 6.4 keeps a Wayland
-// compositor's repeat settings to itself, and reports only a fixed rate elsewhere; there a held
-// key repeats after 500 ms, 30 times a second.
+// The desktop's own key repeat: on X11 the keyboard's repeat controls (on Wayland the host
+// learns the compositor's as it announces them). Until then, and elsewhere, where Qt reports
+// only a fixed rate, a held key repeats after 500 ms, 30 times a second.
 KeyRepeat desktopKeyRepeat() {
     using namespace std::chrono;
     if (const auto controls = x11::keyRepeatControls()) {
@@ -37,6 +37,9 @@ QtHost::QtHost()
           window_, [this] { return openBox_ != nullptr; }, [this] { onCloseRequested(); }),
       epoch_(Clock::now()) {
     x11::useDetectableAutoRepeat();
+    repeatWatcher_ = wayland::KeyRepeatWatcher::start([this](const wayland::KeyRepeatInfo& info) {
+        repeat_.setTiming(info.delay, info.interval);
+    });
     controls().setObserver(this);
     connect(&wakeUp_, &MonotonicAlarm::rang, this, &QtHost::wake);
     connect(&window_, &GameWindow::keyPressed, this, &QtHost::onKeyPressed);

@@ -8,6 +8,7 @@
 #include "qt/game_window.h"
 #include "qt/monotonic_alarm.h"
 #include "qt/scene_painter.h"
+#include "qt/wayland_desktop.h"
 #include "qt/x11_desktop.h"
 #include "scene/event_wiring.h"
 #include "scene/form_host.h"
@@ -83,6 +84,7 @@ class QtHost final : public QObject, public FormHost, private ControlObserver {
     KeyRepeat repeat_;
     MonotonicAlarm wakeUp_;
     x11::CloseRequestFilter closeUnderBox_;
+    std::unique_ptr<wayland::KeyRepeatWatcher> repeatWatcher_;
     Clock::time_point epoch_;
     QMessageBox* openBox_ = nullptr;
     TickProbe* probe_ = nullptr;

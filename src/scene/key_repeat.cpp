@@ -4,9 +4,19 @@
 
 namespace voltaro {
 
-KeyRepeat::KeyRepeat(Duration delay, Duration interval)
-    : delay_(delay), interval_(std::max(interval, Duration(std::chrono::milliseconds(1)))) {
+KeyRepeat::KeyRepeat(Duration delay, Duration interval) {
+    setTiming(delay, interval);
     held_.reserve(16);  // more keys than hands can hold
+}
+
+void KeyRepeat::setTiming(Duration delay, Duration interval) {
+    delay_ = delay;
+    interval_ = std::max(interval, Duration(std::chrono::milliseconds(1)));
+    for (Held& h : held_) {
+        if (!h.repeated) {
+            h.due = h.pressedAt + delay_;
+        }
+    }
 }
 
 bool KeyRepeat::press(int key, std::int16_t code, Duration now) {
@@ -15,7 +25,7 @@ bool KeyRepeat::press(int key, std::int16_t code, Duration now) {
     if (alreadyHeld) {
         return false;
     }
-    held_.push_back({key, code, pressed_++, now + delay_});
+    held_.push_back({key, code, pressed_++, now + delay_, now});
     return true;
 }
 

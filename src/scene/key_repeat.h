@@ -18,6 +18,9 @@ class KeyRepeat {
 
     KeyRepeat(Duration delay, Duration interval);
 
+    // The desktop's settings changed (or became known just after a press): keys that have not
+    // repeated yet wait for the new delay from their press, and every key repeats at the new rate.
+    void setTiming(Duration delay, Duration interval);
     Duration interval() const { return interval_; }
 
     // A key went down. False when it is held already: a repeat, which the schedule makes itself.
@@ -39,6 +42,8 @@ class KeyRepeat {
         std::int16_t code;
         std::uint64_t order;
         Duration due;
+        Duration pressedAt;
+        bool repeated = false;
     };
 
     Held* earliestDue(Duration now);
@@ -53,6 +58,7 @@ template <typename Deliver>
 void KeyRepeat::deliverDue(Duration now, Deliver&& deliver) {
     while (Held* key = earliestDue(now)) {
         key->due = nextOnGrid(key->due, interval_, now);
+        key->repeated = true;
         deliver(key->code);
     }
 }

@@ -40,7 +40,8 @@ expect 129 225 644 212 "after W and A"
 wtype s d
 expect 129 225 657 225 "after S and D"
 
-# Right and S held together for a second: each repeats on its own, 500 ms then 30 a second.
+# Right and S held together for a second: each repeats on its own, at sway's 600 ms and 25 a
+# second.
 wtype -P Right -P s -s 1000 -p Right -p s
 sleep 0.2
 shot "$WORK/held.png"

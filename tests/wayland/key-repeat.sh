@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# A held key repeats at the compositor's own delay and rate, as sway announces them after
+# `input type:keyboard repeat_delay D` and `repeat_rate R`: red is held to the right under two
+# settings that differ in both, and counted in steps.
+source "$(dirname "$0")/lib.sh"
+
+start_sway
+
+# Red's steps to the right after Right has been held for about $1 ms; the time really held.
+hold_right() {
+    local t0 x
+    t0=$(now_ms)
+    wtype -P Right -s "$1"
+    shot "$WORK/held.png"
+    HELD=$(($(now_ms) - t0))
+    wtype -p Right
+    read -r x _ <<<"$(red_box "$WORK/held.png")"
+    STEPS=$(awk -v x="${x:-0}" 'BEGIN {printf "%d", (x - 129) * 3 / 40 + 0.5}')
+}
+
+# With DELAY ms and RATE a second, a key held T ms makes 1 + floor((T - DELAY) * RATE / 1000)
+# steps; wtype and the screenshot take a few tens of ms, so some slack is allowed.
+expect_steps() {
+    local delay=$1 rate=$2 what=$3 expected=1
+    [ "$HELD" -lt "$delay" ] || expected=$((1 + (HELD - delay) * rate / 1000))
+    near "$STEPS" "$expected" $((1 + expected / 8)) ||
+        fail "$what: Right held $HELD ms moved red $STEPS steps, expected about $expected"
+    echo "$what: held $HELD ms, $STEPS steps (expected $expected)"
+}
+
+for setting in "200 10" "1000 50"; do
+    read -r delay rate <<<"$setting"
+    swaymsg "input type:keyboard repeat_delay $delay" >/dev/null
+    swaymsg "input type:keyboard repeat_rate $rate" >/dev/null
+    for hold in 600 1600; do
+        launch
+        hold_right "$hold"
+        expect_steps "$delay" "$rate" "repeat_delay $delay, repeat_rate $rate, held $hold ms"
+        close_window
+        wait_game_exit 5 || fail "the game was still running 5 s after its window was closed"
+    done
+done
+pass
