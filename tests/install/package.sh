@@ -19,6 +19,9 @@ for dep in fonts-liberation2 fonts-dancingscript libqt6widgets6 libqt6gui6 libqt
     grep -qx "$dep" <<<"$depends" || fail "Depends lacks $dep: $(field Depends)"
 done
 
+# With the Qt Wayland plugin the game runs natively on a Wayland desktop.
+[ "$(field Recommends)" = qt6-wayland ] || fail "Recommends '$(field Recommends)', not qt6-wayland"
+
 dpkg-deb --contents "$deb" >"$WORK/contents"
 expected_files /usr deb >"$WORK/expected"
 awk '$1 !~ /^d/ { print $6 }' "$WORK/contents" | sed 's/^\.//' | LC_ALL=C sort >"$WORK/packed"
