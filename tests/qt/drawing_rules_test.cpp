@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QPalette>
 #include <cmath>
 
+#include "qt/qt_host.h"
 #include "qt/scene_painter.h"
 
 namespace voltaro {
@@ -99,6 +102,32 @@ TEST(DrawingRulesOnTheDesktop, ACircleStaysInsideItsBoxAndTouchesItsSides) {
         EXPECT_TRUE(painted(image, 76, 58));
         EXPECT_EQ(image.pixel(48, 58), qRgb(0x40, 0x40, 0x40));
     }
+}
+
+// The markings are white and the legend black as the form was designed, whatever the desktop's
+// colour scheme: a dark theme would otherwise paint the field's lines in its dark window colour.
+TEST(DrawingRulesOnTheDesktop, ADarkDesktopThemeLeavesTheStandardSystemColours) {
+    const QPalette saved = QApplication::palette();
+    QPalette dark(QColor(0x20, 0x20, 0x20), QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::Base, QColor(0x10, 0x10, 0x10));
+    dark.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
+    QApplication::setPalette(dark);
+    QImage shot;
+    {
+        QtHost host;
+        shot = host.window().grab().toImage();
+    }
+    QApplication::setPalette(saved);
+    EXPECT_EQ(shot.pixel(424, 100), qRgb(0xFF, 0xFF, 0xFF)) << "the halfway line, colour 5";
+    EXPECT_EQ(shot.pixel(768, 590), qRgb(0, 0, 0)) << "blue's key outline, colour 8";
+    int black = 0;  // red's counter "0", colour 18
+    for (int y = 592; y < 633; ++y) {
+        for (int x = 200; x < 257; ++x) {
+            black += shot.pixel(x, y) == qRgb(0, 0, 0) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(black, 20);
 }
 
 }  // namespace
