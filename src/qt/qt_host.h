@@ -10,7 +10,7 @@
 #include "qt/scene_painter.h"
 #include "qt/x11_desktop.h"
 #include "scene/event_wiring.h"
-#include "scene/form_host.h"
+#include "scene/form_site.h"
 #include "scene/key_repeat.h"
 #include "scene/tick_schedule.h"
 
@@ -28,7 +28,7 @@ class TickProbe {
 
 // The forms host on Qt: the window, the paced timers, the keyboard with per-key auto-repeat,
 // modal message boxes, and the end of the program.
-class QtHost final : public QObject, public FormHost, private ControlObserver {
+class QtHost final : public QObject, public FormSite, private ControlObserver {
     Q_OBJECT
 
   public:
