@@ -50,6 +50,7 @@ Rgb resolve(Colour colour);
 struct FillRect {
     DeviceRect box;
     Rgb colour;
+    friend bool operator==(const FillRect&, const FillRect&) = default;
 };
 
 enum class EllipseFill { None, Solid, DiagonalCross };
@@ -78,6 +79,7 @@ struct Ellipse {
     Rgb fillColour;  // for Solid and DiagonalCross
 
     static constexpr int kHatchPitch = 8;  // device pixels, on both axes
+    friend bool operator==(const Ellipse&, const Ellipse&) = default;
 };
 
 // A line `width` pixels wide, with square caps, from pixel (x1, y1) to pixel (x2, y2).
@@ -94,6 +96,7 @@ struct LineSegment {
     int x1, y1, x2, y2;
     int width;
     Rgb colour;
+    friend bool operator==(const LineSegment&, const LineSegment&) = default;
 };
 
 enum class TextAlign { Left, Centre };
@@ -103,6 +106,7 @@ enum class TextAlign { Left, Centre };
 struct Face {
     std::string_view classicName;
     std::array<std::string_view, 3> families;
+    friend bool operator==(const Face&, const Face&) = default;
 };
 
 // The face that draws a layout font: Liberation Sans for "MS Sans Serif", Dancing Script for
@@ -123,6 +127,7 @@ struct Text {
     int weight;
     TextAlign align;
     Rgb colour;
+    friend bool operator==(const Text&, const Text&) = default;
 };
 
 using Primitive = std::variant<FillRect, Ellipse, LineSegment, Text>;
@@ -145,8 +150,13 @@ class Drawing {
     void drawScene(const Controls& controls, Colour formBackColour, const DeviceRect& clip,
                    std::vector<Primitive>& out) const;
 
-    // The primitives of one control, whatever the clip.
+    // The primitives of one control, whatever the clip; and only if it can touch `clip`.
     void drawControl(const AnyControl& control, std::vector<Primitive>& out) const;
+    void drawControl(const AnyControl& control, const DeviceRect& clip,
+                     std::vector<Primitive>& out) const;
+
+    // Every pixel that a primitive can touch.
+    static DeviceRect reach(const Primitive& primitive);
 
     // The device pixels that a moved shape's box may have touched: the logical pixels around it,
     // one more on every side, at this ratio. A host repaints this for the box before and after.
