@@ -98,8 +98,10 @@ int phase(int v) {
 }
 
 const QImage& ScenePainter::prepared(const Ellipse& e) {
-    const int px = phase(e.box.left);
-    const int py = phase(e.box.top);
+    // Only a hatch depends on where the circle stands.
+    const bool hatched = e.fill == EllipseFill::DiagonalCross;
+    const int px = hatched ? phase(e.box.left) : 0;
+    const int py = hatched ? phase(e.box.top) : 0;
     for (const Prepared& p : prepared_) {
         if (p.phaseX == px && p.phaseY == py && sameLook(p.look, e)) {
             return p.image;
@@ -121,8 +123,7 @@ const QImage& ScenePainter::prepared(const Ellipse& e) {
 }
 
 void ScenePainter::execute(QPainter& painter, const Primitive& primitive) {
-    const auto* e = std::get_if<Ellipse>(&primitive);
-    if (e && e->fill == EllipseFill::DiagonalCross) {
+    if (const auto* e = std::get_if<Ellipse>(&primitive)) {
         painter.drawImage(QPoint(e->box.left, e->box.top), prepared(*e));
         return;
     }

@@ -27,8 +27,9 @@ class ScenePainter {
     static QRect logicalBounds(const TwipBox& box);
 
   private:
-    // A hatched circle drawn once into an image for each hatch phase: the ball moves on every
-    // tick, and stroking and hatching it anew each time was most of what a tick cost.
+    // A circle drawn once into an image, for each hatch phase if it is hatched, and then only
+    // copied: the ball moves on every tick, and stroking and hatching it anew each time was most
+    // of what a tick cost; the centre circle and the discs are redrawn wherever it passes.
     struct Prepared {
         Ellipse look;  // at the origin
         int phaseX, phaseY;

@@ -182,10 +182,14 @@ void Drawing::draw(const Shape& shape, const DeviceRect* clip, std::vector<Primi
         }
         const Rgb border = resolve(shape.border());
         const int w = std::min({pen_, box.width, box.height});
-        out.push_back(FillRect{{box.left, box.top, box.width, w}, border});
-        out.push_back(FillRect{{box.left, box.bottom() - w, box.width, w}, border});
-        out.push_back(FillRect{{box.left, box.top, w, box.height}, border});
-        out.push_back(FillRect{{box.right() - w, box.top, w, box.height}, border});
+        for (const DeviceRect side : {DeviceRect{box.left, box.top, box.width, w},
+                                      DeviceRect{box.left, box.bottom() - w, box.width, w},
+                                      DeviceRect{box.left, box.top, w, box.height},
+                                      DeviceRect{box.right() - w, box.top, w, box.height}}) {
+            if (!clip || side.intersects(*clip)) {
+                out.push_back(FillRect{side, border});
+            }
+        }
         return;
     }
     // The largest circle that fits the box, centred in it.
