@@ -61,14 +61,15 @@ struct Comparison {
 };
 
 // Instructions are counted for both at once (callgrind's counts do not depend on the load);
-// CPU time is taken in turns, twice each, and averaged.
+// CPU time is taken in turns, 10 s twice each, and averaged: the figures are a few per cent of a
+// core, so shorter runs drown in the machine's noise.
 Comparison comparePlay(const QProcessEnvironment& display, bool haveX) {
     Comparison c;
     if (!haveX) {
         return c;
     }
     constexpr int kCountedTicks = 128;
-    constexpr int kTimedTicks = 320;  // 5 s
+    constexpr int kTimedTicks = 640;  // 10 s
     QThread* counting = QThread::create([&] {
         c.widgetInstructions = instructionsPerTick(Player::MinimalWidget, display, kCountedTicks);
     });

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QIcon>
 #include <QPainter>
 #include <QProcess>
 #include <QTimer>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "game/form1.h"
+#include "qt/application.h"
 #include "qt/qt_host.h"
 
 namespace voltaro::bench {
@@ -97,10 +97,7 @@ int runStartupChild(bool game) {
     std::unique_ptr<Form1> form;
     TwoFaces empty;
     if (game) {
-        // What the game's main does before its host exists.
-        QApplication::setApplicationName(QStringLiteral("voltaro"));
-        QGuiApplication::setDesktopFileName(QStringLiteral("io.github.voltaro.voltaro"));
-        QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/voltaro.png")));
+        identifyApplication();  // what the game's main does before its host exists
         host = std::make_unique<QtHost>();
         form = std::make_unique<Form1>(*host);
         host->window().installEventFilter(&frame);
