@@ -70,7 +70,8 @@ enum class EllipseFill { None, Solid, DiagonalCross };
 // dense as at ratio 1): a pixel (x, y) inside the fill is in the hatch colour when, with
 // u = x mod 8 and v = y mod 8 (mathematical modulo, 0..7), either u == v or u + v == 7; every
 // other pixel of the fill is left as it is (transparent). So a shape's hatch looks different at
-// each position modulo 8 pixels: the phase (left mod 8, top mod 8).
+// each position modulo 8 pixels: the phase (left mod 8, top mod 8). A shift by (4, 4) or
+// (4, -4) leaves the hatch as it is, so 32 of those 64 phases differ.
 struct Ellipse {
     DeviceRect box;
     int pen;
