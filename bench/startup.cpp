@@ -113,29 +113,42 @@ int runStartupChild(bool game) {
     return 0;
 }
 
-StartupFigures measureStartup(bool game, int runs, const QProcessEnvironment& env) {
-    std::vector<double> frames;
-    std::vector<double> memory;
-    for (int run = 0; run < runs; ++run) {
-        QProcess child;
-        child.setProcessEnvironment(env);
-        const long long started = nowNs();
-        child.start(QCoreApplication::applicationFilePath(),
-                    {game ? QStringLiteral("--startup-child=game")
-                          : QStringLiteral("--startup-child=empty")});
-        if (!child.waitForFinished(20000)) {
-            continue;
-        }
-        long long paintedAt = 0;
-        long peakKiB = 0;
-        if (std::sscanf(child.readAllStandardOutput().constData(), "%lld %ld", &paintedAt,
-                        &peakKiB) == 2 &&
-            paintedAt > started) {
-            frames.push_back(double(paintedAt - started) / 1e6);
-            memory.push_back(double(peakKiB) / 1024.0);
-        }
+namespace {
+
+struct Samples {
+    std::vector<double> frames, memory;
+    StartupFigures median() const { return {bench::median(frames), bench::median(memory)}; }
+};
+
+void startOnce(bool game, const QProcessEnvironment& env, Samples& samples) {
+    QProcess child;
+    child.setProcessEnvironment(env);
+    const long long started = nowNs();
+    child.start(
+        QCoreApplication::applicationFilePath(),
+        {game ? QStringLiteral("--startup-child=game") : QStringLiteral("--startup-child=empty")});
+    if (!child.waitForFinished(20000)) {
+        return;
     }
-    return {median(frames), median(memory)};
+    long long paintedAt = 0;
+    long peakKiB = 0;
+    if (std::sscanf(child.readAllStandardOutput().constData(), "%lld %ld", &paintedAt, &peakKiB) ==
+            2 &&
+        paintedAt > started) {
+        samples.frames.push_back(double(paintedAt - started) / 1e6);
+        samples.memory.push_back(double(peakKiB) / 1024.0);
+    }
+}
+
+}  // namespace
+
+std::pair<StartupFigures, StartupFigures> compareStartup(int runs, const QProcessEnvironment& env) {
+    Samples game, floor;
+    for (int run = 0; run < runs; ++run) {  // in turns, so that the machine's moods fall on both
+        startOnce(true, env, game);
+        startOnce(false, env, floor);
+    }
+    return {game.median(), floor.median()};
 }
 
 }  // namespace voltaro::bench
