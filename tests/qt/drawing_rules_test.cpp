@@ -84,6 +84,24 @@ TEST(DrawingRulesOnTheDesktop, LinesCoverTheirEndsAndThePenSquare) {
     for (int i = 0; i <= 16; ++i) {
         EXPECT_TRUE(painted(slant, 20 + i, 80 - i)) << i;
     }
+    // Wider, the pixels whose centres lie inside the square-capped stroke.
+    for (int width : {2, 3}) {
+        const LineSegment l{20, 80, 36, 64, width, kWhite};
+        const QImage wide = executed(l);
+        const double h = width / 2, sx = l.x1 + h, sy = l.y1 + h;
+        const double length = std::hypot(l.x2 - l.x1, l.y2 - l.y1);
+        const double ux = (l.x2 - l.x1) / length, uy = (l.y2 - l.y1) / length;
+        for (int y = 0; y < 120; ++y) {
+            for (int x = 0; x < 120; ++x) {
+                const double along = (x + 0.5 - sx) * ux + (y + 0.5 - sy) * uy;
+                const double across = (x + 0.5 - sx) * uy - (y + 0.5 - sy) * ux;
+                const bool inside = along > -width / 2.0 && along < length + width / 2.0 &&
+                                    std::abs(across) < width / 2.0;
+                ASSERT_EQ(painted(wide, x, y), inside)
+                    << "width " << width << " at " << x << ", " << y;
+            }
+        }
+    }
 }
 
 TEST(DrawingRulesOnTheDesktop, ACircleStaysInsideItsBoxAndTouchesItsSides) {
