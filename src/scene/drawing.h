@@ -63,7 +63,10 @@ enum class EllipseFill { None, Solid, DiagonalCross };
 // circle, drawn first, and the outline drawn over it. (The desktop rasterises it with Qt's
 // non-antialiased ellipse: QPainter::drawEllipse(QRectF(left + pen / 2, top + pen / 2, d - pen,
 // d - pen)) with a pen of width `pen`. Its pixels lie within the box; the outline's extreme pixels
-// touch the box's four sides.)
+// touch the box's four sides. A host without that rasteriser comes close with the pixels whose
+// centres lie within pen / 2 of that circle for the outline, and inside it for the fill: that
+// differs from the desktop in a few pixels along the outline's edges, as Qt draws the circle
+// as four Bezier curves and a one-pixel outline with its own line stepping.)
 //
 // The diagonal-cross hatch is anchored to the device origin, not to the shape, and is drawn in
 // device pixels at every ratio (Qt's hatch pattern does not scale, so at ratio 2 it is twice as
