@@ -71,11 +71,16 @@ class TickMeter {
     Clock::time_point start_;
 };
 
-// The game's form, with its ball ticks counted on the way in.
+// The game's form, with its ball ticks counted on the way in. Every sixth tick (about ten
+// times a second) a key that moves nobody is pressed, to keep the ball's rebounds current as a
+// player would; it is posted, so that it arrives in the same wake-up as the tick and adds none.
 struct CountedForm : FormEvents {
-    CountedForm(FormEvents& form, TickMeter& meter) : form(form), meter(meter) {}
+    CountedForm(FormEvents& form, TickMeter& meter, QWidget& window)
+        : form(form), meter(meter), window(window) {}
     FormEvents& form;
     TickMeter& meter;
+    QWidget& window;
+    int ticks = 0;
     void Form_Load() override { form.Form_Load(); }
     void Form_KeyDown(std::int16_t& KeyCode, std::int16_t Shift) override {
         form.Form_KeyDown(KeyCode, Shift);
@@ -83,24 +88,26 @@ struct CountedForm : FormEvents {
     void tmrBall_Timer() override {
         form.tmrBall_Timer();
         meter.ticked();
+        if (++ticks % 6 == 0) {
+            QMetaObject::invokeMethod(
+                &window, [this] { pressSpace(); }, Qt::QueuedConnection);
+        }
     }
     void tmrGoal_Timer() override { form.tmrGoal_Timer(); }
+
+    void pressSpace() {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, {}, QStringLiteral(" "));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, {}, QStringLiteral(" "));
+        QApplication::sendEvent(&window, &press);
+        QApplication::sendEvent(&window, &release);
+    }
 };
 
 int playGame(int warmup, int measured) {
     QtHost host;
     Form1 game(host);
     TickMeter meter(warmup, measured, [&] { host.window().close(); });
-    CountedForm form(game, meter);
-    QTimer player;  // a key that moves nobody keeps the ball's rebounds current
-    player.setInterval(100);
-    QObject::connect(&player, &QTimer::timeout, [&] {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, {}, QStringLiteral(" "));
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, {}, QStringLiteral(" "));
-        QApplication::sendEvent(&host.window(), &press);
-        QApplication::sendEvent(&host.window(), &release);
-    });
-    player.start();
+    CountedForm form(game, meter, host.window());
     return host.run(form);
 }
 

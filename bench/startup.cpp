@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QIcon>
 #include <QPainter>
 #include <QProcess>
 #include <QTimer>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "game/form1.h"
+#include "qt/application.h"
 #include "qt/qt_host.h"
 
 namespace voltaro::bench {
@@ -97,10 +97,7 @@ int runStartupChild(bool game) {
     std::unique_ptr<Form1> form;
     TwoFaces empty;
     if (game) {
-        // What the game's main does before its host exists.
-        QApplication::setApplicationName(QStringLiteral("voltaro"));
-        QGuiApplication::setDesktopFileName(QStringLiteral("io.github.voltaro.voltaro"));
-        QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/voltaro.png")));
+        identifyApplication();  // what the game's main does before its host exists
         host = std::make_unique<QtHost>();
         form = std::make_unique<Form1>(*host);
         host->window().installEventFilter(&frame);
@@ -116,29 +113,42 @@ int runStartupChild(bool game) {
     return 0;
 }
 
-StartupFigures measureStartup(bool game, int runs, const QProcessEnvironment& env) {
-    std::vector<double> frames;
-    std::vector<double> memory;
-    for (int run = 0; run < runs; ++run) {
-        QProcess child;
-        child.setProcessEnvironment(env);
-        const long long started = nowNs();
-        child.start(QCoreApplication::applicationFilePath(),
-                    {game ? QStringLiteral("--startup-child=game")
-                          : QStringLiteral("--startup-child=empty")});
-        if (!child.waitForFinished(20000)) {
-            continue;
-        }
-        long long paintedAt = 0;
-        long peakKiB = 0;
-        if (std::sscanf(child.readAllStandardOutput().constData(), "%lld %ld", &paintedAt,
-                        &peakKiB) == 2 &&
-            paintedAt > started) {
-            frames.push_back(double(paintedAt - started) / 1e6);
-            memory.push_back(double(peakKiB) / 1024.0);
-        }
+namespace {
+
+struct Samples {
+    std::vector<double> frames, memory;
+    StartupFigures median() const { return {bench::median(frames), bench::median(memory)}; }
+};
+
+void startOnce(bool game, const QProcessEnvironment& env, Samples& samples) {
+    QProcess child;
+    child.setProcessEnvironment(env);
+    const long long started = nowNs();
+    child.start(
+        QCoreApplication::applicationFilePath(),
+        {game ? QStringLiteral("--startup-child=game") : QStringLiteral("--startup-child=empty")});
+    if (!child.waitForFinished(20000)) {
+        return;
     }
-    return {median(frames), median(memory)};
+    long long paintedAt = 0;
+    long peakKiB = 0;
+    if (std::sscanf(child.readAllStandardOutput().constData(), "%lld %ld", &paintedAt, &peakKiB) ==
+            2 &&
+        paintedAt > started) {
+        samples.frames.push_back(double(paintedAt - started) / 1e6);
+        samples.memory.push_back(double(peakKiB) / 1024.0);
+    }
+}
+
+}  // namespace
+
+std::pair<StartupFigures, StartupFigures> compareStartup(int runs, const QProcessEnvironment& env) {
+    Samples game, floor;
+    for (int run = 0; run < runs; ++run) {  // in turns, so that the machine's moods fall on both
+        startOnce(true, env, game);
+        startOnce(false, env, floor);
+    }
+    return {game.median(), floor.median()};
 }
 
 }  // namespace voltaro::bench

@@ -1,11 +1,11 @@
 // Soccer Game: VOLTARO! — two players, one keyboard, first goal wins.
 
 #include <QApplication>
-#include <QIcon>
 #include <chrono>
 
 #include "app/command_line.h"
 #include "game/form1.h"
+#include "qt/application.h"
 #include "qt/program_exit.h"
 #include "qt/qt_host.h"
 
@@ -19,9 +19,7 @@ int main(int argc, char* argv[]) {
     voltaro::DisplayCheck displayCheck;
     QApplication app(argc, argv);
     displayCheck.passed();
-    // The window's class and the task bar's entry match the installed menu entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.voltaro.voltaro"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/voltaro.png")));
+    voltaro::identifyApplication();
     QApplication::setQuitOnLastWindowClosed(false);  // the host ends the program itself
 
     voltaro::QtHost host;

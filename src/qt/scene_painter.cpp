@@ -100,8 +100,12 @@ int phase(int v) {
 const QImage& ScenePainter::prepared(const Ellipse& e) {
     // Only a hatch depends on where the circle stands.
     const bool hatched = e.fill == EllipseFill::DiagonalCross;
-    const int px = hatched ? phase(e.box.left) : 0;
-    const int py = hatched ? phase(e.box.top) : 0;
+    int px = hatched ? phase(e.box.left) : 0;
+    int py = hatched ? phase(e.box.top) : 0;
+    if (px >= Ellipse::kHatchPitch / 2) {  // the same hatch four pixels down each diagonal
+        px -= Ellipse::kHatchPitch / 2;
+        py = phase(py - Ellipse::kHatchPitch / 2);
+    }
     for (const Prepared& p : prepared_) {
         if (p.phaseX == px && p.phaseY == py && sameLook(p.look, e)) {
             return p.image;

@@ -63,14 +63,18 @@ enum class EllipseFill { None, Solid, DiagonalCross };
 // circle, drawn first, and the outline drawn over it. (The desktop rasterises it with Qt's
 // non-antialiased ellipse: QPainter::drawEllipse(QRectF(left + pen / 2, top + pen / 2, d - pen,
 // d - pen)) with a pen of width `pen`. Its pixels lie within the box; the outline's extreme pixels
-// touch the box's four sides.)
+// touch the box's four sides. A host without that rasteriser comes close with the pixels whose
+// centres lie within pen / 2 of that circle for the outline, and inside it for the fill: that
+// differs from the desktop in a few pixels along the outline's edges, as Qt draws the circle
+// as four Bezier curves and a one-pixel outline with its own line stepping.)
 //
 // The diagonal-cross hatch is anchored to the device origin, not to the shape, and is drawn in
 // device pixels at every ratio (Qt's hatch pattern does not scale, so at ratio 2 it is twice as
 // dense as at ratio 1): a pixel (x, y) inside the fill is in the hatch colour when, with
 // u = x mod 8 and v = y mod 8 (mathematical modulo, 0..7), either u == v or u + v == 7; every
 // other pixel of the fill is left as it is (transparent). So a shape's hatch looks different at
-// each position modulo 8 pixels: the phase (left mod 8, top mod 8).
+// each position modulo 8 pixels: the phase (left mod 8, top mod 8). A shift by (4, 4) or
+// (4, -4) leaves the hatch as it is, so 32 of those 64 phases differ.
 struct Ellipse {
     DeviceRect box;
     int pen;
