@@ -1,28 +1,29 @@
 #include "replay_session.h"
 
-#include <charconv>
-#include <cmath>
+#include <fmt/format.h>
+
+#include <cstdint>
 #include <istream>
 #include <ostream>
+
+#include "replay_input.h"
 
 namespace voltaro {
 
 namespace {
 
 std::string_view trimmed(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t\r");
+    const auto first = s.find_first_not_of(" \t");
     if (first == std::string_view::npos) {
         return {};
     }
-    const auto last = s.find_last_not_of(" \t\r");
+    const auto last = s.find_last_not_of(" \t");
     return s.substr(first, last - first + 1);
 }
 
 // The shortest decimal that reads back as the same float: 6000, 3360.5, -200.
 std::string floatText(float value) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    return std::string(text, end);
+    return fmt::format("{}", value);
 }
 
 std::string quoted(std::string_view text) {
@@ -68,19 +69,6 @@ std::string position(const Shape& shape) {
     return "[" + floatText(shape.Left()) + "," + floatText(shape.Top()) + "]";
 }
 
-bool parseFloat(std::string_view text, float& value) {
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-    }
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
-}
-
-bool parseKeyCode(std::string_view text, std::int16_t& code) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), code);
-    return error == std::errc() && end == text.data() + text.size();
-}
-
 }  // namespace
 
 ReplaySession::ReplaySession() : form_(host_), wiring_(host_, form_) {
@@ -88,22 +76,41 @@ ReplaySession::ReplaySession() : form_(host_), wiring_(host_, form_) {
 }
 
 int ReplaySession::run(std::istream& script, std::ostream& out, std::ostream& errors) {
+    const auto written = [&] {
+        if (out.flush()) {
+            return true;
+        }
+        errors << "voltaro-replay: cannot write the output\n";
+        return false;
+    };
     out << stateJson("load") << '\n';
     std::string line;
-    for (int number = 1; std::getline(script, line); ++number) {
+    for (std::uint64_t number = 1; out && std::getline(script, line); ++number) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();  // a CR LF line end
+        }
         const std::string_view command = trimmed(line);
-        if (command.empty() || command.front() == '#') {
+        std::string problem;
+        if (!replay::isUtf8(line)) {
+            problem = "not UTF-8";
+        } else if (command.empty() || command.front() == '#') {
+            continue;
+        } else if (runLine(line, problem)) {
+            out << stateJson(command) << '\n';
             continue;
         }
-        std::string problem;
-        if (!runLine(line, problem)) {
-            out.flush();
-            errors << "voltaro-replay: line " << number << ": " << problem << '\n';
-            return 2;
+        if (!written()) {
+            return 1;
         }
-        out << stateJson(command) << '\n';
+        errors << "voltaro-replay: line " << number << ": " << problem << ": " << replay::echo(line)
+               << '\n';
+        return 2;
     }
-    return 0;
+    if (script.bad()) {
+        errors << "voltaro-replay: cannot read the input\n";
+        return 1;
+    }
+    return written() ? 0 : 1;
 }
 
 bool ReplaySession::runLine(std::string_view line, std::string& problem) {
@@ -124,13 +131,13 @@ bool ReplaySession::runLine(std::string_view line, std::string& problem) {
         return true;
     }
     if (verb == "key") {
-        std::int16_t code = 0;
-        if (!parseKeyCode(rest, code)) {
-            problem = "'key' needs a 16-bit key code, not '" + std::string(rest) + "'";
+        const std::optional<std::int16_t> code = replay::keyCode(rest);
+        if (!code) {
+            problem = "'key' needs a whole number within -32768..32767";
             return false;
         }
         if (!wiring_.ended()) {
-            wiring_.keyDown(code);
+            wiring_.keyDown(*code);
         }
         return true;
     }
@@ -146,7 +153,7 @@ bool ReplaySession::runLine(std::string_view line, std::string& problem) {
                                            : afterVerb.substr(targetEnd + 1);
         return set(target, value, problem);
     }
-    problem = "unknown command '" + std::string(command) + "'";
+    problem = "unknown command";
     return false;
 }
 
@@ -158,9 +165,6 @@ bool ReplaySession::set(std::string_view target, std::string_view rawValue, std:
 
     if (property == "Caption") {
         std::string caption(rawValue);
-        if (!caption.empty() && caption.back() == '\r') {
-            caption.pop_back();
-        }
         if (caption.find_first_not_of(" \t") == std::string::npos) {
             caption.clear();
         }
@@ -171,7 +175,7 @@ bool ReplaySession::set(std::string_view target, std::string_view rawValue, std:
             }
             return true;
         } catch (const std::out_of_range&) {
-            problem = "no label named '" + std::string(name) + "'";
+            problem = "no label of that name";
             return false;
         }
     }
@@ -187,24 +191,22 @@ bool ReplaySession::set(std::string_view target, std::string_view rawValue, std:
     if (property == "Height")
         setter = &Shape::setHeight;
     if (!setter) {
-        problem = "cannot set '" + std::string(target) +
-                  "': use NAME.Left, .Top, .Width, .Height or .Caption";
+        problem = "'set' takes NAME.Left, .Top, .Width, .Height or .Caption";
         return false;
     }
-    float value = 0;
-    if (!parseFloat(trimmed(rawValue), value)) {
-        problem =
-            "'" + std::string(trimmed(rawValue)) + "' is not a number that fits a 32-bit float";
+    const std::optional<float> value = replay::propertyValue(trimmed(rawValue));
+    if (!value) {
+        problem = "not a number that fits a 32-bit float";
         return false;
     }
     try {
         Shape& shape = controls.shape(name);
         if (!wiring_.ended()) {
-            (shape.*setter)(value);
+            (shape.*setter)(*value);
         }
         return true;
     } catch (const std::out_of_range&) {
-        problem = "no shape named '" + std::string(name) + "'";
+        problem = "no shape of that name";
         return false;
     }
 }

@@ -16,7 +16,8 @@ class ReplaySession {
   public:
     ReplaySession();
 
-    // Runs every line of `script`. Returns 0, or 2 after reporting the first bad line on `errors`.
+    // Runs every line of `script`. Returns 0; 2 after reporting the first bad line on `errors`;
+    // 1 after reporting that `script` could not be read or `out` could not be written.
     int run(std::istream& script, std::ostream& out, std::ostream& errors);
 
     // Runs one command line; false (with `problem` set) when the line is not a command.
