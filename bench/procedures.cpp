@@ -55,7 +55,7 @@ void BM_Form_KeyDown(benchmark::State& state) {
 void BM_PaintScene(benchmark::State& state) {
     const double ratio = static_cast<double>(state.range(0));
     RecordingHost host;
-    ScenePainter scene(host.controls(), host.form().backColour, SystemColours::standardScheme());
+    ScenePainter scene(host.controls(), host.form().backColour);
     const QSize logical(847, 646);
     QImage image((QSizeF(logical) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
@@ -68,7 +68,7 @@ void BM_PaintScene(benchmark::State& state) {
 // What one ball tick asks of the painter: the ball's old and new boxes.
 void BM_PaintBallTick(benchmark::State& state) {
     RecordingHost host;
-    ScenePainter scene(host.controls(), host.form().backColour, SystemColours::standardScheme());
+    ScenePainter scene(host.controls(), host.form().backColour);
     QImage image(QSize(847, 646), QImage::Format_ARGB32_Premultiplied);
     const TwipBox ball = host.controls().shape("shpBall").box();
     const QRect region =

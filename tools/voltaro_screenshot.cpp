@@ -32,8 +32,7 @@ int main(int argc, char* argv[]) {
     QImage image((QSizeF(logical) * ratio).toSize(), QImage::Format_RGB32);
     image.setDevicePixelRatio(ratio);
     {
-        voltaro::ScenePainter scene(host.controls(), form.backColour,
-                                    voltaro::SystemColours::standardScheme());
+        voltaro::ScenePainter scene(host.controls(), form.backColour);
         QPainter painter(&image);
         scene.paint(painter, ratio, QRect(QPoint(0, 0), logical));
     }

@@ -10,7 +10,7 @@ namespace voltaro {
 namespace {
 
 int pixels(int twips) {
-    return static_cast<int>(std::lround(twips / ScenePainter::kTwipsPerPixel));
+    return static_cast<int>(std::lround(twips / Drawing::kTwipsPerPixel));
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ QString boxTitle() {
 }  // namespace
 
 QtHost::QtHost()
-    : painter_(controls(), form().backColour, SystemColours::fromPalette(QApplication::palette())),
+    : painter_(controls(), form().backColour),
       window_(form(), painter_),
       repeat_(desktopKeyRepeat()),
       closeUnderBox_(

@@ -1,48 +1,35 @@
 #pragma once
 
-#include <QColor>
 #include <QRect>
+#include <vector>
 
-#include "scene/colour.h"
 #include "scene/controls.h"
+#include "scene/drawing.h"
 
 class QPainter;
-class QPalette;
 
 namespace voltaro {
 
-// The desktop colour scheme's entries that the form uses.
-struct SystemColours {
-    QColor windowBackground;  // 5
-    QColor windowText;        // 8
-    QColor buttonText;        // 18
-
-    static SystemColours fromPalette(const QPalette& palette);
-    static SystemColours standardScheme();  // white, black, black
-};
-
-// Draws the form's controls from their current properties, bottom of the stack first, in device
-// pixels, so that outlines and lines stay one logical pixel wide and sharp at any pixel ratio.
+// Draws the form with QPainter by the scene's drawing rules: it asks for the primitives that
+// cover a repaint and executes them, bottom of the stack first, in device pixels, so that
+// outlines and lines stay one logical pixel wide and sharp at any pixel ratio.
 class ScenePainter {
   public:
-    static constexpr double kTwipsPerPixel = 15.0;
-
-    ScenePainter(const Controls& controls, Colour formBackColour, SystemColours colours);
+    ScenePainter(const Controls& controls, Colour formBackColour);
 
     // Paints everything that meets `logicalClip` (in logical pixels).
-    void paint(QPainter& painter, double devicePixelRatio, const QRect& logicalClip) const;
+    void paint(QPainter& painter, double devicePixelRatio, const QRect& logicalClip);
 
     // The logical pixels a box of the given twips can touch, for repainting only what moved.
     static QRect logicalBounds(const TwipBox& box);
 
   private:
-    class Frame;
-
-    QColor resolve(Colour colour) const;
-
     const Controls& controls_;
     Colour formBackColour_;
-    SystemColours colours_;
+    std::vector<Primitive> primitives_;  // kept between paints: no allocation per frame
 };
+
+// Executes primitives of the drawing rules on a painter that works in device pixels.
+void execute(QPainter& painter, const Primitive& primitive);
 
 }  // namespace voltaro

@@ -24,8 +24,7 @@ class Render : public ::testing::Test {
         QImage image((QSizeF(logical) * ratio).toSize(), QImage::Format_RGB32);
         image.setDevicePixelRatio(ratio);
         image.fill(Qt::magenta);  // anything unpainted stands out
-        ScenePainter scene(host.controls(), host.form().backColour,
-                           SystemColours::standardScheme());
+        ScenePainter scene(host.controls(), host.form().backColour);
         QPainter painter(&image);
         scene.paint(painter, ratio, QRect(QPoint(0, 0), logical));
         return image;
