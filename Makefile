@@ -6,6 +6,7 @@ CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 
 .PHONY: all deps build play test test-asan bench screenshot install uninstall package format clean
+.PHONY: web serve test-web
 
 all: build
 
@@ -23,6 +24,7 @@ play: build
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-web
 
 test-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVOLTARO_QT=OFF -DVOLTARO_SANITIZE=ON >/dev/null
@@ -49,8 +51,29 @@ uninstall:
 package: build
 	cd $(BUILD) && cpack -G DEB
 
+# The web edition: $(WEB_BUILD)/site/ holds the page, the module and the two faces, for any
+# static web server; make serve serves it on 127.0.0.1.
+WEB_BUILD ?= build-web
+WEB_PORT ?= 8000
+WEB_TESTS = tests/web
+
+web: deps
+	@NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release \
+		-DVOLTARO_QT=OFF -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node \
+		-DVOLTARO_NATIVE_REPLAY=$(abspath $(BUILD))/voltaro-replay >/dev/null
+	@cmake --build $(WEB_BUILD) -j $(JOBS)
+
+serve: web
+	@echo "Serving the game at http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C stops)"
+	@python3 -m http.server --bind 127.0.0.1 $(WEB_PORT) --directory $(WEB_BUILD)/site >/dev/null
+
+# The headless tests and the replay tool under node, and the page in Debian's chromium.
+test-web: web
+	@cd $(WEB_TESTS) && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent
+	ctest --test-dir $(WEB_BUILD) --output-on-failure -j $(JOBS)
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WEB_BUILD)
