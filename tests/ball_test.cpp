@@ -24,8 +24,8 @@ class Ball : public MatchTest {
     // Puts the ball's direction words straight into a case; the form itself only ever writes
     // the same four words.
     void setDirections(const char* x, const char* y) {
-        const_cast<MatchState&>(state()).strDirX = x;
-        const_cast<MatchState&>(state()).strDirY = y;
+        form.state().strDirX = x;
+        form.state().strDirY = y;
     }
 };
 

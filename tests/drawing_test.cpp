@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "scene/recording_host.h"
+#include "scene/scene_index.h"
 
 namespace voltaro {
 namespace {
@@ -152,6 +153,29 @@ TEST_F(DrawingRules, AFarAwayBallStaysInRangeAndOutOfTheRepaint) {
     const DeviceRect dirty = Drawing(2.0).dirtied(host.controls().shape("shpBall").box());
     EXPECT_FALSE(dirty.intersects({0, 0, 1694, 1292}));
     EXPECT_EQ(only<Ellipse>(draw(2.0, {0, 0, 1694, 1292})).size(), 3U);
+}
+
+// The grid only saves looking at controls: what it draws is what the whole list draws.
+TEST_F(DrawingRules, TheIndexDrawsWhatTheWholeListDraws) {
+    for (double ratio : {1.0, 1.5, 2.0}) {
+        const Drawing drawing(ratio);
+        const SceneIndex index(host.controls(), drawing);
+        for (const TwipBox ball : {TwipBox{6000, 3240, 735, 615}, TwipBox{4800, 3300, 735, 615},
+                                   TwipBox{0, 3000, 735, 615}, TwipBox{11500, 8200, 735, 615},
+                                   TwipBox{-9000, 20000, 735, 615}}) {
+            host.controls().shape("shpBall").setLeft(ball.left);
+            host.controls().shape("shpBall").setTop(ball.top);
+            for (const DeviceRect clip :
+                 {drawing.dirtied(ball), DeviceRect{0, 0, 2000, 2000}, DeviceRect{-50, -50, 60, 60},
+                  DeviceRect{100, 500, 700, 90}, DeviceRect{63, 63, 2, 2}}) {
+                std::vector<Primitive> whole, found;
+                drawing.drawScene(host.controls(), host.form().backColour, clip, whole);
+                index.drawScene(host.form().backColour, clip, found);
+                EXPECT_EQ(found, whole) << "ratio " << ratio << ", clip " << clip.left << ", "
+                                        << clip.top << ", ball at " << ball.left;
+            }
+        }
+    }
 }
 
 }  // namespace

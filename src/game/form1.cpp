@@ -24,14 +24,14 @@ constexpr Single kPlayersRestartTop = 3360;
 
 Form1::Form1(FormHost& host)
     : host_(host),
-      shpRect(host.controls().shape("shpRect")),
-      shpBall(host.controls().shape("shpBall")),
-      shpRed(host.controls().shape("shpRed")),
-      shpBlue(host.controls().shape("shpBlue")),
-      shpGoal1(host.controls().shape("shpGoal1")),
-      shpGoal2(host.controls().shape("shpGoal2")),
-      lblRed(host.controls().label("lblRed")),
-      lblBlue(host.controls().label("lblBlue")) {}
+      shpRect(host.shape("shpRect")),
+      shpBall(host.shape("shpBall")),
+      shpRed(host.shape("shpRed")),
+      shpBlue(host.shape("shpBlue")),
+      shpGoal1(host.shape("shpGoal1")),
+      shpGoal2(host.shape("shpGoal2")),
+      lblRed(host.label("lblRed")),
+      lblBlue(host.label("lblBlue")) {}
 
 void Form1::Form_Load() {
     strDirX = "right";
@@ -72,6 +72,9 @@ void Form1::takeBlueSnapshot() {
 void Form1::takeBallSnapshot() {
     ballTop = shpBall.Top();
     ballBottom = add(shpBall.Height(), shpBall.Top());
+    // Assigned straight to an Integer, the sum is rounded from its exact value, not first to a
+    // 32-bit float as the Variant edges are: a Single sum could itself round a half (or a sum
+    // beyond 2^24) to the other side before the Integer's halves-to-even rounding sees it.
     ballRight = Integer::rounded(double(shpBall.Width()) + double(shpBall.Left()));
 }
 
@@ -174,8 +177,7 @@ void Form1::reboundFromPlayer(Variant left, Variant right, Integer top, Variant 
 void Form1::tmrGoal_Timer() {
     if (ballInLeftGoal()) {
         scoreGoal(lblBlue, "GAME OVER! Blue is the Winner");
-    }
-    if (ballInRightGoal()) {
+    } else if (ballInRightGoal()) {
         scoreGoal(lblRed, "GAME OVER! Red is the Winner");
     }
 }

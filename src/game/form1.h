@@ -21,7 +21,9 @@ class Form1 final : public FormEvents, private MatchState {
     void tmrBall_Timer() override;
     void tmrGoal_Timer() override;
 
+    // The form-level variables; writable so that a test can set up the case it needs.
     const MatchState& state() const { return *this; }
+    MatchState& state() { return *this; }
 
   private:
     struct PlayerKeys {

@@ -5,6 +5,7 @@
 #include <QStyleHints>
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "qt/key_codes.h"
 
@@ -81,6 +82,7 @@ int QtHost::execBox(QMessageBox& box) {
 }
 
 void QtHost::showMessageBox(const std::string& prompt) {
+    dirty_ = {};
     window_.repaint();  // the box opens over the scene as it stands now
     QMessageBox box(QMessageBox::NoIcon, boxTitle(), QString::fromStdString(prompt),
                     QMessageBox::Ok, &window_);
@@ -92,6 +94,7 @@ void QtHost::showMessageBox(const std::string& prompt) {
 
 void QtHost::reportRuntimeError(const RuntimeError& error) {
     wakeUp_.stop();
+    dirty_ = {};
     window_.repaint();
     QMessageBox box(QMessageBox::Critical, boxTitle(), QString::fromStdString(error.report()),
                     QMessageBox::Ok, &window_);
@@ -99,12 +102,27 @@ void QtHost::reportRuntimeError(const RuntimeError& error) {
 }
 
 void QtHost::shapeMoved(const Shape& shape, const TwipBox& before) {
-    window_.update(ScenePainter::logicalBounds(before));
-    window_.update(ScenePainter::logicalBounds(shape.box()));
+    markDirty(ScenePainter::logicalBounds(before) | ScenePainter::logicalBounds(shape.box()));
 }
 
 void QtHost::captionChanged(const Label& label) {
-    window_.update(ScenePainter::logicalBounds(label.box()));
+    markDirty(ScenePainter::logicalBounds(label.box()));
+}
+
+// A ball tick moves the ball twice (Left, then Top): the window is asked once, when the event
+// is over, to repaint everything that moved.
+void QtHost::markDirty(const QRect& logical) {
+    dirty_ |= logical;
+    if (!delivering_) {
+        requestRepaint();
+    }
+}
+
+void QtHost::requestRepaint() {
+    if (!dirty_.isEmpty()) {
+        window_.update(dirty_);
+        dirty_ = {};
+    }
 }
 
 void QtHost::onKeyPressed(int qtKey, bool onKeypad, bool autoRepeat) {
@@ -113,7 +131,10 @@ void QtHost::onKeyPressed(int qtKey, bool onKeypad, bool autoRepeat) {
     }
     const std::int16_t code = hostKeyCode(qtKey, onKeypad);
     if (repeat_.press(qtKey, code, now())) {
+        const bool outer = std::exchange(delivering_, true);
         wiring_->keyDown(code);
+        delivering_ = outer;
+        requestRepaint();
         arm();
     }
 }
@@ -155,29 +176,25 @@ void QtHost::wake() {
         return;
     }
     const auto t = now();
-    struct Due {
-        const Timer* timer;
-        TickSchedule::Duration at;
-    };
-    std::array<Due, 8> due{};
+    std::array<const Timer*, 8> due{};
     std::size_t dueCount = 0;
     for (PacedTimer& paced : timers_) {
         if (paced.schedule.due(t) && dueCount < due.size()) {
-            due[dueCount++] = {paced.timer, paced.schedule.nextDue()};
+            due[dueCount++] = paced.timer;
             paced.schedule.delivered(t);
         }
     }
     arm();
+    const bool outer = std::exchange(delivering_, true);  // a message box nests a wake-up
     for (std::size_t i = 0; i < dueCount && !wiring_->ended(); ++i) {
-        if (probe_) {
-            probe_->tickDelivered(*due[i].timer, due[i].at, now());
-        }
-        wiring_->timerTick(*due[i].timer);
+        wiring_->timerTick(*due[i]);
     }
     if (!wiring_->ended() && repeat_.anyHeld()) {
         repeat_.deliverDue(t, [this](std::int16_t code) { wiring_->keyDown(code); });
         arm();
     }
+    delivering_ = outer;
+    requestRepaint();
 }
 
 void QtHost::arm() {

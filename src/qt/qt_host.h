@@ -10,7 +10,7 @@
 #include "qt/scene_painter.h"
 #include "qt/x11_desktop.h"
 #include "scene/event_wiring.h"
-#include "scene/form_host.h"
+#include "scene/form_site.h"
 #include "scene/key_repeat.h"
 #include "scene/tick_schedule.h"
 
@@ -18,17 +18,9 @@ class QMessageBox;
 
 namespace voltaro {
 
-// Told of every timer tick the host hands to the game: when it was due and when it went out.
-class TickProbe {
-  public:
-    virtual ~TickProbe() = default;
-    virtual void tickDelivered(const Timer& timer, TickSchedule::Duration due,
-                               TickSchedule::Duration delivered) = 0;
-};
-
 // The forms host on Qt: the window, the paced timers, the keyboard with per-key auto-repeat,
 // modal message boxes, and the end of the program.
-class QtHost final : public QObject, public FormHost, private ControlObserver {
+class QtHost final : public QObject, public FormSite, private ControlObserver {
     Q_OBJECT
 
   public:
@@ -45,7 +37,6 @@ class QtHost final : public QObject, public FormHost, private ControlObserver {
     GameWindow& window() { return window_; }
     EventWiring& wiring() { return *wiring_; }
     const KeyRepeat& keyRepeat() const { return repeat_; }
-    void setTickProbe(TickProbe* probe) { probe_ = probe; }
 
     void programEnded(int exitStatus) override;
     void reportRuntimeError(const RuntimeError& error) override;
@@ -61,6 +52,9 @@ class QtHost final : public QObject, public FormHost, private ControlObserver {
 
     void shapeMoved(const Shape& shape, const TwipBox& before) override;
     void captionChanged(const Label& label) override;
+
+    void markDirty(const QRect& logical);
+    void requestRepaint();
 
     void onKeyPressed(int qtKey, bool onKeypad, bool autoRepeat);
     void onKeyReleased(int qtKey, bool autoRepeat);
@@ -81,7 +75,8 @@ class QtHost final : public QObject, public FormHost, private ControlObserver {
     x11::CloseRequestFilter closeUnderBox_;
     Clock::time_point epoch_;
     QMessageBox* openBox_ = nullptr;
-    TickProbe* probe_ = nullptr;
+    QRect dirty_;              // what the event being delivered has moved, in logical pixels
+    bool delivering_ = false;  // inside an event: repaint once, when it is over
     bool closing_ = false;
 };
 

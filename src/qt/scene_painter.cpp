@@ -88,12 +88,62 @@ void execute(QPainter& painter, const Primitive& primitive) {
 ScenePainter::ScenePainter(const Controls& controls, Colour formBackColour)
     : controls_(controls), formBackColour_(formBackColour) {}
 
+bool sameLook(const Ellipse& a, const Ellipse& b) {
+    return a.box.width == b.box.width && a.box.height == b.box.height && a.pen == b.pen &&
+           a.outline == b.outline && a.fill == b.fill && a.fillColour == b.fillColour;
+}
+
+int phase(int v) {
+    return ((v % Ellipse::kHatchPitch) + Ellipse::kHatchPitch) % Ellipse::kHatchPitch;
+}
+
+const QImage& ScenePainter::prepared(const Ellipse& e) {
+    // Only a hatch depends on where the circle stands.
+    const bool hatched = e.fill == EllipseFill::DiagonalCross;
+    int px = hatched ? phase(e.box.left) : 0;
+    int py = hatched ? phase(e.box.top) : 0;
+    if (px >= Ellipse::kHatchPitch / 2) {  // the same hatch four pixels down each diagonal
+        px -= Ellipse::kHatchPitch / 2;
+        py = phase(py - Ellipse::kHatchPitch / 2);
+    }
+    for (const Prepared& p : prepared_) {
+        if (p.phaseX == px && p.phaseY == py && sameLook(p.look, e)) {
+            return p.image;
+        }
+    }
+    Ellipse atOrigin = e;
+    atOrigin.box.left = 0;
+    atOrigin.box.top = 0;
+    QImage image(e.box.width, e.box.height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setBrushOrigin(-px, -py);  // the hatch stays anchored to the window
+        voltaro::execute(p, atOrigin);
+    }
+    prepared_.push_back({atOrigin, px, py, std::move(image)});
+    return prepared_.back().image;
+}
+
+void ScenePainter::execute(QPainter& painter, const Primitive& primitive) {
+    if (const auto* e = std::get_if<Ellipse>(&primitive)) {
+        painter.drawImage(QPoint(e->box.left, e->box.top), prepared(*e));
+        return;
+    }
+    voltaro::execute(painter, primitive);
+}
+
 void ScenePainter::paint(QPainter& painter, double devicePixelRatio, const QRect& logicalClip) {
-    const Drawing drawing(devicePixelRatio);
-    const DeviceRect clip = drawing.deviceRect(
-        {logicalClip.x(), logicalClip.y(), logicalClip.width(), logicalClip.height()});
+    if (!index_ || index_->ratio() != devicePixelRatio) {
+        index_.emplace(controls_, Drawing(devicePixelRatio));
+        prepared_.clear();
+    }
+    const DeviceRect clip = Drawing(devicePixelRatio)
+                                .deviceRect({logicalClip.x(), logicalClip.y(), logicalClip.width(),
+                                             logicalClip.height()});
     primitives_.clear();
-    drawing.drawScene(controls_, formBackColour_, clip, primitives_);
+    index_->drawScene(formBackColour_, clip, primitives_);
 
     painter.save();
     // Work in device pixels: the device's own scaling is undone, and every size is computed from

@@ -79,10 +79,11 @@ Controls::Controls(std::span<const ControlRecord> layout) {
     }
 }
 
-template <typename Kind>
-Kind& Controls::find(std::string_view name) {
-    for (AnyControl& control : controls_) {
-        if (auto* found = std::get_if<Kind>(&control); found && found->name() == name) {
+template <typename Kind, typename List>
+Kind& Controls::find(List& controls, std::string_view name) {
+    for (auto& control : controls) {
+        if (auto* found = std::get_if<std::remove_const_t<Kind>>(&control);
+            found && found->name() == name) {
             return *found;
         }
     }
@@ -90,19 +91,19 @@ Kind& Controls::find(std::string_view name) {
 }
 
 Shape& Controls::shape(std::string_view name) {
-    return find<Shape>(name);
+    return find<Shape>(controls_, name);
 }
 Label& Controls::label(std::string_view name) {
-    return find<Label>(name);
+    return find<Label>(controls_, name);
 }
 Timer& Controls::timer(std::string_view name) {
-    return find<Timer>(name);
+    return find<Timer>(controls_, name);
 }
 const Shape& Controls::shape(std::string_view name) const {
-    return const_cast<Controls*>(this)->find<Shape>(name);
+    return find<const Shape>(controls_, name);
 }
 const Label& Controls::label(std::string_view name) const {
-    return const_cast<Controls*>(this)->find<Label>(name);
+    return find<const Label>(controls_, name);
 }
 
 }  // namespace voltaro

@@ -139,8 +139,8 @@ class Controls {
     ControlObserver* observer() const { return observer_; }
 
   private:
-    template <typename Kind>
-    Kind& find(std::string_view name);
+    template <typename Kind, typename List>
+    static Kind& find(List& controls, std::string_view name);
 
     std::vector<AnyControl> controls_;
     ControlObserver* observer_ = nullptr;

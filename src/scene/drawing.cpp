@@ -119,6 +119,27 @@ void Drawing::drawControl(const AnyControl& control, std::vector<Primitive>& out
     std::visit([&](const auto& c) { draw(c, nullptr, out); }, control);
 }
 
+void Drawing::drawControl(const AnyControl& control, const DeviceRect& clip,
+                          std::vector<Primitive>& out) const {
+    std::visit([&](const auto& c) { draw(c, &clip, out); }, control);
+}
+
+DeviceRect Drawing::reach(const Primitive& primitive) {
+    struct Reach {
+        DeviceRect operator()(const FillRect& r) const { return r.box; }
+        DeviceRect operator()(const Ellipse& e) const { return e.box; }
+        DeviceRect operator()(const Text& t) const { return t.box; }
+        // The stroke with its square caps, and a pixel more where a slant may round outwards.
+        DeviceRect operator()(const LineSegment& l) const {
+            const int offset = l.width / 2;
+            return spanning(
+                std::min(l.x1, l.x2) + offset - l.width, std::min(l.y1, l.y2) + offset - l.width,
+                std::max(l.x1, l.x2) + offset + l.width, std::max(l.y1, l.y2) + offset + l.width);
+        }
+    };
+    return std::visit(Reach{}, primitive);
+}
+
 namespace {
 
 // Whether the clip lies wholly inside the ring of a circle, away from its outline: then an
@@ -161,10 +182,14 @@ void Drawing::draw(const Shape& shape, const DeviceRect* clip, std::vector<Primi
         }
         const Rgb border = resolve(shape.border());
         const int w = std::min({pen_, box.width, box.height});
-        out.push_back(FillRect{{box.left, box.top, box.width, w}, border});
-        out.push_back(FillRect{{box.left, box.bottom() - w, box.width, w}, border});
-        out.push_back(FillRect{{box.left, box.top, w, box.height}, border});
-        out.push_back(FillRect{{box.right() - w, box.top, w, box.height}, border});
+        for (const DeviceRect side : {DeviceRect{box.left, box.top, box.width, w},
+                                      DeviceRect{box.left, box.bottom() - w, box.width, w},
+                                      DeviceRect{box.left, box.top, w, box.height},
+                                      DeviceRect{box.right() - w, box.top, w, box.height}}) {
+            if (!clip || side.intersects(*clip)) {
+                out.push_back(FillRect{side, border});
+            }
+        }
         return;
     }
     // The largest circle that fits the box, centred in it.
@@ -189,16 +214,8 @@ void Drawing::draw(const Shape& shape, const DeviceRect* clip, std::vector<Primi
 void Drawing::draw(const Line& line, const DeviceRect* clip, std::vector<Primitive>& out) const {
     const LineSegment segment{px(line.X1()), px(line.Y1()), px(line.X2()),
                               px(line.Y2()), pen_,          resolve(line.colour())};
-    if (clip) {
-        // Everything the stroke can touch, square caps included.
-        const int offset = pen_ / 2;
-        const DeviceRect reach = spanning(std::min(segment.x1, segment.x2) + offset - pen_,
-                                          std::min(segment.y1, segment.y2) + offset - pen_,
-                                          std::max(segment.x1, segment.x2) + offset + pen_,
-                                          std::max(segment.y1, segment.y2) + offset + pen_);
-        if (!reach.intersects(*clip)) {
-            return;  // most repaints are the ball's few pixels
-        }
+    if (clip && !reach(segment).intersects(*clip)) {
+        return;  // most repaints are the ball's few pixels
     }
     out.push_back(segment);
 }

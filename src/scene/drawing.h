@@ -50,6 +50,7 @@ Rgb resolve(Colour colour);
 struct FillRect {
     DeviceRect box;
     Rgb colour;
+    friend bool operator==(const FillRect&, const FillRect&) = default;
 };
 
 enum class EllipseFill { None, Solid, DiagonalCross };
@@ -62,14 +63,18 @@ enum class EllipseFill { None, Solid, DiagonalCross };
 // circle, drawn first, and the outline drawn over it. (The desktop rasterises it with Qt's
 // non-antialiased ellipse: QPainter::drawEllipse(QRectF(left + pen / 2, top + pen / 2, d - pen,
 // d - pen)) with a pen of width `pen`. Its pixels lie within the box; the outline's extreme pixels
-// touch the box's four sides.)
+// touch the box's four sides. A host without that rasteriser comes close with the pixels whose
+// centres lie within pen / 2 of that circle for the outline, and inside it for the fill: that
+// differs from the desktop in a few pixels along the outline's edges, as Qt draws the circle
+// as four Bezier curves and a one-pixel outline with its own line stepping.)
 //
 // The diagonal-cross hatch is anchored to the device origin, not to the shape, and is drawn in
 // device pixels at every ratio (Qt's hatch pattern does not scale, so at ratio 2 it is twice as
 // dense as at ratio 1): a pixel (x, y) inside the fill is in the hatch colour when, with
 // u = x mod 8 and v = y mod 8 (mathematical modulo, 0..7), either u == v or u + v == 7; every
 // other pixel of the fill is left as it is (transparent). So a shape's hatch looks different at
-// each position modulo 8 pixels: the phase (left mod 8, top mod 8).
+// each position modulo 8 pixels: the phase (left mod 8, top mod 8). A shift by (4, 4) or
+// (4, -4) leaves the hatch as it is, so 32 of those 64 phases differ.
 struct Ellipse {
     DeviceRect box;
     int pen;
@@ -78,6 +83,7 @@ struct Ellipse {
     Rgb fillColour;  // for Solid and DiagonalCross
 
     static constexpr int kHatchPitch = 8;  // device pixels, on both axes
+    friend bool operator==(const Ellipse&, const Ellipse&) = default;
 };
 
 // A line `width` pixels wide, with square caps, from pixel (x1, y1) to pixel (x2, y2).
@@ -94,6 +100,7 @@ struct LineSegment {
     int x1, y1, x2, y2;
     int width;
     Rgb colour;
+    friend bool operator==(const LineSegment&, const LineSegment&) = default;
 };
 
 enum class TextAlign { Left, Centre };
@@ -103,6 +110,7 @@ enum class TextAlign { Left, Centre };
 struct Face {
     std::string_view classicName;
     std::array<std::string_view, 3> families;
+    friend bool operator==(const Face&, const Face&) = default;
 };
 
 // The face that draws a layout font: Liberation Sans for "MS Sans Serif", Dancing Script for
@@ -123,6 +131,7 @@ struct Text {
     int weight;
     TextAlign align;
     Rgb colour;
+    friend bool operator==(const Text&, const Text&) = default;
 };
 
 using Primitive = std::variant<FillRect, Ellipse, LineSegment, Text>;
@@ -145,8 +154,13 @@ class Drawing {
     void drawScene(const Controls& controls, Colour formBackColour, const DeviceRect& clip,
                    std::vector<Primitive>& out) const;
 
-    // The primitives of one control, whatever the clip.
+    // The primitives of one control, whatever the clip; and only if it can touch `clip`.
     void drawControl(const AnyControl& control, std::vector<Primitive>& out) const;
+    void drawControl(const AnyControl& control, const DeviceRect& clip,
+                     std::vector<Primitive>& out) const;
+
+    // Every pixel that a primitive can touch.
+    static DeviceRect reach(const Primitive& primitive);
 
     // The device pixels that a moved shape's box may have touched: the logical pixels around it,
     // one more on every side, at this ratio. A host repaints this for the box before and after.

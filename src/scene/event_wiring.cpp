@@ -2,7 +2,7 @@
 
 namespace voltaro {
 
-EventWiring::EventWiring(FormHost& host, FormEvents& form) : host_(host), form_(form) {}
+EventWiring::EventWiring(FormSite& host, FormEvents& form) : host_(host), form_(form) {}
 
 template <typename Procedure>
 bool EventWiring::deliver(Procedure&& procedure) {

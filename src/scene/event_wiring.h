@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "scene/form_events.h"
-#include "scene/form_host.h"
+#include "scene/form_site.h"
 
 namespace voltaro {
 
@@ -15,7 +15,7 @@ namespace voltaro {
 // and count the same goal twice.
 class EventWiring {
   public:
-    EventWiring(FormHost& host, FormEvents& form);
+    EventWiring(FormSite& host, FormEvents& form);
 
     // Raises Load; no key or tick reaches the form before it.
     void load();
@@ -33,7 +33,7 @@ class EventWiring {
     bool deliver(Procedure&& procedure);
     void finish(int exitStatus);
 
-    FormHost& host_;
+    FormSite& host_;
     FormEvents& form_;
     bool loaded_ = false;
     bool ended_ = false;

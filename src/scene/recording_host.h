@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "scene/form_host.h"
+#include "scene/form_site.h"
 
 namespace voltaro {
 
 // A host with no window: message boxes are answered OK at once and remembered, End and run-time
 // errors are recorded. The game runs on it unchanged, for tests and the replay tool.
-class RecordingHost : public FormHost {
+class RecordingHost : public FormSite {
   public:
     // The texts of the message boxes shown since the last call.
     std::vector<std::string> takeMessages();

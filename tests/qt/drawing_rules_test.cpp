@@ -8,6 +8,7 @@
 
 #include "qt/qt_host.h"
 #include "qt/scene_painter.h"
+#include "scene/recording_host.h"
 
 namespace voltaro {
 namespace {
@@ -83,6 +84,24 @@ TEST(DrawingRulesOnTheDesktop, LinesCoverTheirEndsAndThePenSquare) {
     for (int i = 0; i <= 16; ++i) {
         EXPECT_TRUE(painted(slant, 20 + i, 80 - i)) << i;
     }
+    // Wider, the pixels whose centres lie inside the square-capped stroke.
+    for (int width : {2, 3}) {
+        const LineSegment l{20, 80, 36, 64, width, kWhite};
+        const QImage wide = executed(l);
+        const double h = width / 2, sx = l.x1 + h, sy = l.y1 + h;
+        const double length = std::hypot(l.x2 - l.x1, l.y2 - l.y1);
+        const double ux = (l.x2 - l.x1) / length, uy = (l.y2 - l.y1) / length;
+        for (int y = 0; y < 120; ++y) {
+            for (int x = 0; x < 120; ++x) {
+                const double along = (x + 0.5 - sx) * ux + (y + 0.5 - sy) * uy;
+                const double across = (x + 0.5 - sx) * uy - (y + 0.5 - sy) * ux;
+                const bool inside = along > -width / 2.0 && along < length + width / 2.0 &&
+                                    std::abs(across) < width / 2.0;
+                ASSERT_EQ(painted(wide, x, y), inside)
+                    << "width " << width << " at " << x << ", " << y;
+            }
+        }
+    }
 }
 
 TEST(DrawingRulesOnTheDesktop, ACircleStaysInsideItsBoxAndTouchesItsSides) {
@@ -101,6 +120,44 @@ TEST(DrawingRulesOnTheDesktop, ACircleStaysInsideItsBoxAndTouchesItsSides) {
         EXPECT_TRUE(painted(image, 20, 58));
         EXPECT_TRUE(painted(image, 76, 58));
         EXPECT_EQ(image.pixel(48, 58), qRgb(0x40, 0x40, 0x40));
+    }
+}
+
+// The painter copies circles from prepared images, one per hatch phase: at every phase, and
+// over the markings, they must give the pixels of the circle stroked and hatched in place.
+TEST(DrawingRulesOnTheDesktop, PreparedCirclesAreTheStrokedCirclesAtEveryPhase) {
+    RecordingHost host;
+    Shape& ball = host.controls().shape("shpBall");
+    for (double ratio : {1.0, 2.0}) {
+        ScenePainter scene(host.controls(), host.form().backColour);
+        const Drawing drawing(ratio);
+        for (int step = 0; step < 72; ++step) {
+            // Whole pixels at ratio 1, across the halfway line and the centre circle's outline.
+            ball.setLeft(float(15 * (300 + step * 9 / 8)));
+            ball.setTop(float(15 * (190 + step % 9)));
+            const DeviceRect dirty = drawing.dirtied(ball.box());
+            const QRect logical = ScenePainter::logicalBounds(ball.box());
+            QImage copied(dirty.right() + 1, dirty.bottom() + 1, QImage::Format_RGB32);
+            copied.fill(Qt::magenta);
+            QImage stroked = copied;
+            copied.setDevicePixelRatio(ratio);
+            {
+                QPainter painter(&copied);
+                scene.paint(painter, ratio, logical);
+            }
+            std::vector<Primitive> primitives;
+            drawing.drawScene(host.controls(), host.form().backColour, dirty, primitives);
+            {
+                QPainter painter(&stroked);
+                painter.setClipRect(QRect(dirty.left, dirty.top, dirty.width, dirty.height));
+                painter.setBrushOrigin(0, 0);
+                for (const Primitive& p : primitives) {
+                    execute(painter, p);
+                }
+            }
+            copied.setDevicePixelRatio(1.0);
+            ASSERT_EQ(copied, stroked) << "ratio " << ratio << ", step " << step;
+        }
     }
 }
 

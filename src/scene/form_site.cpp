@@ -1,10 +1,10 @@
-#include "scene/form_host.h"
+#include "scene/form_site.h"
 
 namespace voltaro {
 
-FormHost::FormHost() : controls_(form1Controls()) {}
+FormSite::FormSite() : controls_(form1Controls()) {}
 
-void FormHost::MsgBox(const std::string& prompt) {
+void FormSite::MsgBox(const std::string& prompt) {
     struct OpenBox {
         int& count;
         explicit OpenBox(int& c) : count(c) { ++count; }
@@ -13,10 +13,6 @@ void FormHost::MsgBox(const std::string& prompt) {
         OpenBox& operator=(const OpenBox&) = delete;
     } open(openMessageBoxes_);
     showMessageBox(prompt);
-}
-
-void FormHost::End() {
-    throw ProgramEnd{};
 }
 
 }  // namespace voltaro
