@@ -8,7 +8,7 @@
 #include "game/form1.h"
 #include "scene/drawing.h"
 #include "scene/event_wiring.h"
-#include "scene/form_host.h"
+#include "scene/form_site.h"
 #include "scene/key_repeat.h"
 #include "scene/tick_schedule.h"
 #include "web/canvas_commands.h"
@@ -21,7 +21,7 @@ namespace voltaro {
 //
 // A message box suspends the running procedure (Asyncify) until the player presses OK; while it
 // is suspended the page makes no call in here at all.
-class WebHost final : public FormHost, private ControlObserver {
+class WebHost final : public FormSite, private ControlObserver {
   public:
     using Duration = std::chrono::nanoseconds;
 
