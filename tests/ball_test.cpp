@@ -40,7 +40,7 @@ TEST_F(Ball, BeforeAnyKeyItDriftsDownAndLeftOutOfTheField) {
     // At Top 7200 the bottom edge says "up" but both player tests say "down" again.
     expectAt("shpBall", 2080, 7200);
     expectDirections("left", "down");
-    while (shape("shpBall").Left() > 0) {
+    for (int tick = 0; tick < 104 && shape("shpBall").Left() > 0; ++tick) {
         ballTick();
     }
     expectAt("shpBall", 0, 9280);
@@ -108,6 +108,43 @@ TEST_F(Ball, BeyondAnEdgeGetsTheSameWordAsAtIt) {
     expectDirections("right", "down");
 }
 
+TEST_F(Ball, EdgesAreTheFieldsOwnAndTheirSumsRoundToThirtyTwoBits) {
+    snapshotMatchingNobody();
+    place("shpRect", 500, 500);  // right edge 13235, bottom edge 8315
+    const struct {
+        float left, top;
+        const char *fromX, *fromY, *toX, *toY;
+    } cases[] = {
+        {520, 3000, "left", "up", "right", "up"},   {540, 3000, "left", "up", "left", "up"},
+        {12480, 3000, "right", "up", "left", "up"}, {12460, 3000, "right", "up", "right", "up"},
+        {6000, 520, "left", "up", "left", "down"},  {6000, 540, "left", "up", "left", "up"},
+        {6000, 7680, "left", "down", "left", "up"}, {6000, 7660, "left", "down", "left", "down"},
+        {6000, 3000, "Left", "Up", "Left", "Up"},  // words are compared exactly: no move
+    };
+    for (const auto& c : cases) {
+        startAt(c.left, c.top, c.fromX, c.fromY);
+        ballTick();
+        expectDirections(c.toX, c.toY);
+    }
+    expectAt("shpBall", 6000, 3000);
+
+    // A ball as large as 5000: edges that 7735 - 2^-11 + 5000 and 2815 - 2^-12 + 5000 reach
+    // only once rounded to 32 bits.
+    place("shpRect", 0, 0);
+    shape("shpBall").setWidth(5000);
+    shape("shpBall").setHeight(5000);
+    startAt(7715.0F - 0x1p-11F, 2795.0F - 0x1p-12F, "right", "down");
+    ballTick();
+    expectDirections("left", "up");
+
+    // Wider and taller than the field: left and top edges first, right and bottom last.
+    shape("shpBall").setWidth(20000);
+    shape("shpBall").setHeight(20000);
+    startAt(0, 0, "left", "up");
+    ballTick();
+    expectDirections("left", "up");
+}
+
 // Red's snapshot at its start place; the ball's snapshot as given.
 class RedSpan : public Ball {
   protected:
@@ -173,6 +210,14 @@ TEST_F(RedSpan, RightEdgeAndTopInsideHoldTheBallAtTheSpansRightEnd) {
     startAt(1000, 1000, "left", "down");  // left of the span: keeps going left
     ballTick();
     expectDirections("left", "down");
+}
+
+TEST_F(RedSpan, RightEdgeAndBottomInsideGiveUpAndLeft) {
+    place("shpBall", 1565, 3240);  // ballRight 2300 in red's span, ballTop 3240 above it
+    key(32);
+    startAt(1020, 5000, "right", "down");
+    ballTick();  // live Left 1040, left of the span: row 4
+    expectDirections("left", "up");
 }
 
 TEST_F(Ball, WhenBothPlayersMatchBlueHasTheLastWord) {

@@ -40,6 +40,13 @@ TEST_F(Goal, RightGoalCountsAnyVerticalOverlapOfTheBallsBox) {
     }
 }
 
+TEST_F(Goal, TheRightGoalsReachIsASumRoundedToThirtyTwoBits) {
+    shape("shpBall").setWidth(5000);
+    place("shpBall", 7600.0F - 0x1p-11F, 3000);  // the right edge rounds to 12600
+    goalTick();
+    EXPECT_EQ(host.takeMessages(), kRedWins);
+}
+
 TEST_F(Goal, ABallInBothGoalsIsBluesGoal) {
     shape("shpGoal1").setLeft(0);  // only another layout makes both tests hold
     place("shpBall", 0, 3000);
@@ -64,6 +71,7 @@ TEST(GoalSequence, RunsInOrderAndEndsTheProgram) {
     EventWiring wiring(host, form);
     wiring.load();
     Controls& c = host.controls();
+    wiring.timerTick(c.timer("tmrBall"));  // "left" and "down" now
     c.shape("shpBall").setLeft(12000);
     c.shape("shpBall").setTop(3000);
     c.shape("shpRed").setLeft(500);
@@ -92,6 +100,7 @@ TEST(GoalSequence, RunsInOrderAndEndsTheProgram) {
     EXPECT_TRUE(wiring.ended());
     EXPECT_EQ(host.exitStatus(), 0);
     EXPECT_EQ(form.state().strDirX, before.strDirX) << "the directions stay as they are";
+    EXPECT_EQ(form.state().strDirY, before.strDirY);
     EXPECT_FALSE(wiring.timerTick(c.timer("tmrBall")));
 }
 

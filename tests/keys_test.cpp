@@ -93,9 +93,7 @@ TEST_F(Keys, SnapshotsShowThePlayersBeforeThisKeysMoveAndTheLimits) {
     EXPECT_EQ(state().blueRight, Variant(12695.0F));
 }
 
-TEST_F(Keys, BluesSnapshotIsTakenAfterRedsMove) {
-    // Only one player moves per key, so blue's snapshot sees red's move only through timing:
-    // red's move comes first, then blue's snapshot, then blue's move.
+TEST_F(Keys, EachPlayersSnapshotIsTakenBeforeItsOwnMoveAndLeavesTheKeyCode) {
     key(kRight);
     EXPECT_EQ(state().redLeft, Variant(1920.0F));
     EXPECT_EQ(state().blueLeft, Variant(9840.0F));
@@ -103,15 +101,87 @@ TEST_F(Keys, BluesSnapshotIsTakenAfterRedsMove) {
     EXPECT_EQ(state().redLeft, Variant(2120.0F));
     EXPECT_EQ(state().blueLeft, Variant(9840.0F)) << "blue's own move comes after its snapshot";
     expectAt("shpBlue", 9640, 3360);
+    std::int16_t code = kLeft;
+    form.Form_KeyDown(code, 0);
+    EXPECT_EQ(code, kLeft);
 }
 
+// A guard tests the snapshot just taken against 0. Only Down and Right can show it: a player
+// with a negative Height or Width has a bottom or right edge below 0 while standing in the field.
+// Up and Left guards fail only for a player already over the top or left edge, which the limits
+// pin to 0 whether it moved or not.
 TEST_F(Keys, GuardsLookAtTheSnapshotNotTheField) {
-    place("shpRed", 1920, -150);  // top rounds to -150 < 0: Up does nothing, then the limit
-    key(kUp);
-    expectAt("shpRed", 1920, 0);
-    place("shpBlue", -900, 3360);  // right edge -45 < 0: D does nothing
-    key(kD);
-    expectAt("shpBlue", 0, 3360);
+    const struct {
+        std::int16_t code;
+        const char* player;
+        float size;  // Height for Down and Up, Width for Right
+        float left, top;
+    } cases[] = {
+        {kDown, "shpRed", -3000, 3000, 3200},  {kDown, "shpRed", -3001, 3000, 3000},
+        {kS, "shpBlue", -3000, 3000, 3200},    {kS, "shpBlue", -3001, 3000, 3000},
+        {kRight, "shpRed", -3000, 3200, 3000}, {kRight, "shpRed", -3001, 3000, 3000},
+        {kD, "shpBlue", -3000, 3200, 3000},    {kD, "shpBlue", -3001, 3000, 3000},
+        {kUp, "shpRed", -4000, 3000, 2800},    {kW, "shpBlue", -4000, 3000, 2800},
+        {kLeft, "shpRed", -4000, 2800, 3000},  {kA, "shpBlue", -4000, 2800, 3000},
+    };
+    for (const auto& c : cases) {
+        Match m;
+        Shape& player = m.shape(c.player);
+        const bool vertical = c.code == kDown || c.code == kS || c.code == kUp || c.code == kW;
+        vertical ? player.setHeight(c.size) : player.setWidth(c.size);
+        m.place(c.player, 3000, 3000);
+        m.key(c.code);
+        EXPECT_EQ(player.Left(), c.left) << c.player << " key " << c.code << " size " << c.size;
+        EXPECT_EQ(player.Top(), c.top) << c.player << " key " << c.code << " size " << c.size;
+    }
+}
+
+// Each limit reads the field's own edges (at the right and bottom) or the form's scale (at the
+// left and top), in the order left, top, right, bottom, comparing sums rounded to 32 bits.
+TEST_F(Keys, LimitsFollowTheFieldsEdgesInTheirOrder) {
+    Match moved;  // the field moved to 500, 500: its right edge 13235, its bottom edge 8315
+    moved.place("shpRect", 500, 500);
+    moved.shape("shpBlue").setHeight(700);
+    moved.place("shpRed", 300, 300);
+    moved.place("shpBlue", 12500, 7700);
+    moved.key(kSpace);
+    moved.expectAt("shpRed", 300, 300);      // inside the form's 0, outside the field
+    moved.expectAt("shpBlue", 12380, 7615);  // 13235 - 855, 8315 - 700
+    moved.place("shpRed", -100, -1);
+    moved.place("shpBlue", 12000, 7500);
+    moved.key(kSpace);
+    moved.expectAt("shpRed", 0, 0);
+    moved.expectAt("shpBlue", 12000, 7500);
+
+    // Sums that round onto the field's edge: 7735 - 2^-11 + 5000 and 2815 - 2^-12 + 5000.
+    shape("shpRed").setWidth(5000);
+    shape("shpRed").setHeight(5000);
+    place("shpRed", 7735.0F - 0x1p-11F, 2815.0F - 0x1p-12F);
+    key(kSpace);
+    expectAt("shpRed", 7735, 2815);
+
+    // A player larger than the field: the right and bottom limits come last.
+    shape("shpBlue").setWidth(20000);
+    shape("shpBlue").setHeight(20000);
+    place("shpBlue", 100, 100);
+    key(kSpace);
+    expectAt("shpBlue", -7265, -12185);
+}
+
+TEST_F(Keys, SnapshotIntegersRoundTheExactValueHalvesToEven) {
+    place("shpRed", 1920, 3360.5F);
+    place("shpBlue", 9840, 3361.5F);
+    place("shpBall", 1000.5F, 3000);
+    shape("shpBall").setWidth(1e-10F);  // the exact sum lies above the half, a Single sum on it
+    key(kSpace);
+    EXPECT_EQ(state().redTop.value(), 3360);
+    EXPECT_EQ(state().blueTop.value(), 3362);
+    EXPECT_EQ(state().ballRight.value(), 1001);
+    place("shpRed", 1920, 3361.5F);
+    place("shpBlue", 9840, 3360.5F);
+    key(kSpace);
+    EXPECT_EQ(state().redTop.value(), 3362);
+    EXPECT_EQ(state().blueTop.value(), 3360);
 }
 
 TEST_F(Keys, ARoundedSnapshotOutsideSixteenBitsIsAnOverflow) {
