@@ -204,3 +204,24 @@ test('the first frame is drawn soon after navigation', async ({ page }) => {
   console.log(`first frame ${ms.toFixed(0)} ms after navigation`);
   expect(ms).toBeLessThan(3000); // generous on a loaded machine; the README gives the figure
 });
+
+test('a hidden page does not tick; shown again it gets one late tick, not a burst', async ({ page }) => {
+  await start(page);
+  await page.keyboard.press(' ');
+  await page.clock.runFor(200);
+  const setHidden = (hidden) => page.evaluate((hidden) => {
+    Object.defineProperty(document, 'hidden', { value: hidden, configurable: true });
+    document.dispatchEvent(new Event('visibilitychange'));
+  }, hidden);
+  await setHidden(true);
+  const ball0 = await extent(page, kDarkGrey);
+  await page.clock.runFor(5000);
+  expect(await extent(page, kDarkGrey)).toEqual(ball0);
+  await setHidden(false);
+  const ball1 = await extent(page, kDarkGrey);
+  expect(ball1).not.toEqual(ball0);
+  // One tick moves the ball 20 twips on each axis: one or two pixels, where 320 ticks would
+  // have carried it hundreds.
+  expect(Math.abs(ball1.left - ball0.left)).toBeLessThanOrEqual(2);
+  expect(Math.abs(ball1.top - ball0.top)).toBeLessThanOrEqual(2);
+});
