@@ -177,7 +177,8 @@ int shell(const std::string& command) {
 
 TEST(ReplayTool, InputAndOutputFailuresEndWithStatusOne) {
 #ifdef __EMSCRIPTEN__
-    GTEST_SKIP() << "WebAssembly starts no processes: the web tests check the node build's statuses";
+    GTEST_SKIP()
+        << "WebAssembly starts no processes: the web tests check the node build's statuses";
 #endif
     const std::string tool = VOLTARO_REPLAY;
     EXPECT_EQ(shell("echo ball | " + tool + " >/dev/null"), 0);
