@@ -140,14 +140,20 @@
     canvas.style.height = canvas.height / ratio + 'px';
   }
 
+  // A new ratio (zoom, another screen) redraws the whole scene at it; one that comes while a
+  // box is open waits for the next tick.
+  function followPixelRatio() {
+    if (canCall() && (window.devicePixelRatio || 1) !== ratio) {
+      sizeCanvas();
+      module._voltaro_set_device_pixel_ratio(ratio);
+    }
+  }
+
   function watchPixelRatio() {
     const query = window.matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`);
     query.addEventListener('change', () => {
       watchPixelRatio();
-      if (canCall()) {
-        sizeCanvas();
-        module._voltaro_set_device_pixel_ratio(ratio);
-      }
+      followPixelRatio();
     }, { once: true });
   }
 
@@ -169,6 +175,7 @@
       asleep = true;
       return;
     }
+    followPixelRatio();
     module._voltaro_wake(performance.now());
   }
 

@@ -225,3 +225,13 @@ test('a hidden page does not tick; shown again it gets one late tick, not a burs
   expect(Math.abs(ball1.left - ball0.left)).toBeLessThanOrEqual(2);
   expect(Math.abs(ball1.top - ball0.top)).toBeLessThanOrEqual(2);
 });
+
+test('a new pixel ratio redraws the scene sharp at it', async ({ page }) => {
+  await start(page);
+  const cdp = await page.context().newCDPSession(page);
+  await cdp.send('Emulation.setDeviceMetricsOverride',
+    { width: 900, height: 720, deviceScaleFactor: 2, mobile: false });
+  await page.clock.runFor(100);
+  expect(await page.evaluate(() => [form.width, form.height])).toEqual([1694, 1292]);
+  await expectPixels(page, [[312, 448, kWhite], [312, 447, kGreen], [1368, 504, kBlue]]);
+});
