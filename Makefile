@@ -17,6 +17,7 @@ CHECKED = -DBUILD_TESTING=ON -DVOLTARO_WERROR=ON
 INSTALLED = --target voltaro voltaro_docs
 
 .PHONY: all deps build play test test-asan bench screenshot install uninstall package format clean
+.PHONY: web serve test-web
 
 all: build
 
@@ -38,6 +39,7 @@ build: deps
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-web
 
 test-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVOLTARO_QT=OFF -DVOLTARO_SANITIZE=ON -DBUILD_TESTING=ON \
@@ -75,8 +77,30 @@ package:
 	@cmake --build $(BUILD) -j $(JOBS) $(INSTALLED)
 	cd $(BUILD) && cpack -G DEB
 
+# The web edition: $(WEB_BUILD)/site/ holds the page, the module and the two faces, for any
+# static web server; make serve serves it on 127.0.0.1.
+WEB_BUILD ?= build-web
+WEB_PORT ?= 8000
+WEB_TESTS = tests/web
+
+web:
+	@scripts/install-deps web
+	@NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release \
+		-DVOLTARO_QT=OFF -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node \
+		-DVOLTARO_NATIVE_REPLAY=$(abspath $(BUILD))/voltaro-replay >/dev/null
+	@cmake --build $(WEB_BUILD) -j $(JOBS)
+
+serve: web
+	@echo "Serving the game at http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C stops)"
+	@python3 -m http.server --bind 127.0.0.1 $(WEB_PORT) --directory $(WEB_BUILD)/site >/dev/null
+
+# The headless tests and the replay tool under node, and the page in Debian's chromium.
+test-web: build web
+	@cd $(WEB_TESTS) && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent
+	ctest --test-dir $(WEB_BUILD) --output-on-failure -j $(JOBS)
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WEB_BUILD)

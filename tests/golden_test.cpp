@@ -176,6 +176,10 @@ int shell(const std::string& command) {
 }
 
 TEST(ReplayTool, InputAndOutputFailuresEndWithStatusOne) {
+#ifdef __EMSCRIPTEN__
+    GTEST_SKIP()
+        << "WebAssembly starts no processes: the web tests check the node build's statuses";
+#endif
     const std::string tool = VOLTARO_REPLAY;
     EXPECT_EQ(shell("echo ball | " + tool + " >/dev/null"), 0);
     EXPECT_EQ(shell("echo ball | " + tool + " >/dev/full"), 1);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 #include "game/counter_text.h"
@@ -85,6 +86,7 @@ TEST(CounterText, ReadsTheNumberTheTextStartsWith) {
     EXPECT_EQ(textToNumber("."), 0.0);
     EXPECT_EQ(textToNumber("-"), 0.0);
     EXPECT_EQ(textToNumber("1e-400"), 0.0);
+    EXPECT_FALSE(std::signbit(textToNumber("-1e-400"))) << "too small is 0, with no sign";
     expectOverflow([] { textToNumber("1e400"); });
     expectOverflow([] { textToNumber(std::string(400, '9')); });
 }

@@ -1,7 +1,8 @@
 #include "game/counter_text.h"
 
+#include <fast_float/fast_float.h>
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -22,7 +23,7 @@ std::size_t skipDigits(std::string_view text, std::size_t at) {
     return at;
 }
 
-// The leading number of the text, in the form from_chars reads ("-12.5e3"), or empty.
+// The leading number of the text, in the form fast_float reads ("-12.5e3"), or empty.
 std::string leadingNumber(std::string_view text) {
     std::size_t at = text.find_first_not_of(" \t");
     if (at == std::string_view::npos) {
@@ -63,31 +64,6 @@ std::string leadingNumber(std::string_view text) {
     return number;
 }
 
-// Roughly where the number's first significant digit stands: positive for numbers of 1 or more.
-long decimalOrder(std::string_view number) {
-    const std::size_t exponentAt = number.find('e');
-    long order = 0;
-    if (exponentAt != std::string_view::npos) {
-        std::string_view exponent = number.substr(exponentAt + 1);
-        const bool negative = !exponent.empty() && exponent[0] == '-';
-        if (!exponent.empty() && (exponent[0] == '-' || exponent[0] == '+')) {
-            exponent.remove_prefix(1);
-        }
-        for (char c : exponent) {
-            order = std::min(order * 10 + (c - '0'), 100000L);
-        }
-        order = negative ? -order : order;
-    }
-    std::string_view mantissa = number.substr(0, exponentAt);
-    const std::size_t first = mantissa.find_first_of("123456789");
-    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
-    if (first == std::string_view::npos) {
-        return -1;
-    }
-    return order + (first < point ? static_cast<long>(point - first)
-                                  : -static_cast<long>(first - point - 1));
-}
-
 }  // namespace
 
 double textToNumber(std::string_view text) {
@@ -95,16 +71,15 @@ double textToNumber(std::string_view text) {
     if (number.empty()) {
         return 0.0;
     }
+    // fast_float rather than std::from_chars: the browser build's C++ library has no
+    // floating-point from_chars. Out of range, it gives infinity or a signed 0.
     double value = 0.0;
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (error == std::errc::result_out_of_range) {
-        // Out of range either way: too large is an Overflow, too small to tell from 0 is 0.
-        if (decimalOrder(number) > 0) {
-            throw RuntimeError::overflow();
-        }
-        return 0.0;
+    fast_float::from_chars(number.data(), number.data() + number.size(), value);
+    if (std::isinf(value)) {
+        throw RuntimeError::overflow();
     }
-    return value;
+    const bool tooSmall = value == 0.0 && number.find_first_of("123456789") < number.find('e');
+    return tooSmall ? 0.0 : value;  // too small to tell from 0 is 0, without a sign
 }
 
 std::string numberToText(double number) {

@@ -1,0 +1,20 @@
+// The page in Debian's chromium, driven by Playwright (no browser download).
+const { defineConfig } = require('@playwright/test');
+
+module.exports = defineConfig({
+  testDir: '.',
+  testMatch: '*.spec.js',
+  globalSetup: require.resolve('./serve-site.js'),
+  timeout: 60_000,
+  workers: 1,
+  reporter: 'line',
+  use: {
+    viewport: { width: 900, height: 720 },
+    launchOptions: {
+      executablePath: process.env.VOLTARO_CHROMIUM || '/usr/bin/chromium',
+      // --no-sandbox: chromium's sandbox cannot start as root (CI runs as root).
+      args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
+        '--disable-component-update', '--disable-sync', '--no-first-run'],
+    },
+  },
+});

@@ -1,0 +1,341 @@
+// The browser's side of the game's host: the canvas, the keyboard, the clock, the message boxes
+// and the end of the program. The game, its timers' schedule, the held keys' repeats and what to
+// draw all come from the WebAssembly module; this file only carries events in and pixels out.
+'use strict';
+
+(function () {
+  const canvas = document.getElementById('form');
+  const context = canvas.getContext('2d', { alpha: false });
+  const box = document.getElementById('box');
+  const boxText = document.getElementById('box-text');
+  const boxOk = document.getElementById('box-ok');
+  const over = document.getElementById('over');
+  const overText = document.getElementById('over-text');
+
+  // The faces that stand in for the form's "MS Sans Serif" and "Viner Hand ITC", shipped with
+  // the page so that every browser draws the same letters.
+  const faces = [
+    { family: 'Liberation Sans', url: 'fonts/LiberationSans-Regular.ttf', weight: '400' },
+    { family: 'Dancing Script', url: 'fonts/DancingScript-Bold.otf', weight: '700' },
+  ];
+
+  let module = null;
+  let clientSize = { width: 0, height: 0 };
+  let ratio = 1;
+  let boxOpen = false;
+  let finished = false;
+  let wakeTimer = 0;
+  let asleep = false; // a wake-up fell due while the page was hidden
+
+  // Nothing may call into the module while a message box holds a procedure suspended.
+  function canCall() {
+    return module !== null && !boxOpen && !finished;
+  }
+
+  // ---- Drawing: the module's list of whole-pixel rectangles and texts ----
+
+  const Op = { Rect: 1, Hatch: 2, Text: 3, Clip: 4, Unclip: 5 };
+  const hatches = new Map();
+  const scratch = document.createElement('canvas');
+  const scratchContext = scratch.getContext('2d', { willReadFrequently: true });
+
+  function colour(rgb) {
+    return '#' + (rgb & 0xffffff).toString(16).padStart(6, '0');
+  }
+
+  // The diagonal cross: an X in every 8 x 8 cell, each of its pixels scale x scale device pixels.
+  function hatchPattern(rgb, scale) {
+    const key = rgb + ':' + scale;
+    if (!hatches.has(key)) {
+      const cell = document.createElement('canvas');
+      cell.width = cell.height = 8 * scale;
+      const c = cell.getContext('2d');
+      c.fillStyle = colour(rgb);
+      for (let i = 0; i < 8; ++i) {
+        c.fillRect(i * scale, i * scale, scale, scale);
+        c.fillRect((7 - i) * scale, i * scale, scale, scale);
+      }
+      hatches.set(key, context.createPattern(cell, 'repeat'));
+    }
+    return hatches.get(key);
+  }
+
+  // Text without smoothing, like the desktop's: drawn on a scratch canvas, every pixel then made
+  // either the text's colour or left as it was.
+  function drawText(x, y, w, h, rgb, pixelSize, weight, centred, text, families) {
+    if (w <= 0 || h <= 0) return;
+    scratch.width = w;
+    scratch.height = h;
+    scratchContext.font = `${weight} ${pixelSize}px ${families}`;
+    scratchContext.fillStyle = '#000';
+    const metrics = scratchContext.measureText(text);
+    const left = centred ? Math.round((w - metrics.width) / 2) : 0;
+    scratchContext.fillText(text, left, Math.round(metrics.fontBoundingBoxAscent));
+    const image = scratchContext.getImageData(0, 0, w, h);
+    const px = image.data;
+    const r = (rgb >> 16) & 0xff;
+    const g = (rgb >> 8) & 0xff;
+    const b = rgb & 0xff;
+    for (let i = 0; i < px.length; i += 4) {
+      const on = px[i + 3] >= 128;
+      px[i] = r;
+      px[i + 1] = g;
+      px[i + 2] = b;
+      px[i + 3] = on ? 255 : 0;
+    }
+    scratchContext.putImageData(image, 0, 0);
+    context.drawImage(scratch, x, y);
+  }
+
+  let drawn = false;
+
+  function draw(words, text) {
+    if (!drawn) {
+      drawn = true;
+      performance.mark('voltaro-first-frame');
+    }
+    for (let i = 0; i < words.length; ) {
+      const w = words;
+      switch (w[i]) {
+        case Op.Rect:
+          context.fillStyle = colour(w[i + 5]);
+          context.fillRect(w[i + 1], w[i + 2], w[i + 3], w[i + 4]);
+          i += 6;
+          break;
+        case Op.Hatch:
+          context.fillStyle = hatchPattern(w[i + 5], w[i + 6]);
+          context.fillRect(w[i + 1], w[i + 2], w[i + 3], w[i + 4]);
+          i += 7;
+          break;
+        case Op.Text:
+          drawText(w[i + 1], w[i + 2], w[i + 3], w[i + 4], w[i + 5], w[i + 6], w[i + 7],
+                   w[i + 8] !== 0, text(w[i + 9], w[i + 10]), text(w[i + 11], w[i + 12]));
+          i += 13;
+          break;
+        case Op.Clip:
+          context.save();
+          context.beginPath();
+          context.rect(w[i + 1], w[i + 2], w[i + 3], w[i + 4]);
+          context.clip();
+          i += 5;
+          break;
+        case Op.Unclip:
+          context.restore();
+          i += 1;
+          break;
+        default:
+          throw new Error('unknown drawing command ' + w[i]);
+      }
+    }
+  }
+
+  // The canvas holds the device pixels that cover the client area (as the module counts them);
+  // its CSS size is exactly that many device pixels, so the browser neither stretches nor
+  // smooths it.
+  function sizeCanvas() {
+    ratio = window.devicePixelRatio || 1;
+    canvas.width = Math.ceil(clientSize.width * ratio);
+    canvas.height = Math.ceil(clientSize.height * ratio);
+    canvas.style.width = canvas.width / ratio + 'px';
+    canvas.style.height = canvas.height / ratio + 'px';
+  }
+
+  // A new ratio (zoom, another screen) redraws the whole scene at it; one that comes while a
+  // box is open waits for the next tick.
+  function followPixelRatio() {
+    if (canCall() && (window.devicePixelRatio || 1) !== ratio) {
+      sizeCanvas();
+      module._voltaro_set_device_pixel_ratio(ratio);
+    }
+  }
+
+  function watchPixelRatio() {
+    const query = window.matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`);
+    query.addEventListener('change', () => {
+      watchPixelRatio();
+      followPixelRatio();
+    }, { once: true });
+  }
+
+  // ---- The clock: the module says when it wants to be called again ----
+
+  function arm(atMs) {
+    clearTimeout(wakeTimer);
+    wakeTimer = 0;
+    if (atMs < 0) return;
+    wakeTimer = setTimeout(wake, Math.max(0, Math.ceil(atMs - performance.now())));
+  }
+
+  // A hidden page does not tick: when it is shown again each timer gets one late tick and then
+  // keeps to its grid, with no burst of the ticks it missed.
+  function wake() {
+    wakeTimer = 0;
+    if (!canCall()) return;
+    if (document.hidden) {
+      asleep = true;
+      return;
+    }
+    followPixelRatio();
+    module._voltaro_wake(performance.now());
+  }
+
+  document.addEventListener('visibilitychange', () => {
+    if (document.hidden) {
+      releaseAllKeys();
+    } else if (asleep) {
+      asleep = false;
+      wake();
+    }
+  });
+
+  // ---- Keys ----
+
+  // Keys whose code is not their character, by the key's name.
+  const namedKeys = {
+    Backspace: 8, Tab: 9, Clear: 12, Enter: 13, Shift: 16, Control: 17, Alt: 18, AltGraph: 18,
+    Pause: 19, CapsLock: 20, Escape: 27, ' ': 32, PageUp: 33, PageDown: 34, End: 35, Home: 36,
+    ArrowLeft: 37, ArrowUp: 38, ArrowRight: 39, ArrowDown: 40, PrintScreen: 44, Insert: 45,
+    Delete: 46, Meta: 91, OS: 91, ContextMenu: 93, NumLock: 144, ScrollLock: 145,
+  };
+  // Keys that type no Latin letter, by their place on a US keyboard.
+  const usPlaces = {
+    Semicolon: 186, Equal: 187, Comma: 188, Minus: 189, Period: 190, Slash: 191, Backquote: 192,
+    BracketLeft: 219, Backslash: 220, BracketRight: 221, Quote: 222, IntlBackslash: 226,
+    NumpadMultiply: 106, NumpadAdd: 107, NumpadSubtract: 109, NumpadDecimal: 110,
+    NumpadDivide: 111, NumpadEnter: 13,
+  };
+
+  // The classic host's key code: the arrows 37..40; a Latin letter's upper-case character code
+  // whatever Shift, Caps Lock or the layout's place for it (W on AZERTY is where US has Z); and
+  // for a key of another script (Cyrillic, Greek...) the code of the US key in its place, so the
+  // W, A, S, D places play blue on every layout.
+  function hostKeyCode(event) {
+    const key = event.key;
+    if (Object.prototype.hasOwnProperty.call(namedKeys, key)) return namedKeys[key];
+    if (/^[a-zA-Z]$/.test(key)) return key.toUpperCase().charCodeAt(0);
+    const fKey = /^F([1-9]|1[0-9]|2[0-4])$/.exec(key);
+    if (fKey) return 111 + Number(fKey[1]);
+    const code = event.code;
+    let m;
+    if ((m = /^Key([A-Z])$/.exec(code))) return m[1].charCodeAt(0);
+    if ((m = /^Digit([0-9])$/.exec(code))) return 48 + Number(m[1]);
+    if ((m = /^Numpad([0-9])$/.exec(code))) return 96 + Number(m[1]);
+    if (Object.prototype.hasOwnProperty.call(usPlaces, code)) return usPlaces[code];
+    return 0;
+  }
+
+  // Each physical key gets a number of its own, for holding and letting go.
+  const keyNumbers = new Map();
+  function keyNumber(event) {
+    const name = event.code || 'key:' + event.key;
+    if (!keyNumbers.has(name)) keyNumbers.set(name, keyNumbers.size + 1);
+    return keyNumbers.get(name);
+  }
+
+  // Keys belong to the game: no scrolling, no quick find, no focus moving away with Tab. The
+  // browser keeps its shortcuts (with Ctrl, Alt or Meta) and its function keys.
+  function keepFromBrowser(event) {
+    if (!event.ctrlKey && !event.altKey && !event.metaKey && !/^F[0-9]+$/.test(event.key)) {
+      event.preventDefault();
+    }
+  }
+
+  function releaseAllKeys() {
+    if (canCall()) module._voltaro_release_all_keys();
+  }
+
+  window.addEventListener('keydown', (event) => {
+    if (boxOpen) {
+      keepFromBrowser(event);
+      if (!event.repeat && (event.key === 'Enter' || event.key === ' ')) closeBox();
+      return;
+    }
+    if (finished) return;
+    keepFromBrowser(event);
+    if (event.repeat || !canCall()) return; // the host repeats held keys on its own schedule
+    module._voltaro_key_down(keyNumber(event), hostKeyCode(event), performance.now());
+  });
+
+  window.addEventListener('keyup', (event) => {
+    if (canCall()) module._voltaro_key_up(keyNumber(event));
+  });
+
+  window.addEventListener('blur', releaseAllKeys);
+
+  // ---- Message boxes ----
+
+  let resume = null;
+
+  function openBox(text, isError, wakeUp) {
+    boxOpen = true;
+    resume = wakeUp;
+    boxText.textContent = text;
+    box.classList.toggle('error', isError);
+    box.hidden = false;
+    boxOk.focus({ preventScroll: true });
+  }
+
+  // OK: the suspended procedure goes on at once, inside this call; it may open the next box.
+  function closeBox() {
+    if (!boxOpen) return;
+    box.hidden = true;
+    boxOpen = false;
+    const wakeUp = resume;
+    resume = null;
+    canvas.focus({ preventScroll: true });
+    wakeUp(performance.now());
+  }
+
+  boxOk.addEventListener('click', closeBox);
+
+  // ---- The end ----
+
+  function ended(exitStatus) {
+    finished = true;
+    clearTimeout(wakeTimer);
+    overText.textContent = exitStatus === 0
+      ? 'The match is over.'
+      : 'The match is over: the game stopped on a run-time error.';
+    over.hidden = false;
+    document.getElementById('new-match').focus({ preventScroll: true });
+  }
+
+  // A new match starts the program afresh.
+  document.getElementById('new-match').addEventListener('click', () => location.reload());
+
+  // ---- Start-up ----
+
+  const host = {
+    open(caption, width, height) {
+      document.title = caption;
+      clientSize = { width, height };
+      sizeCanvas();
+    },
+    draw,
+    arm,
+    messageBox: openBox,
+    ended,
+  };
+
+  // The faces and the module load side by side; the first frame needs both.
+  async function start() {
+    const fonts = Promise.all(faces.map(async (face) => {
+      const font = new FontFace(face.family, `url(${face.url})`, { weight: face.weight });
+      document.fonts.add(await font.load());
+    }));
+    const loaded = createVoltaro({ page: host });
+    await fonts;
+    module = await loaded;
+    ratio = window.devicePixelRatio || 1;
+    watchPixelRatio();
+    canvas.focus({ preventScroll: true });
+    module._voltaro_start(performance.now(), ratio);
+    document.documentElement.dataset.state = 'running';
+  }
+
+  start().catch((error) => {
+    overText.textContent = 'The game could not start: ' + error;
+    over.hidden = false;
+    document.getElementById('new-match').hidden = true;
+  });
+})();

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "game/form1.h"
+#include "scene/drawing.h"
+#include "scene/event_wiring.h"
+#include "scene/form_site.h"
+#include "scene/key_repeat.h"
+#include "scene/tick_schedule.h"
+#include "web/canvas_commands.h"
+
+namespace voltaro {
+
+// The forms host in a web page. The page owns the canvas, the keyboard, the clock and the
+// message boxes, and calls in here for every event; this side paces the timers and the held
+// keys with the desktop's own schedules, runs the game, and hands the page what to draw.
+//
+// A message box suspends the running procedure (Asyncify) until the player presses OK; while it
+// is suspended the page makes no call in here at all.
+class WebHost final : public FormSite, private ControlObserver {
+  public:
+    using Duration = std::chrono::nanoseconds;
+
+    WebHost();
+    ~WebHost() override;
+
+    // Raises Load, draws the whole scene and starts the timers' grid at `now`.
+    void start(Duration now, double devicePixelRatio);
+    // Delivers the ticks and key repeats due at `now`, then tells the page when to call again.
+    void wake(Duration now);
+    // A key went down (`key` names the physical key) or up, or every key was let go.
+    void keyDown(int key, std::int16_t code, Duration now);
+    void keyUp(int key);
+    void releaseAllKeys();
+    // The screen's pixel ratio changed: the whole scene is drawn anew at the new one.
+    void setDevicePixelRatio(double ratio);
+
+    void programEnded(int exitStatus) override;
+    void reportRuntimeError(const RuntimeError& error) override;
+
+  protected:
+    void showMessageBox(const std::string& prompt) override;
+
+  private:
+    struct PacedTimer {
+        const Timer* timer;
+        TickSchedule schedule;
+    };
+
+    void shapeMoved(const Shape& shape, const TwipBox& before) override;
+    void captionChanged(const Label& label) override;
+
+    void dropTicksDue(Duration now);
+    void arm();
+    void drawAll();
+    void drawDirty();
+    void dirty(const DeviceRect& rect);
+    DeviceRect canvasRect() const;
+
+    Form1 form_;
+    EventWiring wiring_;
+    std::vector<PacedTimer> timers_;
+    KeyRepeat repeat_;
+    std::vector<Primitive> primitives_;
+    CanvasCommands commands_;
+    DeviceRect dirty_;
+    double ratio_ = 1.0;
+    bool started_ = false;
+};
+
+}  // namespace voltaro
