@@ -1,8 +1,9 @@
 # Debian's hardening flags, as dpkg-buildflags gives them to every Debian package: stack
 # protector, fortified string functions, format checks, read-only relocations and immediate
 # binding. The optimisation and debug flags stay the build type's own. Only for optimised builds
-# without sanitizers: fortified functions need the optimiser.
-if(NOT VOLTARO_HARDENING OR VOLTARO_SANITIZE OR CMAKE_BUILD_TYPE STREQUAL "Debug")
+# without sanitizers: fortified functions need the optimiser. Not for WebAssembly, which has no
+# stack protector or relocations of its own.
+if(NOT VOLTARO_HARDENING OR VOLTARO_SANITIZE OR EMSCRIPTEN OR CMAKE_BUILD_TYPE STREQUAL "Debug")
     return()
 endif()
 find_program(DPKG_BUILDFLAGS dpkg-buildflags)
