@@ -2,9 +2,12 @@
 
 #include <chrono>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "scene/key_repeat.h"
+#include "scene/layout.h"
+#include "scene/paced_timers.h"
 #include "scene/tick_schedule.h"
 
 namespace voltaro {
@@ -65,6 +68,30 @@ struct Keyboard {
     }
     Ns clock{0};
 };
+
+// Both hosts wake once for the form's two timers: each due timer ticks once, in list order, and
+// a message box drops only what fell due under it.
+TEST(PacedTimers, EachDueTimerTicksOnceInListOrderAndABoxDropsOnlyWhatFellDue) {
+    Controls controls(form1Controls());
+    PacedTimers timers;
+    timers.start(controls, 0ns);
+    const KeyRepeat noKeys(500ms, 33ms);
+    EXPECT_EQ(timers.nextWakeUp(noKeys), 15625us);
+    EXPECT_EQ(timers.takeDue(15624us).count, 0u);
+
+    std::vector<std::string> names;
+    for (const Timer* timer : timers.takeDue(100ms)) {  // late: one tick each, not six
+        names.push_back(timer->name());
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"tmrGoal", "tmrBall"}));
+    EXPECT_EQ(timers.nextWakeUp(noKeys), 109375us);
+
+    timers.dropDue(100ms + 1us);  // a box closed before the next deadline: nothing is skipped
+    EXPECT_EQ(timers.nextWakeUp(noKeys), 109375us);
+    timers.dropDue(140ms);
+    EXPECT_EQ(timers.nextWakeUp(noKeys), 140625us);
+    EXPECT_EQ(timers.takeDue(140ms).count, 0u);
+}
 
 TEST(KeyRepeat, TwoHeldKeysRepeatEquallyAndIndependently) {
     Keyboard kb;

@@ -46,12 +46,7 @@ void WebHost::start(Duration now, double devicePixelRatio) {
     if (wiring_.ended()) {
         return;
     }
-    for (const AnyControl& control : controls().inListOrder()) {
-        if (const auto* timer = std::get_if<Timer>(&control); timer && timer->Enabled()) {
-            timers_.push_back(
-                {timer, TickSchedule(std::chrono::milliseconds(timer->Interval()), now)});
-        }
-    }
+    timers_.start(controls(), now);
     arm();
 }
 
@@ -61,16 +56,11 @@ void WebHost::wake(Duration now) {
     if (!started_ || wiring_.ended()) {
         return;
     }
-    std::array<const Timer*, 8> due{};
-    std::size_t dueCount = 0;
-    for (PacedTimer& paced : timers_) {
-        if (paced.schedule.due(now) && dueCount < due.size()) {
-            due[dueCount++] = paced.timer;
-            paced.schedule.delivered(now);
+    for (const Timer* timer : timers_.takeDue(now)) {
+        if (wiring_.ended()) {
+            break;
         }
-    }
-    for (std::size_t i = 0; i < dueCount && !wiring_.ended(); ++i) {
-        wiring_.timerTick(*due[i]);
+        wiring_.timerTick(*timer);
     }
     if (!wiring_.ended() && repeat_.anyHeld()) {
         repeat_.deliverDue(now, [this](std::int16_t code) { wiring_.keyDown(code); });
@@ -117,29 +107,17 @@ void WebHost::showMessageBox(const std::string& prompt) {
     drawDirty();           // the box opens over the scene as it stands now
     repeat_.releaseAll();  // the keys' releases will go to the box
     const double closedAt = voltaro_page_message_box(prompt.c_str(), 0);
-    dropTicksDue(
+    // Ticks that fell due while the box was open are dropped, as the event wiring drops every
+    // tick that arrives under a box on the desktop.
+    timers_.dropDue(
         std::chrono::duration_cast<Duration>(std::chrono::duration<double, std::milli>(closedAt)));
-}
-
-// Ticks that fell due while a box was open are dropped, as the event wiring drops every tick
-// that arrives under a box on the desktop.
-void WebHost::dropTicksDue(Duration now) {
-    for (PacedTimer& paced : timers_) {
-        paced.schedule.delivered(now);
-    }
 }
 
 void WebHost::arm() {
     if (wiring_.ended()) {
         return;
     }
-    auto next = Duration::max();
-    for (const PacedTimer& paced : timers_) {
-        next = std::min(next, paced.schedule.nextDue());
-    }
-    if (const auto repeat = repeat_.nextDue()) {
-        next = std::min(next, *repeat);
-    }
+    const auto next = timers_.nextWakeUp(repeat_);
     voltaro_page_arm(next == Duration::max() ? -1.0 : milliseconds(next));
 }
 

@@ -10,7 +10,7 @@
 #include "scene/event_wiring.h"
 #include "scene/form_site.h"
 #include "scene/key_repeat.h"
-#include "scene/tick_schedule.h"
+#include "scene/paced_timers.h"
 #include "web/canvas_commands.h"
 
 namespace voltaro {
@@ -46,15 +46,9 @@ class WebHost final : public FormSite, private ControlObserver {
     void showMessageBox(const std::string& prompt) override;
 
   private:
-    struct PacedTimer {
-        const Timer* timer;
-        TickSchedule schedule;
-    };
-
     void shapeMoved(const Shape& shape, const TwipBox& before) override;
     void captionChanged(const Label& label) override;
 
-    void dropTicksDue(Duration now);
     void arm();
     void drawAll();
     void drawDirty();
@@ -63,7 +57,7 @@ class WebHost final : public FormSite, private ControlObserver {
 
     Form1 form_;
     EventWiring wiring_;
-    std::vector<PacedTimer> timers_;
+    PacedTimers timers_;
     KeyRepeat repeat_;
     std::vector<Primitive> primitives_;
     CanvasCommands commands_;

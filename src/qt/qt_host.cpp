@@ -164,13 +164,7 @@ void QtHost::onCloseRequested() {
 }
 
 void QtHost::startTimers() {
-    const auto start = now();
-    for (const AnyControl& control : controls().inListOrder()) {
-        if (const auto* timer = std::get_if<Timer>(&control); timer && timer->Enabled()) {
-            timers_.push_back(
-                {timer, TickSchedule(std::chrono::milliseconds(timer->Interval()), start)});
-        }
-    }
+    timers_.start(controls(), now());
     arm();
 }
 
@@ -181,18 +175,14 @@ void QtHost::wake() {
         return;
     }
     const auto t = now();
-    std::array<const Timer*, 8> due{};
-    std::size_t dueCount = 0;
-    for (PacedTimer& paced : timers_) {
-        if (paced.schedule.due(t) && dueCount < due.size()) {
-            due[dueCount++] = paced.timer;
-            paced.schedule.delivered(t);
-        }
-    }
+    const PacedTimers::Due due = timers_.takeDue(t);
     arm();
     const bool outer = std::exchange(delivering_, true);  // a message box nests a wake-up
-    for (std::size_t i = 0; i < dueCount && !wiring_->ended(); ++i) {
-        wiring_->timerTick(*due[i]);
+    for (const Timer* timer : due) {
+        if (wiring_->ended()) {
+            break;
+        }
+        wiring_->timerTick(*timer);
     }
     if (!wiring_->ended() && repeat_.anyHeld()) {
         repeat_.deliverDue(t, [this](std::int16_t code) { wiring_->keyDown(code); });
@@ -206,13 +196,7 @@ void QtHost::arm() {
     if (!wiring_ || wiring_->ended()) {
         return;
     }
-    auto next = TickSchedule::Duration::max();
-    for (const PacedTimer& paced : timers_) {
-        next = std::min(next, paced.schedule.nextDue());
-    }
-    if (const auto repeat = repeat_.nextDue()) {
-        next = std::min(next, *repeat);
-    }
+    const auto next = timers_.nextWakeUp(repeat_);
     if (next == TickSchedule::Duration::max()) {
         return;
     }

@@ -13,7 +13,7 @@
 #include "scene/event_wiring.h"
 #include "scene/form_site.h"
 #include "scene/key_repeat.h"
-#include "scene/tick_schedule.h"
+#include "scene/paced_timers.h"
 
 class QMessageBox;
 
@@ -50,11 +50,6 @@ class QtHost final : public QObject, public FormSite, private ControlObserver {
     void showMessageBox(const std::string& prompt) override;
 
   private:
-    struct PacedTimer {
-        const Timer* timer;
-        TickSchedule schedule;
-    };
-
     void shapeMoved(const Shape& shape, const TwipBox& before) override;
     void captionChanged(const Label& label) override;
 
@@ -74,7 +69,7 @@ class QtHost final : public QObject, public FormSite, private ControlObserver {
     ScenePainter painter_;
     GameWindow window_;
     std::unique_ptr<EventWiring> wiring_;
-    std::vector<PacedTimer> timers_;
+    PacedTimers timers_;
     KeyRepeat repeat_;
     MonotonicAlarm wakeUp_;
     x11::CloseRequestFilter closeUnderBox_;
