@@ -7,26 +7,13 @@
 #include <functional>
 
 #include "allocations.h"
-#include "game/form1.h"
+#include "in_play.h"
 #include "qt/scene_painter.h"
-#include "scene/event_wiring.h"
 #include "scene/recording_host.h"
 
 namespace voltaro::bench {
 
 namespace {
-
-// A match in play: a key has been pressed, so the ball rebounds from the players.
-struct InPlay {
-    InPlay() {
-        wiring.load();
-        std::int16_t space = 32;
-        form.Form_KeyDown(space, 0);
-    }
-    RecordingHost host;
-    Form1 form{host};
-    EventWiring wiring{host, form};
-};
 
 void BM_tmrBall_Timer(benchmark::State& state) {
     InPlay match;

@@ -5,27 +5,14 @@
 #include <chrono>
 #include <cstdio>
 
-#include "game/form1.h"
+#include "bench/in_play.h"
 #include "scene/drawing.h"
-#include "scene/event_wiring.h"
-#include "scene/recording_host.h"
 #include "web/scene_commands.h"
 
 namespace {
 
 using namespace voltaro;
-
-// A match in play: a key has been pressed, so the ball rebounds from the players.
-struct InPlay {
-    InPlay() {
-        wiring.load();
-        std::int16_t space = 32;
-        form.Form_KeyDown(space, 0);
-    }
-    RecordingHost host;
-    Form1 form{host};
-    EventWiring wiring{host, form};
-};
+using bench::InPlay;
 
 template <typename Work>
 void measure(const char* name, int times, Work&& work) {
