@@ -9,18 +9,9 @@ command -v setxkbmap >/dev/null || { echo "missing tool: setxkbmap (run scripts/
 # X key codes by place on a US keyboard.
 declare -A AT=([Q]=24 [W]=25 [A]=38 [S]=39 [D]=40 [Z]=52 [Left]=113 [Up]=111 [Right]=114 [Down]=116)
 
-# Waits until red's and blue's fill boxes are at the given places: expect RX RY BX BY WHAT.
-expect() {
-    local deadline=$(($(now_ms) + 3000)) red blue
-    while :; do
-        shot "$WORK/keys.png"
-        red=$(red_box "$WORK/keys.png") blue=$(blue_box "$WORK/keys.png")
-        [ "$red $blue" = "$1 $2 55 55 $3 $4 55 55" ] && return
-        [ "$(now_ms)" -lt "$deadline" ] ||
-            fail "$LAYOUT, $5: red at '$red', blue at '$blue'; expected $1 $2 and $3 $4"
-        sleep 0.05
-    done
-}
+# Waits until red's and blue's fill boxes are at the given places, under the current layout:
+# expect RX RY BX BY WHAT.
+expect() { expect_players "$1" "$2" "$3" "$4" "$LAYOUT, $5"; }
 
 # press PLACE...: presses the keys in those places of a US keyboard, by key code.
 press() {

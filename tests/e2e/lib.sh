@@ -4,6 +4,7 @@
 # are kept in a temporary folder when the test fails, or always with E2E_KEEP=1.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/pixels.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 
 TITLE='Soccer Game: VOLTARO!'
 GAME=${1:-}
@@ -21,7 +22,6 @@ XVFB_PID=
 GAME_PID=
 GAME_STATUS=
 WIN=
-PASSED=
 
 cleanup() {
     if [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; then
@@ -32,26 +32,9 @@ cleanup() {
         kill "$XVFB_PID" 2>/dev/null || true
         wait "$XVFB_PID" 2>/dev/null || true
     fi
-    if [ -n "$PASSED" ] && [ -z "${E2E_KEEP:-}" ]; then
-        rm -rf "$WORK"
-    else
-        echo "$TEST_NAME: screenshots and logs kept in $WORK" >&2
-    fi
+    finish_work
 }
 trap cleanup EXIT
-
-fail() {
-    echo "FAIL ($TEST_NAME): $*" >&2
-    if [ -s "$WORK/game.log" ]; then
-        sed 's/^/  game output: /' "$WORK/game.log" >&2
-    fi
-    exit 1
-}
-
-pass() {
-    PASSED=1
-    echo "PASS ($TEST_NAME)"
-}
 
 # A private X server on a display it picks itself; -noreset keeps it (and xset settings) alive
 # between the short-lived clients that the tests run.

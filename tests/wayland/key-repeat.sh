@@ -18,17 +18,6 @@ hold_right() {
     STEPS=$(awk -v x="${x:-0}" 'BEGIN {printf "%d", (x - 129) * 3 / 40 + 0.5}')
 }
 
-# With DELAY ms and RATE a second, a key held T ms makes its press and, from DELAY on, a repeat
-# each 1/RATE s: 2 + floor((T - DELAY) * RATE / 1000) steps. A few ms go to the compositor and the
-# game's wake-ups, so some slack is allowed.
-expect_steps() {
-    local delay=$1 rate=$2 what=$3 expected=1
-    [ "$HELD" -lt "$delay" ] || expected=$((2 + (HELD - delay) * rate / 1000))
-    near "$STEPS" "$expected" $((1 + expected / 8)) ||
-        fail "$what: Right held $HELD ms moved red $STEPS steps, expected about $expected"
-    echo "$what: held $HELD ms, $STEPS steps (expected $expected)"
-}
-
 for setting in "200 10" "1000 50"; do
     read -r delay rate <<<"$setting"
     swaymsg "input type:keyboard repeat_delay $delay" >/dev/null

@@ -14,41 +14,30 @@ type_at() {
     wtype -- "$fill$2"
 }
 
-expect() {
-    local deadline=$(($(now_ms) + 3000)) red blue
-    while :; do
-        shot "$WORK/keys.png"
-        red=$(red_box "$WORK/keys.png") blue=$(blue_box "$WORK/keys.png")
-        [ "$red $blue" = "$1 $2 55 55 $3 $4 55 55" ] && return
-        [ "$(now_ms)" -lt "$deadline" ] || fail "$5: red at '$red', blue at '$blue'; expected $1 $2 and $3 $4"
-        sleep 0.05
-    done
-}
-
 start_sway
 launch
 # Fillers alone move nobody.
 type_at 38 ''
-expect 129 225 657 225 "fillers only"
+expect_players 129 225 657 225 "fillers only"
 # Russian: Ц in the place of W (key code 25) moves blue up, Ф in the place of A (38) left,
 # Ы in the place of S (39) down, В in the place of D (40) right.
 type_at 25 ц
-expect 129 225 657 212 "Ц in the place of W"
+expect_players 129 225 657 212 "Ц in the place of W"
 type_at 38 ф
-expect 129 225 644 212 "Ф in the place of A"
+expect_players 129 225 644 212 "Ф in the place of A"
 type_at 39 ы
-expect 129 225 644 225 "Ы in the place of S"
+expect_players 129 225 644 225 "Ы in the place of S"
 type_at 40 в
-expect 129 225 657 225 "В in the place of D"
+expect_players 129 225 657 225 "В in the place of D"
 # A Cyrillic letter elsewhere (Ц in the place of Q) moves nobody.
 type_at 24 ц
-expect 129 225 657 225 "Ц in the place of Q"
+expect_players 129 225 657 225 "Ц in the place of Q"
 # Latin letters count by what they type: W and A away from their places move blue.
 type_at 30 w
 type_at 12 a
-expect 129 225 644 212 "W and A away from their places"
+expect_players 129 225 644 212 "W and A away from their places"
 # The arrows, whatever their key codes.
 type_at 20 ''
 wtype -k Right -k Up
-expect 142 212 644 212 "arrows"
+expect_players 142 212 644 212 "arrows"
 pass

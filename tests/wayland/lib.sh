@@ -6,6 +6,7 @@
 # are kept in a temporary folder when the test fails, or always with E2E_KEEP=1.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/pixels.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/harness.sh"
 
 TITLE='Soccer Game: VOLTARO!'
 GAME=${1:-}
@@ -24,7 +25,6 @@ SWAY_PID=
 KEYBOARD_PID=
 GAME_PID=
 GAME_STATUS=
-PASSED=
 
 cleanup() {
     local pid
@@ -38,26 +38,9 @@ cleanup() {
         kill "$SWAY_PID" 2>/dev/null || true
         wait "$SWAY_PID" 2>/dev/null || true
     fi
-    if [ -n "$PASSED" ] && [ -z "${E2E_KEEP:-}" ]; then
-        rm -rf "$WORK"
-    else
-        echo "$TEST_NAME: screenshots and logs kept in $WORK" >&2
-    fi
+    finish_work
 }
 trap cleanup EXIT
-
-fail() {
-    echo "FAIL ($TEST_NAME): $*" >&2
-    if [ -s "$WORK/game.log" ]; then
-        sed 's/^/  game output: /' "$WORK/game.log" >&2
-    fi
-    exit 1
-}
-
-pass() {
-    PASSED=1
-    echo "PASS ($TEST_NAME)"
-}
 
 # A headless sway with one 1280x1024 output; the game's window floats at its own size, with no
 # border, and no XWayland: the game must come up natively.

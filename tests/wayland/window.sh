@@ -19,26 +19,14 @@ shot "$WORK/start.png"
 [ "$(blue_box "$WORK/start.png")" = "657 225 55 55" ] || fail "blue at '$(blue_box "$WORK/start.png")'"
 [ -n "$(ball_box "$WORK/start.png")" ] || fail "no ball in the scene"
 
-# Waits until the discs' fill boxes are at RX RY BX BY: expect RX RY BX BY WHAT.
-expect() {
-    local deadline=$(($(now_ms) + 3000)) red blue
-    while :; do
-        shot "$WORK/keys.png"
-        red=$(red_box "$WORK/keys.png") blue=$(blue_box "$WORK/keys.png")
-        [ "$red $blue" = "$1 $2 55 55 $3 $4 55 55" ] && return
-        [ "$(now_ms)" -lt "$deadline" ] || fail "$5: red at '$red', blue at '$blue'; expected $1 $2 and $3 $4"
-        sleep 0.05
-    done
-}
-
 wtype -k Right -k Up
-expect 142 212 657 225 "after Right and Up"
+expect_players 142 212 657 225 "after Right and Up"
 wtype -k Left -k Down
-expect 129 225 657 225 "after Left and Down"
+expect_players 129 225 657 225 "after Left and Down"
 wtype w a
-expect 129 225 644 212 "after W and A"
+expect_players 129 225 644 212 "after W and A"
 wtype s d
-expect 129 225 657 225 "after S and D"
+expect_players 129 225 657 225 "after S and D"
 
 # Right and S held together for a second: each repeats on its own, at sway's 600 ms and 25 a
 # second.

@@ -3,7 +3,7 @@ const { defineConfig } = require('@playwright/test');
 
 module.exports = defineConfig({
   testDir: '.',
-  testMatch: '*.spec.js',
+  testMatch: '*.test.js',
   globalSetup: require.resolve('./serve-site.js'),
   timeout: 60_000,
   workers: 1,
