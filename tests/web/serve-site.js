@@ -5,7 +5,8 @@ const path = require('path');
 
 const types = {
   '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
-  '.ttf': 'font/ttf', '.otf': 'font/otf', '.txt': 'text/plain',
+  '.ttf': 'font/ttf', '.otf': 'font/otf', '.txt': 'text/plain', '.css': 'text/css',
+  '.png': 'image/png', '.svg': 'image/svg+xml', '.webmanifest': 'application/manifest+json',
 };
 
 module.exports = async () => {
