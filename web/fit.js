@@ -54,12 +54,12 @@ window.voltaroFit = (function () {
     return { scale: below, room: { x: 0, y: 0, width, height: height - under }, pads: pads(belowPad) };
   }
 
-  // Device pixels per form pixel. The scene's width in device pixels is a whole number that
-  // fits, so its height fits too.
+  // Device pixels per form pixel: at the form's own size, the screen's own ratio, as on the
+  // desktop. (The canvas's last column and row of device pixels may then hold half a pixel of
+  // the scene, which the play area clips.)
   function ratio(client) {
     placed = layout(client);
-    const dpr = window.devicePixelRatio || 1;
-    return Math.floor(client.width * dpr * placed.scale) / client.width;
+    return (window.devicePixelRatio || 1) * placed.scale;
   }
 
   // Puts the canvas (of its CSS size now) in the middle of its room, on whole device pixels

@@ -135,8 +135,10 @@
   function sizeCanvas() {
     ratio = voltaroFit.ratio(clientSize);
     const devicePixels = window.devicePixelRatio || 1;
-    canvas.width = Math.ceil(clientSize.width * ratio);
-    canvas.height = Math.ceil(clientSize.height * ratio);
+    // (Less a hair, so that a product that should be whole and is a rounding above it does not
+    // add a column.)
+    canvas.width = Math.ceil(clientSize.width * ratio - 1e-6);
+    canvas.height = Math.ceil(clientSize.height * ratio - 1e-6);
     canvas.style.width = canvas.width / devicePixels + 'px';
     canvas.style.height = canvas.height / devicePixels + 'px';
     voltaroFit.place(canvas);
