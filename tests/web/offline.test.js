@@ -38,7 +38,7 @@ async function visit(page) {
 
 const version = (page) => page.evaluate(() => document.body.dataset.version || 'first');
 
-test('after one visit the page plays offline; a new version runs at the next visit', async ({ page, context }) => {
+test('installable; after one visit it plays offline; a new version runs at the next visit', async ({ page, context }) => {
   await visit(page);
   await page.waitForFunction(() => navigator.serviceWorker.controller !== null);
   // Every file of the site is kept.
@@ -49,6 +49,12 @@ test('after one visit the page plays offline; a new version runs at the next vis
   const files = fs.readdirSync(site, { recursive: true })
     .filter((file) => fs.statSync(path.join(site, file)).isFile() && file !== 'service_worker.js');
   expect(kept.sort()).toEqual(['/', ...files.map((file) => '/' + file)].sort());
+  // Installable: the manifest reads without errors, and only the test's private window stands
+  // in the way.
+  const cdp = await context.newCDPSession(page);
+  expect((await cdp.send('Page.getAppManifest')).errors).toEqual([]);
+  expect((await cdp.send('Page.getInstallabilityErrors')).installabilityErrors
+    .map((error) => error.errorId)).toEqual(['in-incognito']);
 
   await context.setOffline(true);
   await page.reload();
