@@ -15,12 +15,15 @@ window.voltaroFit = (function () {
 
   const kMargin = 8; // CSS pixels between a pad and the screen's edge or the scene
 
-  if (navigator.maxTouchPoints > 0 || window.matchMedia('(any-pointer: coarse)').matches) {
-    root.classList.add('touch');
-  }
+  // Asked again at every layout, as a browser may tell late; once seen, the pads stay.
+  const coarse = window.matchMedia('(any-pointer: coarse)');
   function touch() {
+    if (navigator.maxTouchPoints > 0 || coarse.matches || 'ontouchstart' in window) {
+      root.classList.add('touch');
+    }
     return root.classList.contains('touch');
   }
+  touch();
 
   // A pad is three cells square: big enough for a thumb (a cell of 48 CSS pixels at least),
   // small enough to leave the scene room; below the scene, as wide as two of them side by side
@@ -89,6 +92,7 @@ window.voltaroFit = (function () {
   let relayout = () => {};
   new ResizeObserver(() => relayout()).observe(area);
   window.addEventListener('resize', () => relayout());
+  coarse.addEventListener('change', () => relayout());
 
   return {
     area,
@@ -103,6 +107,10 @@ window.voltaroFit = (function () {
     place,
     onChange(callback) {
       relayout = callback;
+    },
+    // Something new to place (the pads): the game may have opened before they were made.
+    relayout() {
+      relayout();
     },
   };
 })();

@@ -29,6 +29,7 @@
     fit.area.append(pad);
     return { element: pad, player, held: new Map() }; // direction -> fingers holding it
   });
+  fit.relayout();
 
   // The direction from the pad's middle to (x, y); none in the middle cell's inner circle.
   function directionAt(pad, x, y) {
