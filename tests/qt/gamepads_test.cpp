@@ -1,0 +1,171 @@
+#include "qt/gamepads.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "game/form1.h"
+#include "qt/qt_host.h"
+
+namespace voltaro {
+namespace {
+
+// Runs the event loop until `done`, for at most ten seconds: a loaded machine may be slow.
+bool waitFor(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > 10000) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);  // the game ticks at 64 Hz
+    }
+    return true;
+}
+
+// SDL's controller support held open for the test's virtual pads, which exist only while it is.
+struct SdlControllers {
+    SdlControllers() {
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        EXPECT_EQ(SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
+    }
+    ~SdlControllers() { SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER); }
+};
+
+// A pad of SDL's own in this process, which the game's SDL finds as it would a real one.
+class VirtualPad {
+  public:
+    VirtualPad() {
+        SDL_VirtualJoystickDesc desc{};
+        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+        desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+        joystick_ = SDL_JoystickOpen(SDL_JoystickAttachVirtualEx(&desc));
+        EXPECT_NE(joystick_, nullptr) << SDL_GetError();
+        id = SDL_JoystickInstanceID(joystick_);
+    }
+    ~VirtualPad() { unplug(); }
+
+    void hold(SDL_GameControllerButton button, bool down) {
+        SDL_JoystickSetVirtualButton(joystick_, button, down ? 1 : 0);
+    }
+    void tilt(SDL_GameControllerAxis axis, int value) {
+        SDL_JoystickSetVirtualAxis(joystick_, axis, static_cast<Sint16>(value));
+    }
+    // What the game's side of SDL last read of the button.
+    bool seenDown(SDL_GameControllerButton button) const {
+        SDL_GameController* pad = SDL_GameControllerFromInstanceID(id);
+        return pad && SDL_GameControllerGetButton(pad, button) != 0;
+    }
+    void unplug() {
+        if (!joystick_) {
+            return;
+        }
+        for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+            if (SDL_JoystickGetDeviceInstanceID(i) == id) {
+                SDL_JoystickDetachVirtual(i);
+            }
+        }
+        SDL_JoystickClose(joystick_);
+        joystick_ = nullptr;
+    }
+
+    SDL_JoystickID id = -1;
+
+  private:
+    SDL_Joystick* joystick_ = nullptr;
+};
+
+// The real form with its ball held still, so that no goal cuts a test of the keys short.
+struct StillBall : FormEvents {
+    Form1& form;
+    explicit StillBall(Form1& f) : form(f) {}
+    void Form_Load() override { form.Form_Load(); }
+    void Form_KeyDown(std::int16_t& KeyCode, std::int16_t Shift) override {
+        form.Form_KeyDown(KeyCode, Shift);
+    }
+    void tmrBall_Timer() override {}
+    void tmrGoal_Timer() override {}
+};
+
+class PadsInTheGame : public ::testing::Test {
+  protected:
+    ~PadsInTheGame() override { QApplication::processEvents(); }
+
+    bool playing(const VirtualPad& pad, Side side) {
+        return waitFor([&] { return pads.players().sideOf(pad.id) == side; });
+    }
+
+    SdlControllers sdl;
+    QtHost host;
+    Form1 form{host};
+    Gamepads pads{host};
+    Shape& red = host.controls().shape("shpRed");
+    Shape& blue = host.controls().shape("shpBlue");
+};
+
+TEST_F(PadsInTheGame, DPadAndStickPlayTheirSidesAsHeldKeysUntilLetGoOrUnplugged) {
+    StillBall still(form);
+    auto first = std::make_unique<VirtualPad>();  // plugged in before the game starts
+    host.start(still);
+    ASSERT_TRUE(waitFor([&] { return host.window().isActiveWindow(); }));
+    ASSERT_TRUE(playing(*first, Side::Red));
+    auto second = std::make_unique<VirtualPad>();  // and one during the match
+    ASSERT_TRUE(playing(*second, Side::Blue));
+
+    first->hold(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true);
+    ASSERT_TRUE(waitFor([&] { return red.Left() >= 1920 + 3 * 200; })) << "held, it repeats";
+    first->hold(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, false);
+    ASSERT_TRUE(waitFor([&] { return !host.keyRepeat().anyHeld(); }));
+    const float redStopped = red.Left();
+
+    second->tilt(SDL_CONTROLLER_AXIS_LEFTY, 6000);  // inside the dead zone
+    second->tilt(SDL_CONTROLLER_AXIS_LEFTX, -32768);
+    ASSERT_TRUE(waitFor([&] { return blue.Left() <= 9840 - 3 * 200; }));
+    EXPECT_EQ(blue.Top(), 3360);
+    EXPECT_EQ(red.Left(), redStopped) << "each pad plays its own side";
+
+    second->unplug();  // with the stick held
+    ASSERT_TRUE(waitFor([&] { return pads.players().count() == 1U; }));
+    EXPECT_FALSE(host.keyRepeat().anyHeld()) << "an unplugged pad lets its keys go";
+    auto third = std::make_unique<VirtualPad>();
+    ASSERT_TRUE(playing(*third, Side::Blue)) << "the free side goes to the next pad";
+}
+
+// A whole match from a pad: a goal comes at once, and the bottom button answers both boxes.
+TEST_F(PadsInTheGame, TheBottomButtonAnswersTheBoxes) {
+    host.controls().shape("shpBall").setLeft(0);
+    host.controls().shape("shpBall").setTop(3000);
+    VirtualPad pad;
+    std::vector<QString> answered;
+    QTimer presser;
+    presser.setInterval(10);
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        const bool down = pad.seenDown(SDL_CONTROLLER_BUTTON_A);
+        if (down) {
+            pad.hold(SDL_CONTROLLER_BUTTON_A, false);  // once the game has seen it go down
+        } else if (box && !box->property("pressed").toBool() && pads.players().connected(pad.id)) {
+            box->setProperty("pressed", true);
+            answered.push_back(box->text());
+            pad.hold(SDL_CONTROLLER_BUTTON_A, true);
+        }
+    });
+    presser.start();
+    QTimer::singleShot(20000, &host, [&] {
+        ADD_FAILURE() << "the boxes were not answered";
+        host.window().close();
+    });
+    EXPECT_EQ(host.run(form), 0);
+    EXPECT_EQ(answered, (std::vector<QString>{"Goal!", "GAME OVER! Blue is the Winner"}));
+}
+
+}  // namespace
+}  // namespace voltaro
