@@ -1,7 +1,5 @@
 #include "qt/gamepads.h"
 
-#include <SDL.h>
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
@@ -10,6 +8,7 @@
 #include <optional>
 
 #include "qt/qt_host.h"
+#include "qt/sdl_library.h"
 
 namespace voltaro {
 
@@ -52,6 +51,11 @@ std::optional<PadAxis> padAxis(std::uint8_t axis) {
     }
 }
 
+// The game's window, or a box over it, has the focus.
+bool gameHasFocus() {
+    return QApplication::activeWindow() != nullptr;
+}
+
 }  // namespace
 
 Gamepads::Gamepads(QtHost& host) : host_(host) {
@@ -60,14 +64,14 @@ Gamepads::Gamepads(QtHost& host) : host_(host) {
 }
 
 Gamepads::~Gamepads() {
-    if (!running_) {
+    if (!sdl_) {
         return;
     }
     poll_.stop();
     for (const PadPlayers::PadId pad : players_.pads()) {
-        SDL_GameControllerClose(SDL_GameControllerFromInstanceID(pad));
+        sdl_->GameControllerClose(sdl_->GameControllerFromInstanceID(pad));
     }
-    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    sdl_->QuitSubSystem(SDL_INIT_GAMECONTROLLER);
 }
 
 bool Gamepads::eventFilter(QObject* watched, QEvent* event) {
@@ -79,15 +83,19 @@ bool Gamepads::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Gamepads::start() {
+    const SdlLibrary* sdl = SdlLibrary::load();
+    if (!sdl) {
+        return;  // no pads, and the game as it always was
+    }
     // SDL is a guest in Qt's program: no handlers for SIGINT and SIGTERM of its own, and pad
     // input whether or not SDL thinks one of its (absent) windows has the focus; the focus that
     // counts is Qt's, checked as each press arrives.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
-        return;  // no pads, and the game as it always was
+    sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    sdl->SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    if (sdl->InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+        return;
     }
-    running_ = true;
+    sdl_ = sdl;
     poll_.start(kWaitingPoll);
     poll();  // the pads plugged in already
 }
@@ -98,7 +106,7 @@ void Gamepads::poll() {
     }
     polling_ = true;
     SDL_Event event;
-    for (int i = 0; i < kEventsPerPoll && SDL_PollEvent(&event); ++i) {
+    for (int i = 0; i < kEventsPerPoll && sdl_->PollEvent(&event); ++i) {
         handle(event);
     }
     polling_ = false;
@@ -136,22 +144,22 @@ void Gamepads::handle(const SDL_Event& event) {
 // A pad already plugged in when SDL starts is announced too, and a pad plugged in with a
 // direction held plays it at once.
 void Gamepads::plugIn(int deviceIndex) {
-    SDL_GameController* pad = SDL_GameControllerOpen(deviceIndex);
+    SDL_GameController* pad = sdl_->GameControllerOpen(deviceIndex);
     if (!pad) {
         return;
     }
-    const SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
+    const SDL_JoystickID id = sdl_->JoystickInstanceID(sdl_->GameControllerGetJoystick(pad));
     if (players_.connected(id)) {
-        SDL_GameControllerClose(pad);  // announced twice: SDL counts the opens
+        sdl_->GameControllerClose(pad);  // announced twice: SDL counts the opens
         return;
     }
     players_.connect(id);
     for (const auto button : {SDL_CONTROLLER_BUTTON_DPAD_UP, SDL_CONTROLLER_BUTTON_DPAD_DOWN,
                               SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT}) {
-        players_.button(id, *padButton(button), SDL_GameControllerGetButton(pad, button) != 0);
+        players_.button(id, *padButton(button), sdl_->GameControllerGetButton(pad, button) != 0);
     }
     for (const auto axis : {SDL_CONTROLLER_AXIS_LEFTX, SDL_CONTROLLER_AXIS_LEFTY}) {
-        players_.axis(id, *padAxis(axis), SDL_GameControllerGetAxis(pad, axis));
+        players_.axis(id, *padAxis(axis), sdl_->GameControllerGetAxis(pad, axis));
     }
 }
 
@@ -160,13 +168,14 @@ void Gamepads::unplug(PadPlayers::PadId pad) {
         return;
     }
     players_.disconnect(pad);
-    SDL_GameControllerClose(SDL_GameControllerFromInstanceID(pad));
+    sdl_->GameControllerClose(sdl_->GameControllerFromInstanceID(pad));
 }
 
-// Like the keyboard's keys, the pads' presses reach the game only while its window has the
-// focus; letting go always does, and the host lets every key go when the window loses it.
+// Like the keyboard's keys, the pads' presses reach the game only while it has the focus (its
+// window, or a box over it); letting go always does, and the host lets every key go when the
+// window loses the focus.
 void Gamepads::keyDown(int key, std::int16_t code) {
-    if (host_.window().isActiveWindow()) {
+    if (gameHasFocus()) {
         host_.virtualKeyDown(key, code);
     }
 }
@@ -177,8 +186,10 @@ void Gamepads::keyUp(int key) {
 
 // The game's message boxes have one button, OK: the bottom button presses it, as Enter does.
 void Gamepads::confirm() {
+    // The game window rather than the box may have the focus: a window manager may activate
+    // the window after the box that opened at once over it.
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isActiveWindow()) {
+    if (!box || !gameHasFocus()) {
         return;
     }
     if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {

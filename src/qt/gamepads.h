@@ -10,6 +10,7 @@ union SDL_Event;
 namespace voltaro {
 
 class QtHost;
+struct SdlLibrary;
 
 // Game controllers through SDL2, for controllers only: the window, the keyboard and the event
 // loop stay Qt's, and SDL is polled from a timer. The first pad plays red and the second blue;
@@ -24,8 +25,8 @@ class Gamepads final : public QObject, private PadOutput {
     ~Gamepads() override;
 
     // SDL is started once the window has first been painted, so that the first frame does
-    // not wait for it; false until then, and for good where it cannot start.
-    bool running() const { return running_; }
+    // not wait for it; false until then, and for good where it is missing or cannot start.
+    bool running() const { return sdl_ != nullptr; }
     const PadPlayers& players() const { return players_; }
 
   protected:
@@ -44,8 +45,8 @@ class Gamepads final : public QObject, private PadOutput {
 
     QtHost& host_;
     PadPlayers players_{*this};
+    const SdlLibrary* sdl_ = nullptr;  // once SDL has started
     QTimer poll_;
-    bool running_ = false;
     bool polling_ = false;
 };
 
