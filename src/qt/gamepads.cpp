@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <chrono>
 #include <optional>
+#include <thread>
 
 #include "qt/qt_host.h"
 #include "qt/sdl_library.h"
@@ -51,6 +53,20 @@ std::optional<PadAxis> padAxis(std::uint8_t axis) {
     }
 }
 
+// SDL2's library with its controllers started, or null: no pads, and the game as it always was.
+const SdlLibrary* startSdl() {
+    const SdlLibrary* sdl = SdlLibrary::load();
+    if (!sdl) {
+        return nullptr;
+    }
+    // SDL is a guest in Qt's program: no handlers for SIGINT and SIGTERM of its own, and pad
+    // input whether or not SDL thinks one of its (absent) windows has the focus; the focus that
+    // counts is Qt's, checked as each press arrives.
+    sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    sdl->SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    return sdl->InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0 ? sdl : nullptr;
+}
+
 // The game's window, or a box over it, has the focus.
 bool gameHasFocus() {
     return QApplication::activeWindow() != nullptr;
@@ -74,28 +90,32 @@ Gamepads::~Gamepads() {
     sdl_->QuitSubSystem(SDL_INIT_GAMECONTROLLER);
 }
 
+// Loading SDL2's library and the thirty it brings, and starting its controllers, takes some
+// 20 ms of a core and several times that on a busy machine: done on a thread of its own once
+// the first frame is out, it holds up neither that frame nor the ticks after it. From then on
+// SDL is used on this thread only.
 bool Gamepads::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Paint && watched == &host_.window()) {
         host_.window().removeEventFilter(this);
-        QTimer::singleShot(0, this, &Gamepads::start);
+        std::thread([self = QPointer<Gamepads>(this)] {
+            const SdlLibrary* sdl = startSdl();
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, sdl] {
+                    if (sdl && self) {
+                        self->started(*sdl);
+                    } else if (sdl) {
+                        sdl->QuitSubSystem(SDL_INIT_GAMECONTROLLER);  // gone in the meantime
+                    }
+                },
+                Qt::QueuedConnection);
+        }).detach();
     }
     return false;
 }
 
-void Gamepads::start() {
-    const SdlLibrary* sdl = SdlLibrary::load();
-    if (!sdl) {
-        return;  // no pads, and the game as it always was
-    }
-    // SDL is a guest in Qt's program: no handlers for SIGINT and SIGTERM of its own, and pad
-    // input whether or not SDL thinks one of its (absent) windows has the focus; the focus that
-    // counts is Qt's, checked as each press arrives.
-    sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    sdl->SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    if (sdl->InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
-        return;
-    }
-    sdl_ = sdl;
+void Gamepads::started(const SdlLibrary& sdl) {
+    sdl_ = &sdl;
     poll_.start(kWaitingPoll);
     poll();  // the pads plugged in already
 }

@@ -13,10 +13,10 @@ class QtHost;
 struct SdlLibrary;
 
 // Game controllers through SDL2, for controllers only: the window, the keyboard and the event
-// loop stay Qt's, and SDL is polled from a timer. The first pad plays red and the second blue;
-// their directions go into the host as held keys while the game window has the focus, as the
-// keyboard's would, and the bottom face button answers a message box. Pads are picked up and
-// let go as they are plugged in and out.
+// loop stay Qt's, and SDL is polled from a timer. SDL starts once the window has first been
+// painted. The first pad plays red and the second blue; their directions go into the host as
+// held keys while the game has the focus, as the keyboard's would, and the bottom face button
+// answers a message box. Pads are picked up and let go as they are plugged in and out.
 class Gamepads final : public QObject, private PadOutput {
     Q_OBJECT
 
@@ -24,16 +24,13 @@ class Gamepads final : public QObject, private PadOutput {
     explicit Gamepads(QtHost& host);
     ~Gamepads() override;
 
-    // SDL is started once the window has first been painted, so that the first frame does
-    // not wait for it; false until then, and for good where it is missing or cannot start.
-    bool running() const { return sdl_ != nullptr; }
     const PadPlayers& players() const { return players_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void start();
+    void started(const SdlLibrary& sdl);
     void poll();
     void handle(const SDL_Event& event);
     void plugIn(int deviceIndex);
