@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,29 +10,25 @@
 namespace voltaro {
 namespace {
 
-// Writes down what the pads press, by code: "+38" a key down, "-38" its key up, "ok".
-struct Presses : PadOutput {
-    std::vector<std::string> log;
-    std::vector<std::pair<int, std::int16_t>> held;
+using Log = std::vector<std::string>;
 
+// Writes down what the pads do: "+38" a key down, "-38" its key up, "ok" a box answered.
+struct Presses : PadOutput {
+    Log log;
+    std::map<int, std::int16_t> held;
     void keyDown(int key, std::int16_t code) override {
-        EXPECT_LT(key, 0) << "never a keyboard key's id";
-        held.emplace_back(key, code);
+        EXPECT_LT(key, 0) << "the id of a keyboard key";
+        held[key] = code;
         log.push_back("+" + std::to_string(code));
     }
     void keyUp(int key) override {
-        const auto it =
-            std::find_if(held.begin(), held.end(), [key](auto& h) { return h.first == key; });
-        ASSERT_NE(it, held.end()) << "let go of a key never pressed";
-        log.push_back("-" + std::to_string(it->second));
-        held.erase(it);
+        ASSERT_TRUE(held.count(key)) << "let go of a key never pressed";
+        log.push_back("-" + std::to_string(held[key]));
+        held.erase(key);
     }
     void confirm() override { log.push_back("ok"); }
-
-    std::vector<std::string> take() { return std::exchange(log, {}); }
+    Log take() { return std::exchange(log, {}); }
 };
-
-using Log = std::vector<std::string>;
 
 class Pads : public ::testing::Test {
   protected:
@@ -40,85 +36,53 @@ class Pads : public ::testing::Test {
     PadPlayers pads{out};
 };
 
-TEST_F(Pads, FirstPadPlaysRedSecondBlueAndAThirdWaitsForAFreeSide) {
+TEST_F(Pads, SidesGoInPlugOrderAndAFreedSideToTheWaitingPadWithWhatItHolds) {
     pads.connect(7);
     pads.connect(3);
     pads.connect(9);
     pads.connect(7);  // announced twice
-    EXPECT_EQ(pads.count(), 3U);
-    EXPECT_EQ(pads.sideOf(7), Side::Red);
-    EXPECT_EQ(pads.sideOf(3), Side::Blue);
-    EXPECT_EQ(pads.sideOf(9), std::nullopt);
-
-    const PadButton directions[] = {PadButton::Up, PadButton::Down, PadButton::Left,
-                                    PadButton::Right};
-    for (PadButton d : directions) {
-        pads.button(7, d, true);
-        pads.button(7, d, false);
-        pads.button(3, d, true);
-        pads.button(3, d, false);
-        pads.button(9, d, true);  // waiting: plays nobody
+    for (PadButton d : {PadButton::Up, PadButton::Down, PadButton::Left, PadButton::Right}) {
+        for (PadPlayers::PadId pad : {7, 3}) {
+            pads.button(pad, d, true);
+            pads.button(pad, d, false);
+        }
     }
     EXPECT_EQ(out.take(), (Log{"+38", "-38", "+87", "-87", "+40", "-40", "+83", "-83", "+37", "-37",
                                "+65", "-65", "+39", "-39", "+68", "-68"}));
 
-    // Red unplugged with a direction held: it is let go, and the waiting pad takes red with
-    // the directions it holds.
     pads.button(7, PadButton::Up, true);
-    pads.button(9, PadButton::Up, false);
-    pads.button(9, PadButton::Down, false);
-    out.take();
+    pads.button(9, PadButton::Left, true);  // waiting: moves nobody, but answers a box
+    pads.button(9, PadButton::Confirm, true);
+    pads.button(9, PadButton::Confirm, false);
+    EXPECT_EQ(out.take(), (Log{"+38", "ok"}));
     pads.disconnect(7);
-    EXPECT_EQ(out.take(), (Log{"-38", "+37", "+39"}));
+    EXPECT_EQ(out.take(), (Log{"-38", "+37"}));
     EXPECT_EQ(pads.sideOf(9), Side::Red);
-
-    // Blue unplugged with nobody waiting; the next pad plugged in plays blue.
+    EXPECT_EQ(pads.sideOf(3), Side::Blue);
     pads.disconnect(3);
-    pads.disconnect(3);
-    pads.button(3, PadButton::Up, true);
-    EXPECT_EQ(out.take(), Log{});
     pads.connect(4);
     EXPECT_EQ(pads.sideOf(4), Side::Blue);
+    EXPECT_EQ(pads.count(), 2U);
 }
 
-TEST_F(Pads, TheStickHoldsPastHalfWayAndLetsGoBelowThreeEighths) {
+TEST_F(Pads, TheStickHoldsPastHalfWayLetsGoBelowThreeEighthsAndSharesKeysWithTheDPad) {
     pads.connect(1);
-    pads.axis(1, PadAxis::X, 16383);  // just short of half way
+    pads.axis(1, PadAxis::X, 16383);
     pads.axis(1, PadAxis::Y, -12000);
-    EXPECT_EQ(out.take(), Log{});
+    EXPECT_EQ(out.take(), Log{}) << "inside the dead zone";
     pads.axis(1, PadAxis::X, 16384);
-    pads.axis(1, PadAxis::X, 32767);
-    pads.axis(1, PadAxis::X, 12289);  // resting near the threshold: still held
+    pads.axis(1, PadAxis::X, 12289);  // resting near the threshold: still held, no new step
     EXPECT_EQ(out.take(), Log{"+39"});
     pads.axis(1, PadAxis::X, 12288);
-    EXPECT_EQ(out.take(), Log{"-39"});
-    pads.axis(1, PadAxis::X, -32768);  // left, and straight across to right
+    pads.axis(1, PadAxis::X, -32768);  // and straight across
     pads.axis(1, PadAxis::X, 32767);
-    EXPECT_EQ(out.take(), (Log{"+37", "-37", "+39"}));
-    pads.axis(1, PadAxis::Y, -30000);  // a diagonal holds two directions, each a key of its own
-    pads.axis(1, PadAxis::Y, 30000);
-    EXPECT_EQ(out.take(), (Log{"+38", "-38", "+40"}));
-}
-
-TEST_F(Pads, ADirectionHeldByTheDPadAndTheStickIsOneKeyLetGoWhenBothAre) {
-    pads.connect(1);
-    pads.button(1, PadButton::Left, true);
-    pads.axis(1, PadAxis::X, -32768);
-    pads.button(1, PadButton::Left, false);
-    EXPECT_EQ(out.take(), Log{"+37"});
-    pads.axis(1, PadAxis::X, 0);
-    EXPECT_EQ(out.take(), Log{"-37"});
-}
-
-TEST_F(Pads, TheBottomButtonAnswersOnItsPressFromAnyPad) {
-    pads.button(5, PadButton::Confirm, true);  // unknown pad
-    pads.connect(1);
-    pads.connect(2);
-    pads.connect(3);
-    pads.button(1, PadButton::Confirm, true);
-    pads.button(1, PadButton::Confirm, false);
-    pads.button(3, PadButton::Confirm, true);
-    EXPECT_EQ(out.take(), (Log{"ok", "ok"}));
+    EXPECT_EQ(out.take(), (Log{"-39", "+37", "-37", "+39"}));
+    pads.axis(1, PadAxis::Y, 30000);  // a diagonal holds two keys
+    pads.button(1, PadButton::Down, true);
+    pads.axis(1, PadAxis::Y, 0);
+    EXPECT_EQ(out.take(), Log{"+40"}) << "held by the D-pad still";
+    pads.button(1, PadButton::Down, false);
+    EXPECT_EQ(out.take(), Log{"-40"});
 }
 
 }  // namespace
