@@ -79,12 +79,12 @@ class PadsInTheGame : public ::testing::Test {
     QtHost host;
     Form1 form{host};
     Gamepads pads{host};
+    StillBall still{form};  // outlives the test's body: the host's last events may tick it
     Shape& red = host.controls().shape("shpRed");
     Shape& blue = host.controls().shape("shpBlue");
 };
 
 TEST_F(PadsInTheGame, DPadAndStickPlayTheirSidesAsHeldKeysUntilLetGoOrUnplugged) {
-    StillBall still(form);
     auto first = std::make_unique<VirtualPad>();  // plugged in before the game starts
     host.start(still);
     host.window().activateWindow();  // pads play only while the game has the focus
