@@ -141,6 +141,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, fonts-dancingscript")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+if(VOLTARO_WITH_GAMEPADS)
+    # Loaded when the game starts, not linked (src/qt/sdl_library.h): without it, no pads.
+    string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", libsdl2-2.0-0")
+endif()
 
 # Before packing: the staging directories are made under the caller's umask and the .deb takes
 # their modes as they are (dpkg would then make /usr/share/icons/... unreadable), so open them;

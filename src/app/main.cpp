@@ -6,6 +6,9 @@
 #include "app/command_line.h"
 #include "game/form1.h"
 #include "qt/application.h"
+#ifdef VOLTARO_GAMEPADS
+#include "qt/gamepads.h"
+#endif
 #include "qt/program_exit.h"
 #include "qt/qt_host.h"
 
@@ -29,5 +32,8 @@ int main(int argc, char* argv[]) {
         voltaro::ProgramExit::armWatchdog(status, std::chrono::milliseconds(700));
     });
     voltaro::Form1 form(host);
+#ifdef VOLTARO_GAMEPADS
+    voltaro::Gamepads pads(host);
+#endif
     voltaro::ProgramExit::now(host.run(form));
 }

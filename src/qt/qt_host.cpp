@@ -150,6 +150,16 @@ void QtHost::onKeyReleased(int qtKey, bool autoRepeat) {
     }
 }
 
+void QtHost::virtualKeyDown(int key, std::int16_t code) {
+    if (!openBox_) {
+        onKeyPressed(key, code, false);
+    }
+}
+
+void QtHost::virtualKeyUp(int key) {
+    onKeyReleased(key, false);
+}
+
 void QtHost::onCloseRequested() {
     if (openBox_) {
         closing_ = true;

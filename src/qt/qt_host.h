@@ -39,6 +39,13 @@ class QtHost final : public QObject, public FormSite, private ControlObserver {
     EventWiring& wiring() { return *wiring_; }
     const KeyRepeat& keyRepeat() const { return repeat_; }
 
+    // Keys pressed by something other than the keyboard, such as a gamepad's directions: they
+    // reach the form and repeat while held exactly as the keyboard's keys do. `key` tells each
+    // held key apart; negative ids are never the keyboard's. While a message box is open they
+    // go nowhere, as the keyboard's go to the box.
+    void virtualKeyDown(int key, std::int16_t code);
+    void virtualKeyUp(int key);
+
     void programEnded(int exitStatus) override;
     void reportRuntimeError(const RuntimeError& error) override;
 

@@ -19,8 +19,13 @@ for dep in fonts-liberation2 fonts-dancingscript libqt6widgets6 libqt6gui6 libqt
     grep -qx "$dep" <<<"$depends" || fail "Depends lacks $dep: $(field Depends)"
 done
 
-# With the Qt Wayland plugin the game runs natively on a Wayland desktop.
-[ "$(field Recommends)" = qt6-wayland ] || fail "Recommends '$(field Recommends)', not qt6-wayland"
+# With the Qt Wayland plugin the game runs natively on a Wayland desktop; a game built with
+# gamepads loads SDL2's library when it starts, and plays without pads where it is missing.
+recommends=qt6-wayland
+if grep -qa 'libSDL2-2\.0\.so\.0' "$BUILD_DIR/voltaro"; then
+    recommends="$recommends, libsdl2-2.0-0"
+fi
+[ "$(field Recommends)" = "$recommends" ] || fail "Recommends '$(field Recommends)', not '$recommends'"
 
 dpkg-deb --contents "$deb" >"$WORK/contents"
 expected_files /usr deb >"$WORK/expected"
