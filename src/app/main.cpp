@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "app/command_line.h"
+#include "app/computer_match.h"
 #include "game/form1.h"
 #include "qt/application.h"
 #include "qt/program_exit.h"
@@ -12,7 +13,8 @@
 int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("voltaro"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VOLTARO_VERSION));
-    if (const auto status = voltaro::readCommandLine(argc, argv)) {
+    voltaro::computer::Seating seating;
+    if (const auto status = voltaro::readCommandLine(argc, argv, &seating)) {
         return *status;
     }
 
@@ -29,5 +31,6 @@ int main(int argc, char* argv[]) {
         voltaro::ProgramExit::armWatchdog(status, std::chrono::milliseconds(700));
     });
     voltaro::Form1 form(host);
+    const auto computer = voltaro::seatComputer(host, seating);
     voltaro::ProgramExit::now(host.run(form));
 }

@@ -22,12 +22,12 @@ std::optional<Seating> seatingNamed(std::string_view sides) {
 }
 
 std::string whoPlays(const Seating& seating) {
-    const std::string computer = "the computer (" + std::string(levelName(seating.level)) + ")";
+    const std::string computer = "the computer, " + std::string(levelName(seating.level));
     if (seating.red && seating.blue) {
         return "Red and Blue: " + computer;
     }
     return std::string("Red: ") + (seating.red ? computer : "you") +
-           ", Blue: " + (seating.blue ? computer : "you");
+           "; Blue: " + (seating.blue ? computer : "you");
 }
 
 std::uint64_t freshSeed() {

@@ -26,8 +26,8 @@ struct Seating {
 
 // "red", "blue" or "both".
 std::optional<Seating> seatingNamed(std::string_view sides);
-// Who plays which side, for the window's title or the page: "Red: you, Blue: the computer
-// (normal)".
+// Who plays which side, for the window's title or the page: "Red: you; Blue: the computer,
+// normal".
 std::string whoPlays(const Seating& seating);
 // A seed for a match that differs from the last one.
 std::uint64_t freshSeed();
