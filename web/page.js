@@ -330,6 +330,7 @@
     watchPixelRatio();
     canvas.focus({ preventScroll: true });
     module._voltaro_start(performance.now(), ratio);
+    if (window.voltaroSeatComputer) window.voltaroSeatComputer(module);
     document.documentElement.dataset.state = 'running';
   }
 

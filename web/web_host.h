@@ -2,9 +2,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "computer/computer_seats.h"
 #include "game/form1.h"
 #include "scene/drawing.h"
 #include "scene/event_wiring.h"
@@ -38,6 +40,8 @@ class WebHost final : public FormSite, private ControlObserver {
     void releaseAllKeys();
     // The screen's pixel ratio changed: the whole scene is drawn anew at the new one.
     void setDevicePixelRatio(double ratio);
+    // The computer plays these sides from now on, pressing keys down the page's key path.
+    void seatComputer(const computer::Seating& seating);
 
     void programEnded(int exitStatus) override;
     void reportRuntimeError(const RuntimeError& error) override;
@@ -50,6 +54,7 @@ class WebHost final : public FormSite, private ControlObserver {
     void captionChanged(const Label& label) override;
 
     void arm();
+    void letComputerPlay(Duration now);
     void drawAll();
     void drawDirty();
     void dirty(const DeviceRect& rect);
@@ -64,6 +69,7 @@ class WebHost final : public FormSite, private ControlObserver {
     DeviceRect dirty_;
     double ratio_ = 1.0;
     bool started_ = false;
+    std::unique_ptr<computer::ComputerSeats> computer_;
 };
 
 }  // namespace voltaro
