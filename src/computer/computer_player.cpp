@@ -179,6 +179,9 @@ ComputerPlayer::Target ComputerPlayer::target(const Spot& me, const BallState& b
     if (reach.scored && reach.scorer == side_) {
         return {guardBox(ball), false};
     }
+    if (!insideWalls(ball)) {
+        return {clearOf(me, ball), false};
+    }
     if (ball.dx != aimedDx_) {
         // A new approach: a new aim, off the middle of the goal by the level's error.
         aimedDx_ = ball.dx;
@@ -283,6 +286,26 @@ PressMemory ComputerPlayer::pressWith(const BallState& ball, const Spot& me,
         std::swap(press.red, press.blue);
     }
     return press;
+}
+
+// Out of the way of a ball beyond a wall: a player whose box meets it at a press holds it out
+// there, and away from everyone it comes back by itself.
+Spot ComputerPlayer::clearOf(const Spot& me, const BallState& ball) const {
+    constexpr float kMargin = 400;
+    Spot box = me;
+    if (ball.top > kBallMaxTop) {
+        box.top = std::min(box.top, ball.top - kPlayerSize - kMargin);
+    } else if (ball.top < 0) {
+        box.top = std::max(box.top, ball.top + kBallHeight + kMargin);
+    }
+    if (ball.left > kBallMaxLeft) {
+        box.left = std::min(box.left, ball.left - kPlayerSize - kMargin);
+    } else if (ball.left < 0) {
+        box.left = std::max(box.left, ball.left + kBallWidth + kMargin);
+    }
+    box.left = std::clamp(box.left, 0.0f, kPlayerMaxLeft);
+    box.top = std::clamp(box.top, 0.0f, kPlayerMaxTop);
+    return box;
 }
 
 // In front of its own goal, level with the ball.

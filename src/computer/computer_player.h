@@ -55,6 +55,7 @@ class ComputerPlayer final : public KeyPresser {
     float valueOf(const PressMemory& press, BallState ball, int ticks) const;
     PressMemory pressWith(const BallState& ball, const Spot& me, const Spot& opponent) const;
     Spot guardBox(const BallState& ball) const;
+    Spot clearOf(const Spot& me, const BallState& ball) const;
 
     Side side_;
     Level level_;

@@ -14,9 +14,9 @@ const LevelTraits& traitsOf(Level level) {
     // A person reacts in about a fifth of a second; the easy player is a beginner, the hard one
     // a quick player who rarely slips.
     static constexpr std::array<LevelTraits, 3> kTraits = {{
-        {24, 5, 900.0f, 0.15f, 0.20f},  // easy: 375 ms, 13 presses a second at most
-        {14, 4, 450.0f, 0.06f, 0.08f},  // normal: 220 ms, 16 a second
-        {8, 3, 150.0f, 0.01f, 0.0f},    // hard: 125 ms, 21 a second
+        {28, 6, 1000.0f, 0.20f, 0.25f},  // easy: 440 ms, 10 presses a second at most
+        {18, 4, 600.0f, 0.10f, 0.12f},   // normal: 280 ms, 16 a second
+        {10, 3, 200.0f, 0.03f, 0.04f},   // hard: 160 ms, 21 a second
     }};
     return kTraits[static_cast<int>(level)];
 }
