@@ -26,9 +26,9 @@ xdotool key Return
 wait_game_exit 5 || fail "the game was still running 5 s after the game-over message was dismissed"
 [ "$GAME_STATUS" = 0 ] || fail "the game exited with status $GAME_STATUS"
 
-# Against itself: a seed whose match ends within half a minute of play; then two boxes of 3 s.
-GAME_ARGS=(--computer both --level easy --seed 1)
-TITLE='Soccer Game: VOLTARO! - Red and Blue: the computer, easy'
+# Against itself: a seed whose match ends within half a minute of play, then two boxes of 3 s.
+GAME_ARGS=(--computer both --seed 3)
+TITLE='Soccer Game: VOLTARO! - Red and Blue: the computer, normal'
 start_game
 wait_window
 wait_game_exit 180 || fail "the computer's match against itself had not ended after 180 s"
