@@ -194,6 +194,11 @@ ComputerPlayer::Target ComputerPlayer::target(const Spot& me, const BallState& b
         if (!insideWalls(there)) {
             continue;  // a ball beyond a wall comes back by itself, if nobody holds it there
         }
+        const int soonest =
+            std::min(pressesTo(me, kickBox(there, 1)), pressesTo(me, kickBox(there, -1)));
+        if (cooldown + soonest * traits_.pressGapTicks > k) {
+            continue;  // out of reach by then, whichever way it kicks
+        }
         const std::optional<int> dy = kickWorthMaking(there);
         if (!dy) {
             continue;
