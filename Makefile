@@ -17,7 +17,7 @@ CHECKED = -DBUILD_TESTING=ON -DVOLTARO_WERROR=ON
 INSTALLED = --target voltaro voltaro_docs
 
 .PHONY: all deps build play test test-asan bench screenshot install uninstall package format clean
-.PHONY: web serve test-web
+.PHONY: web serve test-web screenshot-web
 
 all: build
 
@@ -101,6 +101,11 @@ test-web: build
 	@$(MAKE) --no-print-directory web WEB_FLAGS="$(CHECKED)"
 	@cd $(WEB_TESTS) && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent
 	ctest --test-dir $(WEB_BUILD) --no-tests=error --output-on-failure -j $(JOBS)
+
+# The README's phone picture: the page on a phone on its side, with its pads.
+screenshot-web: web
+	@cd $(WEB_TESTS) && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent
+	cd $(WEB_TESTS) && VOLTARO_SITE=$(abspath $(WEB_BUILD))/site node phone-screenshot.js $(CURDIR)/docs/phone.png
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -129,25 +129,33 @@
     }
   }
 
-  // The canvas holds the device pixels that cover the client area (as the module counts them);
-  // its CSS size is exactly that many device pixels, so the browser neither stretches nor
-  // smooths it.
+  // The canvas holds the device pixels that cover the client area (as the module counts them)
+  // at the size that fits the screen (fit.js); its CSS size is exactly that many device pixels,
+  // so the browser neither stretches nor smooths it.
   function sizeCanvas() {
-    ratio = window.devicePixelRatio || 1;
-    canvas.width = Math.ceil(clientSize.width * ratio);
-    canvas.height = Math.ceil(clientSize.height * ratio);
-    canvas.style.width = canvas.width / ratio + 'px';
-    canvas.style.height = canvas.height / ratio + 'px';
+    ratio = voltaroFit.ratio(clientSize);
+    const devicePixels = window.devicePixelRatio || 1;
+    // (Less a hair, so that a product that should be whole and is a rounding above it does not
+    // add a column.)
+    canvas.width = Math.ceil(clientSize.width * ratio - 1e-6);
+    canvas.height = Math.ceil(clientSize.height * ratio - 1e-6);
+    canvas.style.width = canvas.width / devicePixels + 'px';
+    canvas.style.height = canvas.height / devicePixels + 'px';
+    voltaroFit.place(canvas);
   }
 
-  // A new ratio (zoom, another screen) redraws the whole scene at it; one that comes while a
-  // box is open waits for the next tick.
+  // A new ratio (zoom, another screen, a resized or turned window) redraws the whole scene at
+  // it; one that comes while a box is open waits for the next tick.
   function followPixelRatio() {
-    if (canCall() && (window.devicePixelRatio || 1) !== ratio) {
+    if (canCall() && voltaroFit.ratio(clientSize) !== ratio) {
       sizeCanvas();
       module._voltaro_set_device_pixel_ratio(ratio);
     }
   }
+  voltaroFit.onChange(() => {
+    followPixelRatio();
+    voltaroFit.place(canvas);
+  });
 
   function watchPixelRatio() {
     const query = window.matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`);
@@ -224,12 +232,15 @@
     return 0;
   }
 
-  // Each physical key gets a number of its own, for holding and letting go.
+  // Each physical key, and each direction of a touch pad or gamepad, gets a number of its own,
+  // for holding and letting go.
   const keyNumbers = new Map();
-  function keyNumber(event) {
-    const name = event.code || 'key:' + event.key;
+  function numberOf(name) {
     if (!keyNumbers.has(name)) keyNumbers.set(name, keyNumbers.size + 1);
     return keyNumbers.get(name);
+  }
+  function keyNumber(event) {
+    return numberOf(event.code || 'key:' + event.key);
   }
 
   // Keys belong to the game: no scrolling, no quick find, no focus moving away with Tab. The
@@ -253,8 +264,15 @@
     if (finished) return;
     keepFromBrowser(event);
     if (event.repeat || !canCall()) return; // the host repeats held keys on its own schedule
-    module._voltaro_key_down(keyNumber(event), hostKeyCode(event), performance.now());
+    keyDown(keyNumber(event), hostKeyCode(event));
   });
+
+  let begun = false; // a key has reached the game
+
+  function keyDown(number, code) {
+    begun = true;
+    module._voltaro_key_down(number, code, performance.now());
+  }
 
   window.addEventListener('keyup', (event) => {
     if (canCall()) module._voltaro_key_up(keyNumber(event));
@@ -288,6 +306,24 @@
 
   boxOk.addEventListener('click', closeBox);
 
+  // ---- Keys of the touch pads and gamepads: the same path as the keyboard's ----
+
+  window.voltaroPage = {
+    // A direction held down (`name` tells it from every other key) or let go.
+    press(name, code) {
+      if (canCall()) keyDown(numberOf(name), code);
+    },
+    release(name) {
+      if (canCall()) module._voltaro_key_up(numberOf(name));
+    },
+    // A press that answers an open box, as Enter does.
+    answerBox: closeBox,
+    // Whether any key has reached the game yet.
+    get begun() {
+      return begun;
+    },
+  };
+
   // ---- The end ----
 
   function ended(exitStatus) {
@@ -310,6 +346,7 @@
       document.title = caption;
       clientSize = { width, height };
       sizeCanvas();
+      return ratio;
     },
     draw,
     arm,
@@ -326,10 +363,9 @@
     const loaded = createVoltaro({ page: host });
     await fonts;
     module = await loaded;
-    ratio = window.devicePixelRatio || 1;
     watchPixelRatio();
     canvas.focus({ preventScroll: true });
-    module._voltaro_start(performance.now(), ratio);
+    module._voltaro_start(performance.now());
     if (window.voltaroSeatComputer) window.voltaroSeatComputer(module);
     document.documentElement.dataset.state = 'running';
   }

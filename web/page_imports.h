@@ -4,8 +4,10 @@
 
 // What the page does for the host: implemented in JavaScript (page_imports.js).
 extern "C" {
-// Titles the page and sizes its canvas to the form's client area, in CSS pixels.
-void voltaro_page_open(const char* caption, int width, int height);
+// Titles the page and sizes its canvas to show the form's client area (`width` by `height`
+// form pixels) as large as the screen allows; returns the ratio of device pixels to form pixels
+// at which to draw it.
+double voltaro_page_open(const char* caption, int width, int height);
 // Draws a list of commands (see draw_commands.h) over what the canvas shows.
 void voltaro_page_draw(const std::int32_t* commands, int count, const char* texts);
 // Calls the host's wake again at `atMs` on the page's clock; a negative time: never.

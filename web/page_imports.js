@@ -2,7 +2,7 @@
 // finds as Module.page.
 mergeInto(LibraryManager.library, {
   voltaro_page_open: function (caption, width, height) {
-    Module.page.open(UTF8ToString(caption), width, height);
+    return Module.page.open(UTF8ToString(caption), width, height);
   },
   voltaro_page_draw: function (commands, count, texts) {
     Module.page.draw(HEAP32.subarray(commands >> 2, (commands >> 2) + count),

@@ -21,9 +21,9 @@ voltaro::WebHost::Duration pageTime(double ms) {
 
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE void voltaro_start(double nowMs, double devicePixelRatio) {
+EMSCRIPTEN_KEEPALIVE void voltaro_start(double nowMs) {
     host = std::make_unique<voltaro::WebHost>();
-    host->start(pageTime(nowMs), devicePixelRatio);
+    host->start(pageTime(nowMs));
 }
 
 EMSCRIPTEN_KEEPALIVE void voltaro_wake(double nowMs) {

@@ -33,14 +33,13 @@ WebHost::~WebHost() {
     controls().setObserver(nullptr);
 }
 
-void WebHost::start(Duration now, double devicePixelRatio) {
+void WebHost::start(Duration now) {
     if (started_) {
         return;
     }
     started_ = true;
-    ratio_ = devicePixelRatio;
-    voltaro_page_open(form().caption, clientPixels(form().clientWidth),
-                      clientPixels(form().clientHeight));
+    ratio_ = voltaro_page_open(form().caption, clientPixels(form().clientWidth),
+                               clientPixels(form().clientHeight));
     wiring_.load();
     drawAll();
     if (wiring_.ended()) {

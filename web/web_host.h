@@ -30,15 +30,17 @@ class WebHost final : public FormSite, private ControlObserver {
     WebHost();
     ~WebHost() override;
 
-    // Raises Load, draws the whole scene and starts the timers' grid at `now`.
-    void start(Duration now, double devicePixelRatio);
+    // Opens the page's canvas, raises Load, draws the whole scene and starts the timers' grid at
+    // `now`.
+    void start(Duration now);
     // Delivers the ticks and key repeats due at `now`, then tells the page when to call again.
     void wake(Duration now);
     // A key went down (`key` names the physical key) or up, or every key was let go.
     void keyDown(int key, std::int16_t code, Duration now);
     void keyUp(int key);
     void releaseAllKeys();
-    // The screen's pixel ratio changed: the whole scene is drawn anew at the new one.
+    // The ratio of device pixels to form pixels changed (a zoom, another screen, a resized
+    // window): the whole scene is drawn anew at the new one.
     void setDevicePixelRatio(double ratio);
     // The computer plays these sides from now on, pressing keys down the page's key path.
     void seatComputer(const computer::Seating& seating);

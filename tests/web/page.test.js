@@ -2,54 +2,10 @@
 // clock is Playwright's, so ticks and key repeats happen only when a test lets time run.
 const { test, expect } = require('@playwright/test');
 
-const kGreen = '00c000', kWhite = 'ffffff', kBlack = '000000';
-const kRed = 'ff0000', kBlue = '0000ff', kDarkGrey = '404040';
+const {
+  kGreen, kWhite, kBlack, kRed, kBlue, kDarkGrey, start, pixel, expectPixels, extent, region,
+} = require('./helpers');
 
-async function start(page) {
-  await page.clock.install({ time: 0 });
-  await page.clock.pauseAt(1000); // time moves only when a test runs the clock
-  await page.goto(process.env.VOLTARO_URL);
-  await page.waitForFunction(() => document.documentElement.dataset.state === 'running');
-}
-
-// The canvas's own device pixels, as 'rrggbb'.
-function pixel(page, x, y) {
-  return page.evaluate(([x, y]) => {
-    const d = document.getElementById('form').getContext('2d').getImageData(x, y, 1, 1).data;
-    return [d[0], d[1], d[2]].map((v) => v.toString(16).padStart(2, '0')).join('');
-  }, [x, y]);
-}
-
-async function expectPixels(page, points) {
-  for (const [x, y, colour] of points) {
-    expect(await pixel(page, x, y), `at ${x}, ${y}`).toBe(colour);
-  }
-}
-
-// The box around the pixels of one colour on the field (above the legend), in device pixels.
-function extent(page, rgb) {
-  return page.evaluate((rgb) => {
-    const canvas = document.getElementById('form');
-    const rows = Math.floor(canvas.height * 500 / 646);
-    const d = canvas.getContext('2d').getImageData(0, 0, canvas.width, rows).data;
-    const want = parseInt(rgb, 16);
-    let left = Infinity, top = Infinity, right = -1, bottom = -1;
-    for (let i = 0; i < d.length; i += 4) {
-      if (((d[i] << 16) | (d[i + 1] << 8) | d[i + 2]) !== want) continue;
-      const x = (i / 4) % canvas.width, y = Math.floor(i / 4 / canvas.width);
-      left = Math.min(left, x); right = Math.max(right, x);
-      top = Math.min(top, y); bottom = Math.max(bottom, y);
-    }
-    return { left, top, right, bottom };
-  }, rgb);
-}
-
-// The pixels of a rectangle of the canvas, to compare two moments.
-function region(page, [x, y, w, h]) {
-  return page.evaluate(([x, y, w, h]) => Array.from(
-    document.getElementById('form').getContext('2d').getImageData(x, y, w, h).data).join(','),
-  [x, y, w, h]);
-}
 const kRedCounter = [200, 592, 57, 41];
 const kBlueCounter = [536, 584, 73, 41];
 
@@ -108,7 +64,6 @@ test.describe('at pixel ratio 1.5', () => {
 });
 
 test('arrows move red, W A S D move blue, on any layout, and the page never scrolls', async ({ page }) => {
-  await page.setViewportSize({ width: 400, height: 300 }); // the page could scroll
   await start(page);
   const red0 = await extent(page, kRed), blue0 = await extent(page, kBlue);
   await page.keyboard.press('ArrowRight');
@@ -230,7 +185,7 @@ test('a new pixel ratio redraws the scene sharp at it', async ({ page }) => {
   await start(page);
   const cdp = await page.context().newCDPSession(page);
   await cdp.send('Emulation.setDeviceMetricsOverride',
-    { width: 900, height: 720, deviceScaleFactor: 2, mobile: false });
+    { width: 847, height: 646, deviceScaleFactor: 2, mobile: false });
   await page.clock.runFor(100);
   expect(await page.evaluate(() => [form.width, form.height])).toEqual([1694, 1292]);
   await expectPixels(page, [[312, 448, kWhite], [312, 447, kGreen], [1368, 504, kBlue]]);
