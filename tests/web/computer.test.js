@@ -7,13 +7,14 @@ test('"Play against the computer" plays to a goal, at the level remembered for t
   await page.clock.pauseAt(1000);
   await page.goto(process.env.VOLTARO_URL);
   await page.waitForFunction(() => document.documentElement.dataset.state === 'running');
-  await expect(page.locator('#who')).toHaveText('Red: arrow keys. Blue: W, A, S, D.');
+  await expect(page.locator('#who')).toHaveText('Red: arrow keys; Blue: W, A, S, D');
 
   await page.locator('#level').selectOption('hard');
   await page.locator('#play-computer').click();
   await page.waitForURL(/computer=blue&level=hard/);
   await page.waitForFunction(() => document.documentElement.dataset.state === 'running');
-  await expect(page.locator('#who')).toHaveText('Red: you (arrow keys). Blue: the computer, hard.');
+  await expect(page).toHaveTitle('Soccer Game: VOLTARO! - Red: you; Blue: the computer, hard');
+  await expect(page.locator('#who')).toHaveText('Red: you; Blue: the computer, hard');
   await expect(page.locator('#level')).toHaveValue('hard');
 
   const box = page.locator('#box');
@@ -28,5 +29,7 @@ test('"Play against the computer" plays to a goal, at the level remembered for t
   await page.goto(process.env.VOLTARO_URL);
   await page.waitForFunction(() => document.documentElement.dataset.state === 'running');
   await expect(page.locator('#level')).toHaveValue('hard');
-  await expect(page.locator('#who')).toHaveText('Red: arrow keys. Blue: W, A, S, D.');
+  await expect(page).toHaveTitle('Soccer Game: VOLTARO!');
+  await page.keyboard.press('ArrowUp'); // the match has begun: the choice makes room for it
+  await expect(page.locator('#choice')).toBeHidden();
 });
