@@ -9,8 +9,7 @@ std::unique_ptr<ComputerHands> seatComputer(QtHost& host, const computer::Seatin
     if (!seating.any()) {
         return nullptr;
     }
-    host.window().setWindowTitle(QString::fromUtf8(host.form().caption) +
-                                 QStringLiteral(" - ") +
+    host.window().setWindowTitle(QString::fromUtf8(host.form().caption) + QStringLiteral(" - ") +
                                  QString::fromStdString(computer::whoPlays(seating)));
     if (seating.red && seating.blue) {
         // Nobody may be there to press OK when the match the computer plays alone is over.
