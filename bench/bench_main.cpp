@@ -139,6 +139,8 @@ int main(int argc, char** argv) {
     row("tmrBall_Timer per call", n(ns("BM_tmrBall_Timer"), 1) + " ns", "goal < 50 ns");
     row("tmrGoal_Timer per call", n(ns("BM_tmrGoal_Timer"), 1) + " ns", "goal < 50 ns");
     row("Form_KeyDown per call", n(ns("BM_Form_KeyDown"), 1) + " ns", "goal < 50 ns");
+    row("a computer player per tick (hard)", n(ns("BM_ComputerPlayerPerTick") / 2e3, 2) + " us",
+        "far below the tick's whole cost");
     row("heap allocations per procedure call",
         n(costs.allocationsPerCall.at("tmrBall_Timer") +
               costs.allocationsPerCall.at("tmrGoal_Timer") +

@@ -7,9 +7,11 @@
 #include <functional>
 
 #include "allocations.h"
+#include "computer/computer_seats.h"
 #include "in_play.h"
 #include "qt/scene_painter.h"
 #include "scene/recording_host.h"
+#include "scene/tick_schedule.h"
 
 namespace voltaro::bench {
 
@@ -67,7 +69,23 @@ void BM_PaintBallTick(benchmark::State& state) {
     }
 }
 
+// What a computer player adds to a tick: shown the scene after each tick of a match in play,
+// pressing when it chooses. Two hard players; the figure is per player.
+void BM_ComputerPlayerPerTick(benchmark::State& state) {
+    InPlay match;
+    computer::ComputerSeats seats(match.host.controls(),
+                                  computer::Seating{true, true, computer::Level::Hard, 1});
+    std::chrono::nanoseconds now{0};
+    for (auto _ : state) {
+        now += TickSchedule::kShortestPeriod;
+        seats.afterTick(
+            now, [&](computer::Side, std::int16_t code) { match.form.Form_KeyDown(code, 0); });
+        match.form.tmrBall_Timer();  // some 20 ns of the figure
+    }
+}
+
 BENCHMARK(BM_tmrBall_Timer);
+BENCHMARK(BM_ComputerPlayerPerTick);
 BENCHMARK(BM_PaintBallTick)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_tmrGoal_Timer);
 BENCHMARK(BM_Form_KeyDown);

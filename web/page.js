@@ -366,6 +366,7 @@
     watchPixelRatio();
     canvas.focus({ preventScroll: true });
     module._voltaro_start(performance.now());
+    if (window.voltaroSeatComputer) window.voltaroSeatComputer(module);
     document.documentElement.dataset.state = 'running';
   }
 

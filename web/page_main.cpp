@@ -46,4 +46,14 @@ EMSCRIPTEN_KEEPALIVE void voltaro_set_device_pixel_ratio(double ratio) {
     host->setDevicePixelRatio(ratio);
 }
 
+// The computer plays red (1), blue (2) or both (3) at a level (0 easy, 1 normal, 2 hard).
+EMSCRIPTEN_KEEPALIVE void voltaro_seat_computer(int sides, int level, double seed) {
+    voltaro::computer::Seating seating;
+    seating.red = (sides & 1) != 0;
+    seating.blue = (sides & 2) != 0;
+    seating.level = static_cast<voltaro::computer::Level>(level < 0 ? 0 : level > 2 ? 2 : level);
+    seating.seed = seed >= 0 && seed < 9.0e18 ? static_cast<std::uint64_t>(seed) : 0;
+    host->seatComputer(seating);
+}
+
 }  // extern "C"

@@ -55,17 +55,41 @@ void WebHost::wake(Duration now) {
     if (!started_ || wiring_.ended()) {
         return;
     }
+    bool ballTick = false;
     for (const Timer* timer : timers_.takeDue(now)) {
         if (wiring_.ended()) {
             break;
         }
-        wiring_.timerTick(*timer);
+        if (wiring_.timerTick(*timer) && timer->name() == "tmrBall") {
+            ballTick = true;
+        }
     }
     if (!wiring_.ended() && repeat_.anyHeld()) {
         repeat_.deliverDue(now, [this](std::int16_t code) { wiring_.keyDown(code); });
     }
+    if (ballTick) {
+        letComputerPlay(now);
+    }
     drawDirty();
     arm();
+}
+
+void WebHost::seatComputer(const computer::Seating& seating) {
+    computer_ =
+        seating.any() ? std::make_unique<computer::ComputerSeats>(controls(), seating) : nullptr;
+}
+
+// The computer's keys are pressed and let go at once, each as a key of its own that no
+// keyboard key shares.
+void WebHost::letComputerPlay(Duration now) {
+    if (!computer_ || wiring_.ended()) {
+        return;
+    }
+    computer_->afterTick(now, [this, now](computer::Side, std::int16_t code) {
+        const int key = -code;
+        keyDown(key, code, now);
+        keyUp(key);
+    });
 }
 
 void WebHost::keyDown(int key, std::int16_t code, Duration now) {

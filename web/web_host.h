@@ -2,9 +2,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "computer/computer_seats.h"
 #include "game/form1.h"
 #include "scene/drawing.h"
 #include "scene/event_wiring.h"
@@ -40,6 +42,8 @@ class WebHost final : public FormSite, private ControlObserver {
     // The ratio of device pixels to form pixels changed (a zoom, another screen, a resized
     // window): the whole scene is drawn anew at the new one.
     void setDevicePixelRatio(double ratio);
+    // The computer plays these sides from now on, pressing keys down the page's key path.
+    void seatComputer(const computer::Seating& seating);
 
     void programEnded(int exitStatus) override;
     void reportRuntimeError(const RuntimeError& error) override;
@@ -52,6 +56,7 @@ class WebHost final : public FormSite, private ControlObserver {
     void captionChanged(const Label& label) override;
 
     void arm();
+    void letComputerPlay(Duration now);
     void drawAll();
     void drawDirty();
     void dirty(const DeviceRect& rect);
@@ -66,6 +71,7 @@ class WebHost final : public FormSite, private ControlObserver {
     DeviceRect dirty_;
     double ratio_ = 1.0;
     bool started_ = false;
+    std::unique_ptr<computer::ComputerSeats> computer_;
 };
 
 }  // namespace voltaro

@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "app/computer_options.h"
+
 namespace voltaro {
 
 namespace {
@@ -35,18 +37,20 @@ void acceptQtOptions(QCommandLineParser& parser) {
 
 }  // namespace
 
-std::optional<int> readCommandLine(int argc, char* argv[]) {
+std::optional<int> readCommandLine(int argc, char* argv[], computer::Seating* seating) {
     // A core application only, which needs no display, for the parser's help text.
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Soccer Game: VOLTARO! Two players, one keyboard: red moves with the arrow keys,\n"
-        "blue with W, A, S and D. The first goal wins."));
+        "blue with W, A, S and D. The first goal wins. One player alone plays the computer\n"
+        "(--computer blue)."));
     // Qt's options are written with one dash (-platform wayland).
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     acceptQtOptions(parser);
+    const ComputerOptions computerOptions = addComputerOptions(parser);
 
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "voltaro: %s\nTry 'voltaro --help' for more information.\n",
@@ -68,6 +72,16 @@ std::optional<int> readCommandLine(int argc, char* argv[]) {
         std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
                     qPrintable(QCoreApplication::applicationVersion()));
         return 0;
+    }
+    QString wrong;
+    const auto seated = readComputerOptions(parser, computerOptions, wrong);
+    if (!seated) {
+        std::fprintf(stderr, "voltaro: %s\nTry 'voltaro --help' for more information.\n",
+                     qPrintable(wrong));
+        return 2;
+    }
+    if (seating) {
+        *seating = *seated;
     }
     return std::nullopt;
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "app/command_line.h"
+#include "app/computer_match.h"
 #include "game/form1.h"
 #include "qt/application.h"
 #ifdef VOLTARO_GAMEPADS
@@ -15,7 +16,8 @@
 int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("voltaro"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VOLTARO_VERSION));
-    if (const auto status = voltaro::readCommandLine(argc, argv)) {
+    voltaro::computer::Seating seating;
+    if (const auto status = voltaro::readCommandLine(argc, argv, &seating)) {
         return *status;
     }
 
@@ -35,5 +37,6 @@ int main(int argc, char* argv[]) {
 #ifdef VOLTARO_GAMEPADS
     voltaro::Gamepads pads(host);
 #endif
+    const auto computer = voltaro::seatComputer(host, seating);
     voltaro::ProgramExit::now(host.run(form));
 }

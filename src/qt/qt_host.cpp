@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QStyleHints>
+#include <QTimer>
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -82,6 +83,9 @@ void QtHost::programEnded(int exitStatus) {
 int QtHost::execBox(QMessageBox& box) {
     repeat_.releaseAll();  // the keys' releases will go to the box
     openBox_ = &box;
+    if (boxesCloseAfter_.count() > 0) {
+        QTimer::singleShot(boxesCloseAfter_, &box, [&box] { box.done(QMessageBox::Ok); });
+    }
     const int result = box.exec();
     openBox_ = nullptr;
     return result;
@@ -188,11 +192,14 @@ void QtHost::wake() {
     const PacedTimers::Due due = timers_.takeDue(t);
     arm();
     const bool outer = std::exchange(delivering_, true);  // a message box nests a wake-up
+    bool ballTick = false;
     for (const Timer* timer : due) {
         if (wiring_->ended()) {
             break;
         }
-        wiring_->timerTick(*timer);
+        if (wiring_->timerTick(*timer) && timer->name() == "tmrBall") {
+            ballTick = true;
+        }
     }
     if (!wiring_->ended() && repeat_.anyHeld()) {
         repeat_.deliverDue(t, [this](std::int16_t code) { wiring_->keyDown(code); });
@@ -200,6 +207,9 @@ void QtHost::wake() {
     }
     delivering_ = outer;
     requestRepaint();
+    if (ballTick && !wiring_->ended()) {
+        emit ballTicked(t);
+    }
 }
 
 void QtHost::arm() {

@@ -49,7 +49,14 @@ class QtHost final : public QObject, public FormSite, private ControlObserver {
     void programEnded(int exitStatus) override;
     void reportRuntimeError(const RuntimeError& error) override;
 
+    // Message boxes that close by themselves after this long, as if OK were pressed; for a
+    // match that nobody watches to its end. Zero: they wait for the player.
+    void closeBoxesAfter(std::chrono::milliseconds after) { boxesCloseAfter_ = after; }
+
   signals:
+    // A tick of the ball has been delivered and drawn; `now` on the host's clock.
+    void ballTicked(std::chrono::nanoseconds now);
+
     // The match is over or the window was closed: the event loop is leaving with this status.
     void ended(int exitStatus);
 
@@ -86,6 +93,7 @@ class QtHost final : public QObject, public FormSite, private ControlObserver {
     QRect dirty_;              // what the event being delivered has moved, in logical pixels
     bool delivering_ = false;  // inside an event: repaint once, when it is over
     bool closing_ = false;
+    std::chrono::milliseconds boxesCloseAfter_{0};
 };
 
 }  // namespace voltaro

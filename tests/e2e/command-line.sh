@@ -35,6 +35,13 @@ for wrong in --frobnicate -x "an-argument"; do
         fail "$wrong: no clear message: '$ERR'"
 done
 
+# The computer's options: a value they do not take is refused the same way, naming it.
+for wrong in "--computer green" "--level expert" "--seed -3" "--seed 12x"; do
+    run $wrong
+    [ "$STATUS" = 2 ] && [ -z "$OUT" ] && grep -q "^voltaro: '${wrong#* }' is no .*${wrong% *}" <<<"$ERR" ||
+        fail "$wrong: status $STATUS, message '$ERR'"
+done
+
 run
 [ "$STATUS" = 1 ] || fail "no display: status $STATUS, not 1 ($ERR)"
 [ "$(wc -l <<<"$ERR")" = 1 ] && grep -q '^voltaro: .*display' <<<"$ERR" ||

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "computer/side.h"
+#include "scene/controls.h"
+
+namespace voltaro::computer {
+
+struct Spot {
+    float left = 0;
+    float top = 0;
+    friend bool operator==(const Spot&, const Spot&) = default;
+};
+
+// What the screen shows after a tick: the top-left corners of the ball and the two players,
+// as drawn, to the whole pixel.
+struct Sighting {
+    Spot ball, red, blue;
+
+    const Spot& player(Side side) const { return side == Side::Red ? red : blue; }
+    friend bool operator==(const Sighting&, const Sighting&) = default;
+};
+
+// Reads the three pieces off the form's controls, as the screen draws them at 96 dots an inch
+// (15 twips to the pixel): a player sees no finer than that.
+class Eyes {
+  public:
+    explicit Eyes(const Controls& controls);
+    Sighting look() const;
+
+  private:
+    const Shape& ball_;
+    const Shape& red_;
+    const Shape& blue_;
+};
+
+}  // namespace voltaro::computer
