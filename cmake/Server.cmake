@@ -33,6 +33,7 @@ target_link_libraries(voltaro-server PRIVATE voltaro_server_net)
 # The WebSocket test client and the server run as a child process: for the tests and the bench.
 if(BUILD_TESTING OR VOLTARO_BENCH)
     add_library(voltaro_server_client STATIC
+        tests/server/match_client.cpp
         tests/server/server_process.cpp
         tests/server/ws_client.cpp
     )

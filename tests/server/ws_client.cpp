@@ -114,4 +114,11 @@ bool runUntil(boost::asio::io_context& io, const std::function<bool()>& done,
     return true;
 }
 
+unsigned closeCodeOf(boost::asio::io_context& io, WsClient& client,
+                     std::chrono::milliseconds limit) {
+    runUntil(
+        io, [&] { return client.ended(); }, limit);
+    return client.closeReason() ? client.closeReason()->code : 0;
+}
+
 }  // namespace voltaro::server::testing

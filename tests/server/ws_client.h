@@ -74,4 +74,9 @@ class WsClient : public std::enable_shared_from_this<WsClient> {
 bool runUntil(boost::asio::io_context& io, const std::function<bool()>& done,
               std::chrono::milliseconds limit);
 
+// Runs `io` until the server has ended `client`'s connection; the close code it sent (0 when it
+// sent none, or the connection is still open after `limit`).
+unsigned closeCodeOf(boost::asio::io_context& io, WsClient& client,
+                     std::chrono::milliseconds limit);
+
 }  // namespace voltaro::server::testing
