@@ -40,3 +40,12 @@ if(BUILD_TESTING OR VOLTARO_BENCH)
     target_include_directories(voltaro_server_client PUBLIC tests/server)
     target_link_libraries(voltaro_server_client PUBLIC voltaro_beast voltaro_protocol)
 endif()
+
+# make bench: the server under the load of many matches on loopback.
+if(VOLTARO_BENCH)
+    find_package(nlohmann_json 3 REQUIRED)
+    add_executable(voltaro-server-load bench/server_load.cpp)
+    target_link_libraries(voltaro-server-load PRIVATE voltaro_server_client voltaro_server_net
+        nlohmann_json::nlohmann_json)
+    add_dependencies(voltaro-server-load voltaro-server)
+endif()

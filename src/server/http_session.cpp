@@ -85,7 +85,8 @@ void HttpSession::upgrade(Request request) {
         reply(http::status::forbidden, "Pages of this origin may not open matches here", request);
         return;
     }
-    std::make_shared<WebSocketSession>(std::move(stream_), std::move(*slot_), context_.hub,
+    stream_.expires_never();
+    std::make_shared<WebSocketSession>(stream_.release_socket(), std::move(*slot_), context_.hub,
                                        context_.stats, context_.options)
         ->start(std::move(request));
 }

@@ -1,4 +1,6 @@
 // voltaro-server: hosts online matches and serves the web edition's page on one port.
+#include <sys/resource.h>
+
 #include <boost/system/system_error.hpp>
 #include <cstdio>
 #include <exception>
@@ -20,6 +22,16 @@ std::filesystem::path installedSite() {
         return "/usr/share/voltaro/site";
     }
     return program.parent_path().parent_path() / "share" / "voltaro" / "site";
+}
+
+// Every match holds two sockets: allow as many as the administrator's hard limit does, rather
+// than the 1024 a shell starts with.
+void raiseFileLimit() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
 }
 
 bool prepareRecords(const std::filesystem::path& folder) {
@@ -47,6 +59,7 @@ int main(int argc, char* argv[]) {
     if (!options.records.empty() && !prepareRecords(options.records)) {
         return 1;
     }
+    raiseFileLimit();
     try {
         MatchServer server(options);
         if (!SiteFolder(options.site).exists()) {

@@ -11,9 +11,9 @@ namespace voltaro::server {
 namespace beast = boost::beast;
 namespace websocket = boost::beast::websocket;
 
-WebSocketSession::WebSocketSession(beast::tcp_stream&& stream, AddressSlot slot, ConnectionHub& hub,
+WebSocketSession::WebSocketSession(boost::asio::ip::tcp::socket&& socket, AddressSlot slot, ConnectionHub& hub,
                                    ServerStats& stats, const ServerOptions& options)
-    : ws_(std::move(stream)),
+    : ws_(std::move(socket)),
       slot_(std::move(slot)),
       hub_(hub),
       stats_(stats),
@@ -21,7 +21,6 @@ WebSocketSession::WebSocketSession(beast::tcp_stream&& stream, AddressSlot slot,
     // The WebSocket stream keeps its own time: a handshake (opening or closing) must finish
     // within the timeout, and a peer silent for half of it is pinged, and closed if it stays
     // silent for the other half.
-    beast::get_lowest_layer(ws_).expires_never();
     websocket::stream_base::timeout timeout{};
     timeout.handshake_timeout = options.timeout;
     timeout.idle_timeout = options.timeout;
@@ -120,6 +119,9 @@ void WebSocketSession::writeNext() {
                         [self = shared_from_this()](beast::error_code error, std::size_t) {
                             self->written(error);
                         });
+        // The write has begun at once: on a socket with room (any peer that keeps reading) the
+        // message is in the kernel now, and on loopback in the peer's socket.
+        stats_.delivery.add(hub_.now() - inFlight_->stamp);
     } else if (closing_) {
         closeStarted_ = true;
         ws_.async_close(*closing_, [self = shared_from_this()](beast::error_code) {});
@@ -133,7 +135,6 @@ void WebSocketSession::written(beast::error_code error) {
     }
     ++stats_.messagesSent;
     stats_.bytesSent += inFlight_->text.size();
-    stats_.delivery.add(hub_.now() - inFlight_->stamp);
     inFlight_.reset();
     writeNext();
 }

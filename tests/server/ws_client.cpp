@@ -17,7 +17,7 @@ void WsClient::connect(const boost::asio::ip::tcp::endpoint& server, Options opt
                 self->failed_ = self->ended_ = true;
                 return;
             }
-            beast::get_lowest_layer(self->ws_).socket().set_option(
+            beast::get_lowest_layer(self->ws_).set_option(
                 boost::asio::ip::tcp::no_delay(true), error);
             if (options.origin) {
                 self->ws_.set_option(websocket::stream_base::decorator(

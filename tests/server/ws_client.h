@@ -3,7 +3,6 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
-#include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/websocket/stream.hpp>
 #include <chrono>
 #include <deque>
@@ -59,7 +58,7 @@ class WsClient : public std::enable_shared_from_this<WsClient> {
     void writeNext();
     void finish();
 
-    boost::beast::websocket::stream<boost::beast::tcp_stream> ws_;
+    boost::beast::websocket::stream<boost::asio::ip::tcp::socket> ws_;
     boost::beast::flat_buffer buffer_;
     std::deque<std::pair<std::string, bool>> outbox_;  // text, binary
     bool writing_ = false;
