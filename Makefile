@@ -2,6 +2,7 @@
 #   make play    what a player needs: installs only the packages that building and running the
 #                game need, builds only the game, and opens it
 #   make test    the project's checks: every test package, every test, warnings as errors
+#   make fuzz    a million runs of the online messages' fuzz target
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
@@ -17,7 +18,7 @@ CHECKED = -DBUILD_TESTING=ON -DVOLTARO_WERROR=ON
 INSTALLED = --target voltaro voltaro_docs
 
 .PHONY: all deps build play test test-asan bench screenshot install uninstall package format clean
-.PHONY: web serve test-web
+.PHONY: web serve test-web fuzz
 
 all: build
 
@@ -35,11 +36,13 @@ build: deps
 	@$(CONFIGURE) $(CHECKED) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Every test, then the headless ones again under the sanitizers.
+# Every test, then the headless ones again under the sanitizers, and a short run of the fuzz
+# target (a crash it finds fails the checks).
 test: build
 	ctest --test-dir $(BUILD) --no-tests=error --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory test-web
+	@$(MAKE) --no-print-directory fuzz FUZZ_RUNS=20000 FUZZ_SECONDS=120
 
 test-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVOLTARO_QT=OFF -DVOLTARO_SANITIZE=ON -DBUILD_TESTING=ON \
@@ -102,8 +105,23 @@ test-web: build
 	@cd $(WEB_TESTS) && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent
 	ctest --test-dir $(WEB_BUILD) --no-tests=error --output-on-failure -j $(JOBS)
 
+# The fuzz target of the online messages, built with clang's libFuzzer and the sanitizers in
+# its own build directory. What it learns is kept in $(FUZZ_BUILD)/corpus; a crash stops it
+# with the input saved in $(FUZZ_BUILD)/ and a failed status.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_RUNS ?= 1000000
+FUZZ_SECONDS ?= 7200
+fuzz:
+	@scripts/install-deps fuzz
+	@CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOLTARO_QT=OFF \
+		-DVOLTARO_FUZZ=ON -DVOLTARO_WERROR=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target voltaro-protocol-fuzz
+	@mkdir -p $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/voltaro-protocol-fuzz -runs=$(FUZZ_RUNS) -max_total_time=$(FUZZ_SECONDS) \
+		-artifact_prefix=$(FUZZ_BUILD)/ -print_final_stats=1 $(FUZZ_BUILD)/corpus tests/fuzz/protocol-seeds
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WEB_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WEB_BUILD) $(FUZZ_BUILD)

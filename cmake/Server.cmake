@@ -33,9 +33,9 @@ target_link_libraries(voltaro-server PRIVATE voltaro_server_net)
 # The WebSocket test client and the server run as a child process: for the tests and the bench.
 if(BUILD_TESTING OR VOLTARO_BENCH)
     add_library(voltaro_server_client STATIC
-        tests/server/match_client.cpp
-        tests/server/server_process.cpp
-        tests/server/ws_client.cpp
+        tests/network/match_client.cpp
+        tests/network/server_process.cpp
+        tests/network/ws_client.cpp
     )
     target_include_directories(voltaro_server_client PUBLIC tests/server)
     target_link_libraries(voltaro_server_client PUBLIC voltaro_beast voltaro_protocol)

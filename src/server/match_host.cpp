@@ -71,9 +71,9 @@ void MatchHost::advance(Duration now) {
         if (wiring_.ended() || paused_) {
             break;
         }
-        if (wiring_.timerTick(*timer)) {
-            record_.line(timer->name() == "tmrBall" ? "ball" : "goal");
-        }
+        // Written before it runs: the tick that ends the match closes the record.
+        record_.line(timer->name() == "tmrBall" ? "ball" : "goal");
+        wiring_.timerTick(*timer);
     }
     deliverRepeats(now);
 }
@@ -109,7 +109,7 @@ void MatchHost::deliverKey(std::int16_t code) {
     if (wiring_.ended() || paused_) {
         return;
     }
-    // The key is recorded before it reaches the form: a goal it causes is written after it.
+    // Written before it runs, as ticks are.
     record_.line("key " + std::to_string(code));
     wiring_.keyDown(code);
 }
