@@ -114,13 +114,30 @@ void MatchHost::deliverKey(std::int16_t code) {
     wiring_.keyDown(code);
 }
 
+bool MatchHost::PressAllowance::take(Duration now) {
+    const double seconds = std::chrono::duration<double>(now - counted).count();
+    presses = std::min<double>(online::kPressBurst, presses + seconds * online::kPressesPerSecond);
+    counted = now;
+    if (presses < 1) {
+        return false;
+    }
+    presses -= 1;
+    return true;
+}
+
 void MatchHost::keyDown(Seat player, std::int16_t pressed, Duration now) {
     if (player == Seat::Spectator || paused_ || wiring_.ended()) {
         return;
     }
     advance(now);  // what fell due before the press comes first
-    if (repeatOf(player).press(pressed, ownKeyCode(player, pressed), now)) {
-        deliverKey(ownKeyCode(player, pressed));
+    KeyRepeat& keys = repeatOf(player);
+    const std::int16_t code = ownKeyCode(player, pressed);
+    if (keys.press(pressed, code, now)) {
+        if (!presses_[player == Seat::Red ? 0 : 1].take(now)) {
+            keys.release(pressed);  // one press too many: as if it never came
+            return;
+        }
+        deliverKey(code);
     }
 }
 

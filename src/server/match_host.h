@@ -69,6 +69,14 @@ class MatchHost final : public FormSite, private ControlObserver {
     void shapeMoved(const Shape&, const TwipBox&) override { changed_ = true; }
     void captionChanged(const Label&) override { changed_ = true; }
 
+    // How many presses a player may make now: kPressBurst at most, refilled at
+    // kPressesPerSecond.
+    struct PressAllowance {
+        double presses = online::kPressBurst;
+        Duration counted{};
+        bool take(Duration now);
+    };
+
     KeyRepeat& repeatOf(online::Seat player);
     void deliverKey(std::int16_t code);
     void deliverRepeats(Duration now);
@@ -77,6 +85,7 @@ class MatchHost final : public FormSite, private ControlObserver {
     EventWiring wiring_;
     PacedTimers timers_;
     std::array<KeyRepeat, 2> repeats_;  // red's, blue's
+    std::array<PressAllowance, 2> presses_;
     MatchRecord record_;
     std::vector<Box> boxes_;
     Duration start_;

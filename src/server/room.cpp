@@ -183,6 +183,11 @@ void Room::startMatch(Duration now) {
     }
     phase_ = Phase::Playing;
     broadcast(msg::MatchStarted{matchNumber_, match_->scene()});
+    for (const Seat seat : {Seat::Red, Seat::Blue}) {
+        if (!player(seat).connection) {
+            broadcast(msg::Paused{colourOf(seat) + " left the match"});
+        }
+    }
     match_->takeChanged();
     afterEvents(now);
     updatePause(now);

@@ -65,7 +65,7 @@ TEST_F(MatchTest, EachPlayersKeysMoveTheirOwnPiece) {
 }
 
 // A held key repeats at the player's own delay and rate, within a keyboard's range, and stops
-// when the window loses the keyboard.
+// when the window loses the keyboard; presses are limited like repeats.
 TEST_F(MatchTest, RepeatsHeldKeysAtThePlayersRateWithinLimits) {
     const Players p = startMatch();
     tell(p.red, say::KeyRepeat{300, 50});
@@ -86,6 +86,24 @@ TEST_F(MatchTest, RepeatsHeldKeysAtThePlayersRateWithinLimits) {
     tell(p.blue, say::KeyUp{65});
     runFor(500ms);
     EXPECT_EQ(lastScene(p.red).blue.left, 9840 - 9 * 200);
+
+    // Nor do taps come faster than fingers make them: a burst of ten, then twenty a second.
+    const auto tap = [&](int times) {
+        for (int i = 0; i < times; ++i) {
+            tell(p.blue, say::KeyDown{65});
+            tell(p.blue, say::KeyUp{65});
+        }
+    };
+    tap(100);
+    const float afterBurst = lastScene(p.red).blue.left;
+    EXPECT_EQ(afterBurst, 9840 - 19 * 200);
+    for (int i = 0; i < 100; ++i) {  // a tap every 10 ms for a second
+        runFor(10ms);
+        tap(1);
+    }
+    const float moves = (afterBurst - lastScene(p.red).blue.left) / 200;
+    EXPECT_GE(moves, 19);
+    EXPECT_LE(moves, 21);
 }
 
 // The goal's boxes come one by one over the scene as it stood when each opened; each waits for
@@ -298,8 +316,9 @@ TEST_F(RecordTest, ShutdownTellsEveryoneAndLeavesOnlyWholeRecords) {
 }
 
 // What one match costs the server: its room, Form1 with its controls, schedules and record
-// buffer, measured on the heap, against a budget of 64 KB.
-TEST_F(MatchTest, KeepsEachMatchWithinItsMemoryBudget) {
+// buffer, measured on the heap, against a budget of 64 KB. Ten seconds of play fill the record's
+// buffer at least once.
+TEST_F(RecordTest, KeepsEachMatchWithinItsMemoryBudget) {
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
     constexpr int kMatches = 200;
     std::vector<Players> all;
@@ -310,7 +329,7 @@ TEST_F(MatchTest, KeepsEachMatchWithinItsMemoryBudget) {
         all.push_back(startMatch());
         tell(all.back().red, say::KeyDown{38});
     }
-    runFor(2s);
+    runFor(10s);
     forgetSent();  // what the fake transport keeps is not the server's
     const std::size_t perMatch = (mallinfo2().uordblks - before) / kMatches;
     RecordProperty("bytes_per_match", static_cast<int>(perMatch));
