@@ -45,6 +45,13 @@ if(NOT TARGET nlohmann_json::nlohmann_json)
         INTERFACE_INCLUDE_DIRECTORIES ${VOLTARO_WEB_INCLUDE})
 endif()
 ")
+# find_package(nlohmann_json 3) asks for a version: Debian's package is 3.11.
+file(WRITE ${VOLTARO_WEB_PACKAGES}/nlohmann_jsonConfigVersion.cmake "
+set(PACKAGE_VERSION 3.11.2)
+if(PACKAGE_FIND_VERSION_MAJOR EQUAL 3)
+    set(PACKAGE_VERSION_COMPATIBLE TRUE)
+endif()
+")
 set(FastFloat_DIR ${VOLTARO_WEB_PACKAGES} CACHE PATH "" FORCE)
 set(nlohmann_json_DIR ${VOLTARO_WEB_PACKAGES} CACHE PATH "" FORCE)
 set(fmt_DIR ${VOLTARO_WEB_PACKAGES} CACHE PATH "" FORCE)
