@@ -69,6 +69,8 @@ TEST(MatchView, ShowsEachBoxOverItsSceneAndAnswersItOnce) {
     online::Scene atGoal;
     atGoal.ball = {100, 3000};
     s.deliver(msg::State{7, online::Scene{}});
+    EXPECT_EQ(s.match.tickLine(),
+              "tick 7 ball [6000,3240] red [1920,3360] blue [9840,3360] score 0 0");
     s.deliver(msg::BoxOpened{1, "Goal!", atGoal});
     EXPECT_EQ(s.match.phase(), Phase::Box);
     EXPECT_EQ(s.match.scene(), atGoal);
@@ -86,6 +88,7 @@ TEST(MatchView, ShowsEachBoxOverItsSceneAndAnswersItOnce) {
     s.deliver(msg::BoxOpened{2, "GAME OVER! Red is the Winner", online::Scene{}});
     EXPECT_FALSE(s.match.boxAnswered());
     s.deliver(msg::BoxClosed{2});
+    EXPECT_EQ(s.match.tickLine(), "");  // the box's scene is not the match's at any tick
     s.deliver(msg::GameOver{online::Scene{}});
     EXPECT_EQ(s.match.phase(), Phase::Over);
     EXPECT_EQ(s.match.status(), "GAME OVER! Red is the Winner");

@@ -35,7 +35,7 @@ void acceptQtOptions(QCommandLineParser& parser) {
 
 }  // namespace
 
-std::optional<int> readCommandLine(int argc, char* argv[]) {
+std::optional<int> readCommandLine(int argc, char* argv[], OnlineOptions* online) {
     // A core application only, which needs no display, for the parser's help text.
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
@@ -47,6 +47,7 @@ std::optional<int> readCommandLine(int argc, char* argv[]) {
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     acceptQtOptions(parser);
+    addOnlineOptions(parser);
 
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "voltaro: %s\nTry 'voltaro --help' for more information.\n",
@@ -69,7 +70,8 @@ std::optional<int> readCommandLine(int argc, char* argv[]) {
                     qPrintable(QCoreApplication::applicationVersion()));
         return 0;
     }
-    return std::nullopt;
+    OnlineOptions ignored;
+    return readOnlineOptions(parser, online ? *online : ignored);
 }
 
 }  // namespace voltaro

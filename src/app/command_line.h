@@ -2,12 +2,15 @@
 
 #include <optional>
 
+#include "app/online_options.h"
+
 namespace voltaro {
 
 // The game's command line: --help and --version, and Qt's own options, which the application
 // takes itself. Read before any window system is touched, so that it works in a terminal with
 // no display too. Returns the exit status when the program has nothing more to do (0 after
 // --help or --version, 2 after an unknown option, with its message), or nothing to play.
-std::optional<int> readCommandLine(int argc, char* argv[]);
+// `online` receives the options of online play.
+std::optional<int> readCommandLine(int argc, char* argv[], OnlineOptions* online = nullptr);
 
 }  // namespace voltaro

@@ -202,6 +202,10 @@ std::string MatchView::matchLine() const {
     return "you play " + colourOf(*seat_) + " against " + friendName() + ", room " + code_;
 }
 
+std::string MatchView::tickLine() const {
+    return phase_ == Phase::Playing && sceneOfTick_ ? describeScene(tick_, scene_) : std::string();
+}
+
 std::string MatchView::friendName() const {
     return seat_ == Seat::Blue ? "Red" : "Blue";
 }
@@ -248,6 +252,7 @@ void MatchView::on(const msg::MatchStarted& m) {
     matchNumber_ = m.match;
     scene_ = m.scene;
     tick_ = 0;
+    sceneOfTick_ = true;
     boxAnswered_ = false;
     show(Phase::Playing, awayReason_.empty() ? std::string() : awayReason_);
 }
@@ -258,6 +263,7 @@ void MatchView::on(const msg::State& m) {
     }
     scene_ = m.scene;
     tick_ = m.tick;
+    sceneOfTick_ = true;
     changed_ = true;
 }
 
@@ -267,6 +273,7 @@ void MatchView::on(const msg::BoxOpened& m) {
     lastBoxText_ = m.text;
     boxAnswered_ = false;
     scene_ = m.scene;
+    sceneOfTick_ = false;
     held_.clear();  // the keys' releases go to the box
     show(Phase::Box, awayReason_);
 }
@@ -292,6 +299,7 @@ void MatchView::on(const msg::Resumed& m) {
 
 void MatchView::on(const msg::GameOver& m) {
     scene_ = m.scene;
+    sceneOfTick_ = false;
     boxText_.clear();
     show(Phase::Over, lastBoxText_.empty() ? "The match is over." : lastBoxText_);
 }

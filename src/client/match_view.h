@@ -75,6 +75,9 @@ class MatchView {
     std::optional<online::Seat> seat() const { return seat_; }
     // Whom the player plays and against whom, for the window's title.
     std::string matchLine() const;
+    // For a test's log: the scene with the tick it stood at, while the scene on screen is the
+    // one the server's last state gave; empty under a box, at the end, or before a state.
+    std::string tickLine() const;
 
   private:
     enum class Request { None, Create, Join, Rejoin };
@@ -104,6 +107,7 @@ class MatchView {
     bool changed_ = true;
     online::Scene scene_;
     std::uint32_t tick_ = 0;
+    bool sceneOfTick_ = false;  // the scene is the match's at tick_, not a box's or the end's
     std::uint32_t matchNumber_ = 0;
     std::uint32_t box_ = 0;
     std::string boxText_;

@@ -2,6 +2,7 @@
 
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/ip/v6_only.hpp>
+#include <boost/asio/post.hpp>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -33,9 +34,14 @@ MatchServer::MatchServer(const ServerOptions& options)
       origins_(options.origins),
       context_{options, site_, origins_, hub_, stats_},
       acceptor_(io_),
-      signals_(io_, SIGTERM, SIGINT, SIGUSR1),
+      signals_(io_),
       retryOrQuit_(io_) {
     hub_.attach(lobby_);
+    if (options.ownSignals) {
+        signals_.add(SIGTERM);
+        signals_.add(SIGINT);
+        signals_.add(SIGUSR1);
+    }
     const tcp::endpoint endpoint(asio::ip::make_address(options.address), options.port);
     acceptor_.open(endpoint.protocol());
     acceptor_.set_option(asio::socket_base::reuse_address(true));
@@ -48,12 +54,22 @@ MatchServer::MatchServer(const ServerOptions& options)
 
 void MatchServer::run() {
     acceptNext();
-    waitForSignal();
+    if (options_.ownSignals) {
+        waitForSignal();
+    }
     io_.run();
     if (!options_.stats.empty() &&
         !stats_.write(options_.stats, hub_.now(), lobby_.openRooms(), lobby_.openMatches())) {
         std::fprintf(stderr, "voltaro-server: cannot write %s\n", options_.stats.c_str());
     }
+}
+
+void MatchServer::stop() {
+    asio::post(io_, [this] {
+        if (!hub_.shuttingDown()) {
+            beginShutdown();
+        }
+    });
 }
 
 void MatchServer::acceptNext() {

@@ -29,6 +29,8 @@ class MatchServer {
 
     // Serves until a signal ends the server; writes the figures if asked to.
     void run();
+    // Ends the server as SIGTERM does; callable from any thread.
+    void stop();
 
   private:
     void acceptNext();

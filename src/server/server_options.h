@@ -24,6 +24,9 @@ struct ServerOptions {
     std::size_t maxPerAddress = 16;  // open connections from one address; 0: no limit
     std::size_t maxMessagesPerSecond = 50;
     std::filesystem::path stats;  // empty: no figures written at exit
+    // The server's own process ends on SIGTERM and SIGINT; a server run inside the desktop game
+    // (voltaro --host) leaves the signals to the game and is stopped with MatchServer::stop().
+    bool ownSignals = true;
 };
 
 // What the program does when the command line leaves it nothing to serve: print `text` (to
