@@ -245,6 +245,7 @@
   }
 
   window.addEventListener('keydown', (event) => {
+    if (event.target instanceof HTMLInputElement) return; // typing a match's code
     if (boxOpen) {
       keepFromBrowser(event);
       if (!event.repeat && (event.key === 'Enter' || event.key === ' ')) closeBox();
@@ -303,6 +304,9 @@
   // A new match starts the program afresh.
   document.getElementById('new-match').addEventListener('click', () => location.reload());
 
+  // Online play (online.js) reads the keys the same way.
+  window.voltaroPage = { hostKeyCode, keyNumber, keepFromBrowser };
+
   // ---- Start-up ----
 
   const host = {
@@ -325,6 +329,10 @@
     }));
     const loaded = createVoltaro({ page: host });
     await fonts;
+    if (window.voltaroOnline && window.voltaroOnline.wanted()) {
+      window.voltaroOnline.begin(await loaded, window.devicePixelRatio || 1);
+      return; // the local game does not start
+    }
     module = await loaded;
     ratio = window.devicePixelRatio || 1;
     watchPixelRatio();
