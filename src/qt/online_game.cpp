@@ -83,6 +83,7 @@ OnlineGame::OnlineGame(Start start)
 
     connect(&window_, &GameWindow::keyPressed, this, [this](int key, std::int16_t code, bool rep) {
         if (!rep) {
+            logLine(QStringLiteral("key %1").arg(code));
             match_.keyDown(key, code);
             flush();
         }
@@ -302,7 +303,7 @@ void OnlineGame::showEnd() {
     again_->setVisible(phase == Phase::Over);
     end_->setFixedWidth(window_.width() - 16);
     end_->adjustSize();
-    end_->move(8, window_.height() - end_->height() - 8);
+    end_->move(8, 8);  // over the empty top of the field: the counters stay in sight
     end_->raise();
 }
 
@@ -360,12 +361,16 @@ void OnlineGame::logScene() {
     for (const QString& entry : {line, status}) {
         if (!entry.isEmpty() && entry != lastLogged_ &&
             !(entry.startsWith(QStringLiteral("status")) && entry == lastStatus_)) {
-            log_.write(QStringLiteral("%1 %2\n")
-                           .arg(QDateTime::currentMSecsSinceEpoch())
-                           .arg(entry)
-                           .toUtf8());
+            logLine(entry);
             (entry.startsWith(QStringLiteral("status")) ? lastStatus_ : lastLogged_) = entry;
         }
+    }
+}
+
+void OnlineGame::logLine(const QString& entry) {
+    if (log_.isOpen()) {
+        log_.write(
+            QStringLiteral("%1 %2\n").arg(QDateTime::currentMSecsSinceEpoch()).arg(entry).toUtf8());
     }
 }
 

@@ -61,6 +61,7 @@ class OnlineGame final : public QObject, private ControlObserver {
     void showBox();
     void showEnd();
     void logScene();
+    void logLine(const QString& entry);
     void retry();
     void quit();
     void announceRoom();
