@@ -141,6 +141,9 @@ async function exitsWithin(game, limitMs) {
 function delayingRelay(targetPort, delayMs) {
   const server = net.createServer((client) => {
     const upstream = net.connect(targetPort, '127.0.0.1');
+    // A pure delay: no coalescing of small writes on top of it.
+    client.setNoDelay(true);
+    upstream.setNoDelay(true);
     const pass = (from, to) => {
       from.on('data', (chunk) => setTimeout(() => to.write(chunk), delayMs));
       from.on('end', () => setTimeout(() => to.end(), delayMs));
