@@ -37,7 +37,7 @@ if(BUILD_TESTING OR VOLTARO_BENCH)
         tests/network/server_process.cpp
         tests/network/ws_client.cpp
     )
-    target_include_directories(voltaro_server_client PUBLIC tests/server)
+    target_include_directories(voltaro_server_client PUBLIC tests/network)
     target_link_libraries(voltaro_server_client PUBLIC voltaro_beast voltaro_protocol)
 endif()
 
