@@ -302,6 +302,12 @@ int main(int argc, char* argv[]) {
                      "[--out FILE]\n");
         return 2;
     }
+    // On a machine shared with other work (builds, other benches), the scheduler would decide the
+    // tick figures. Real-time priority, where allowed (root), gives the server its core and
+    // this load the other; the kernel still keeps 5 % of each for everything else.
+    sched_param priority{};
+    priority.sched_priority = 10;
+    const bool realtime = sched_setscheduler(0, SCHED_FIFO, &priority) == 0;
     // Two sockets a match here, and as many in the server, which inherits the limit.
     rlimit files{};
     getrlimit(RLIMIT_NOFILE, &files);
@@ -346,6 +352,7 @@ int main(int argc, char* argv[]) {
 
     nlohmann::json report = {
         {"matches", settings.matches},
+        {"realtime_priority", realtime},
         {"seconds", wall},
         {"players_connected_at_end", stillConnected},
         {"server_exit_status", exited ? *exited : -2},
