@@ -15,7 +15,7 @@ CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 # The project's own checks: tests on, every warning an error.
 CHECKED = -DBUILD_TESTING=ON -DVOLTARO_WERROR=ON
 # What installing and packaging take from the build directory.
-INSTALLED = --target voltaro voltaro_docs
+INSTALLED = --target voltaro voltaro-server voltaro_docs
 
 .PHONY: all deps build play test test-asan bench screenshot install uninstall package format clean
 .PHONY: web serve test-web fuzz
@@ -50,12 +50,22 @@ test-asan: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --no-tests=error --output-on-failure -j $(JOBS)
 
-# What the game costs, measured on this machine: one table, and $(BUILD)/bench.json.
+# What the game costs, measured on this machine: one table, and $(BUILD)/bench.json; then the
+# match server's load figures.
+SERVER_MATCHES ?= 400 1000
 bench:
 	@scripts/install-deps bench
 	@$(CONFIGURE) -DVOLTARO_BENCH=ON >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS) --target voltaro-bench
+	@cmake --build $(BUILD) -j $(JOBS) --target voltaro-bench voltaro-server-load
 	$(BUILD)/voltaro-bench --out $(BUILD)/bench.json
+	@# The match server under SERVER_MATCHES matches at a time, pinned to the first core by
+	@# the load, which runs on the second: $(BUILD)/server-load-N.json.
+	@for n in $(SERVER_MATCHES); do \
+		echo "voltaro-server with $$n matches:"; \
+		taskset -c 1 $(BUILD)/voltaro-server-load --server $(BUILD)/voltaro-server \
+			--matches $$n --seconds 20 --out $(BUILD)/server-load-$$n.json >/dev/null || exit 1; \
+		cat $(BUILD)/server-load-$$n.json; \
+	done
 
 # The README's picture, painted by the game's own painter.
 screenshot: build
@@ -64,7 +74,7 @@ screenshot: build
 # Installs the game, its manual page, menu entry, metainfo and icons under $(PREFIX) (the game
 # in $(PREFIX)/bin); DESTDIR=DIR stages the same tree inside DIR.
 install:
-	@scripts/install-deps play
+	@scripts/install-deps play server
 	@$(CONFIGURE) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS) $(INSTALLED)
 	cmake --install $(BUILD) --prefix $(PREFIX)

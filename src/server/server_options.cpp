@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -123,7 +125,16 @@ std::optional<std::string> applyOption(std::string_view name, const std::string&
         }
         options.origins.push_back(value);
     } else if (name == "--code-prefix") {
+        // Codes are typed in any case and read in upper case: the prefix must survive that.
+        if (value.empty() || value.size() > 4 ||
+            !std::all_of(value.begin(), value.end(),
+                         [](unsigned char c) { return std::isalnum(c); })) {
+            return "--code-prefix wants one to four letters or digits, not '" + value + "'";
+        }
         options.codePrefix = value;
+        std::transform(options.codePrefix.begin(), options.codePrefix.end(),
+                       options.codePrefix.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     } else if (name == "--timeout") {
         const auto seconds = readNumber(value, 3600);
         if (!seconds || *seconds == 0) {

@@ -38,4 +38,36 @@ const std::vector<online::ServerMessage>& MatchClient::received() {
     return received_;
 }
 
+bool bringBallIntoPlay(MatchClient& red, std::chrono::milliseconds limit) {
+    constexpr std::uint32_t kFirstTick = 8;
+    constexpr std::int16_t kShift = 16;
+    for (auto state = red.next<online::server::State>(limit); state;
+         state = red.next<online::server::State>(limit)) {
+        if (state->tick >= kFirstTick) {
+            red.press(kShift);
+            return true;
+        }
+    }
+    return false;
+}
+
+PlayedMatch playToTheEnd(MatchClient& red, MatchClient& blue, std::chrono::milliseconds limit) {
+    PlayedMatch played;
+    // "Goal!", then the winner's box; each waits for both OKs.
+    for (int box = 0; box < 2; ++box) {
+        auto redBox = red.next<online::server::BoxOpened>(limit);
+        auto blueBox = blue.next<online::server::BoxOpened>(limit);
+        if (!redBox || !blueBox) {
+            return played;
+        }
+        red.send(online::client::BoxOk{redBox->box});
+        blue.send(online::client::BoxOk{blueBox->box});
+        played.redBoxes.push_back(std::move(*redBox));
+        played.blueBoxes.push_back(std::move(*blueBox));
+    }
+    played.redEnd = red.next<online::server::GameOver>(limit);
+    played.blueEnd = blue.next<online::server::GameOver>(limit);
+    return played;
+}
+
 }  // namespace voltaro::server::testing

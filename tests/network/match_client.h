@@ -54,4 +54,19 @@ std::optional<T> MatchClient::next(std::chrono::milliseconds limit) {
     return found;
 }
 
+// What both players saw of a match played to its end.
+struct PlayedMatch {
+    std::vector<online::server::BoxOpened> redBoxes, blueBoxes;
+    std::optional<online::server::GameOver> redEnd, blueEnd;
+};
+
+// Presses a key that is no player's once the match has run a few ticks: the ball comes into play
+// from where it drifted, and from there it reaches a goal in about ten seconds. (A press in the
+// first ticks can start a rally that never ends; one at the first tick ends in five seconds.)
+bool bringBallIntoPlay(MatchClient& red, std::chrono::milliseconds limit);
+
+// Plays the match that has started between `red` and `blue`, with the ball in play, to its end:
+// both answer every box.
+PlayedMatch playToTheEnd(MatchClient& red, MatchClient& blue, std::chrono::milliseconds limit);
+
 }  // namespace voltaro::server::testing

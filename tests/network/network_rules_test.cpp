@@ -83,13 +83,13 @@ TEST(ServerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
     };
     const auto options = std::get<ServerOptions>(
         read({"--listen", "[::1]:9000", "--records=/tmp/r", "--origin", "https://a.example",
-              "--origin", "http://b.example:8080", "--code-prefix", "B", "--timeout", "3"}));
+              "--origin", "http://b.example:8080", "--code-prefix", "b2", "--timeout", "3"}));
     EXPECT_EQ(options.address, "::1");
     EXPECT_EQ(options.port, 9000);
     EXPECT_EQ(options.site, "/usr/share/voltaro/site");
     EXPECT_EQ(options.records, "/tmp/r");
     EXPECT_EQ(options.origins.size(), 2u);
-    EXPECT_EQ(options.codePrefix, "B");
+    EXPECT_EQ(options.codePrefix, "B2");
     EXPECT_EQ(options.timeout, 3s);
 
     EXPECT_EQ(std::get<EarlyExit>(read({"--help"})).status, 0);
@@ -103,6 +103,7 @@ TEST(ServerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
                                                {"--origin", "example.org"},
                                                {"--origin", "https://example.org/page"},
                                                {"--timeout", "0"},
+                                               {"--code-prefix", "A/"},
                                                {"--records"},
                                                {"--frobnicate"},
                                                {"stray"}}) {

@@ -25,7 +25,6 @@ constexpr auto kPatience = 10s;
 // A match runs about five seconds from the first key press to the goal; the rest is margin for
 // a loaded machine.
 constexpr auto kMatchPatience = 60s;
-constexpr std::int16_t kShift = 16;  // no player's key: it only brings the ball into play
 
 // The last state `voltaro-replay` prints for `script`, as a scene.
 Scene replayedScene(const std::filesystem::path& script) {
@@ -88,26 +87,21 @@ TEST_F(MatchThroughServer, TwoPlayersPlayToTheEndAsTheSpectatorSeesAndTheRecordR
     ASSERT_EQ(watcher->next<msg::Seated>(kPatience)->seat, Seat::Spectator);
     ASSERT_TRUE(red->next<msg::MatchStarted>(kPatience));
 
-    red->press(kShift);
-    std::vector<std::string> texts;
-    for (int box = 0; box < 2; ++box) {
-        const auto redBox = red->next<msg::BoxOpened>(kMatchPatience);
-        const auto blueBox = blue->next<msg::BoxOpened>(kPatience);
+    ASSERT_TRUE(bringBallIntoPlay(*red, kPatience));
+    const PlayedMatch played = playToTheEnd(*red, *blue, kMatchPatience);
+    ASSERT_EQ(played.redBoxes.size(), 2u);
+    EXPECT_EQ(played.redBoxes[0].text, "Goal!");
+    EXPECT_TRUE(played.redBoxes[1].text.starts_with("GAME OVER! ")) << played.redBoxes[1].text;
+    for (std::size_t box = 0; box < 2; ++box) {
+        EXPECT_EQ(played.blueBoxes[box].scene, played.redBoxes[box].scene);
         const auto seenBox = watcher->next<msg::BoxOpened>(kPatience);
-        ASSERT_TRUE(redBox && blueBox && seenBox);
-        EXPECT_EQ(blueBox->scene, redBox->scene);
-        EXPECT_EQ(seenBox->scene, redBox->scene);
-        texts.push_back(redBox->text);
-        red->send(client::BoxOk{redBox->box});
-        blue->send(client::BoxOk{blueBox->box});
+        ASSERT_TRUE(seenBox);
+        EXPECT_EQ(seenBox->scene, played.redBoxes[box].scene);
     }
-    EXPECT_EQ(texts.front(), "Goal!");
-    EXPECT_TRUE(texts.back().starts_with("GAME OVER! ")) << texts.back();
-    const auto redEnd = red->next<msg::GameOver>(kPatience);
-    const auto blueEnd = blue->next<msg::GameOver>(kPatience);
+    const auto& redEnd = played.redEnd;
     const auto seenEnd = watcher->next<msg::GameOver>(kPatience);
-    ASSERT_TRUE(redEnd && blueEnd && seenEnd);
-    EXPECT_EQ(blueEnd->scene, redEnd->scene);
+    ASSERT_TRUE(redEnd && played.blueEnd && seenEnd);
+    EXPECT_EQ(played.blueEnd->scene, redEnd->scene);
     EXPECT_EQ(seenEnd->scene, redEnd->scene);
 
     // Every state the spectator got is the state red got at that tick. Either may have missed
@@ -144,7 +138,7 @@ TEST_F(MatchThroughServer, TwoPlayersPlayToTheEndAsTheSpectatorSeesAndTheRecordR
     red->send(client::PlayAgain{});
     blue->send(client::PlayAgain{});
     ASSERT_EQ(red->next<msg::MatchStarted>(kPatience)->match, 2u);
-    red->press(kShift);
+    ASSERT_TRUE(bringBallIntoPlay(*red, kPatience));
     ASSERT_TRUE(watcher->next<msg::State>(kPatience));
     server_->signal(SIGTERM);
     EXPECT_EQ(server_->waitForExit(kPatience), 0) << server_->errors();
