@@ -9,9 +9,10 @@ using online::Seat;
 namespace close_code = online::close_code;
 
 // The creator sits red and the joiner blue, each with a token nobody guesses; anyone else with
-// the code watches, typed in any case, and sees what the players see.
+// the code watches, up to the room's limit, typed in any case, and sees what the players see.
 TEST_F(LobbyTest, SeatsTheCreatorRedTheJoinerBlueAndEveryoneElseAsSpectators) {
     limits.codePrefix = "b7";
+    limits.maxSpectators = 1;
     const ConnectionId red = connect();
     tell(red, say::Create{});
     const auto redSeat = takeLast<msg::Seated>(red);
@@ -64,6 +65,11 @@ TEST_F(LobbyTest, SeatsTheCreatorRedTheJoinerBlueAndEveryoneElseAsSpectators) {
     EXPECT_GE(seen[0].size(), 12U);  // one a tick
     EXPECT_EQ(seen[0], seen[1]);
     EXPECT_EQ(seen[0], seen[2]);
+
+    const ConnectionId crowd = connect();
+    tell(crowd, say::Watch{redSeat->code});
+    EXPECT_FALSE(takeLast<msg::Seated>(crowd));  // one spectator is all this room takes
+    EXPECT_FALSE(transport.closed.contains(crowd));
 
     const ConnectionId lost = connect();
     tell(lost, say::Join{"ZZZZZZ"});

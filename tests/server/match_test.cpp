@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -329,7 +330,10 @@ TEST_F(RecordTest, KeepsEachMatchWithinItsMemoryBudget) {
         all.push_back(startMatch());
         tell(all.back().red, say::KeyDown{38});
     }
+    const std::clock_t started = std::clock();
     runFor(10s);
+    const double cpu = double(std::clock() - started) / CLOCKS_PER_SEC;
+    std::printf("processor time per second of one match: %.0f us\n", cpu / kMatches / 10 * 1e6);
     forgetSent();  // what the fake transport keeps is not the server's
     const std::size_t perMatch = (mallinfo2().uordblks - before) / kMatches;
     RecordProperty("bytes_per_match", static_cast<int>(perMatch));
