@@ -1,6 +1,7 @@
 #include <set>
 
 #include "lobby_fixture.h"
+#include "server/room_code.h"
 
 namespace voltaro::server::test {
 namespace {
@@ -91,6 +92,8 @@ TEST_F(LobbyTest, NeverReusesTheCodeOfAnOpenRoom) {
         codes.insert(takeLast<msg::Seated>(id)->code);
     }
     EXPECT_EQ(codes.size(), 300U);
+    SystemRandom system;
+    EXPECT_NE(newSeatToken(system), newSeatToken(system));
 
     ZeroRandom zero;
     FakeTransport stuck;
