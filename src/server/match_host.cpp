@@ -42,6 +42,7 @@ MatchHost::MatchHost(Duration start, MatchRecord record)
       start_(start),
       period_(TickSchedule(std::chrono::milliseconds(controls().timer("tmrBall").Interval()), start)
                   .period()),
+      now_(start),
       ball_(controls().shape("shpBall")),
       red_(controls().shape("shpRed")),
       blue_(controls().shape("shpBlue")),
@@ -63,9 +64,10 @@ void MatchHost::advance(Duration now) {
     if (paused_ || wiring_.ended()) {
         return;
     }
+    now_ = now;
     const PacedTimers::Due due = timers_.takeDue(now);
     if (due.count > 0) {
-        record_.tick(tickAt(now));
+        noteTick(now);
     }
     for (const Timer* timer : due) {
         if (wiring_.ended() || paused_) {
@@ -110,6 +112,7 @@ void MatchHost::deliverKey(std::int16_t code) {
         return;
     }
     // Written before it runs, as ticks are.
+    noteTick(now_);
     record_.line("key " + std::to_string(code));
     wiring_.keyDown(code);
 }
@@ -172,6 +175,16 @@ void MatchHost::resume(Duration now) {
     }
     paused_ = false;
     timers_.dropDue(now);
+}
+
+// A "# tick N" line before the first event of each tick of the grid: the record says when
+// everything happened, also after a pause.
+void MatchHost::noteTick(Duration now) {
+    const std::uint32_t tick = tickAt(now);
+    if (tick != noted_) {
+        noted_ = tick;
+        record_.tick(tick);
+    }
 }
 
 std::uint32_t MatchHost::tickAt(Duration now) const {

@@ -79,6 +79,7 @@ class MatchHost final : public FormSite, private ControlObserver {
 
     KeyRepeat& repeatOf(online::Seat player);
     void deliverKey(std::int16_t code);
+    void noteTick(Duration now);
     void deliverRepeats(Duration now);
 
     Form1 form_;
@@ -90,6 +91,8 @@ class MatchHost final : public FormSite, private ControlObserver {
     std::vector<Box> boxes_;
     Duration start_;
     Duration period_;
+    Duration now_;             // of the call being handled
+    std::uint32_t noted_ = 0;  // the last "# tick" line in the record
     const Shape& ball_;
     const Shape& red_;
     const Shape& blue_;
