@@ -106,7 +106,12 @@ int playOnline(const OnlineOptions& options) {
         const QString typed =
             options.server.isEmpty() ? rememberedServer(kDefaultServer) : options.server;
         start.server = QString::fromStdString(client::matchSocketUrl(typed.toStdString()));
-        start.code = options.join;
+        // --join with a server's address alone: the dialog, on that server, asks for the code.
+        const auto target = client::readJoinTarget(options.join.toStdString());
+        if (!target.server.empty()) {
+            start.server = QString::fromStdString(target.server);
+        }
+        start.code = target.code.empty() ? QString() : options.join;
     }
     OnlineGame game(start);
     return game.run();
