@@ -26,6 +26,10 @@ inline constexpr double kShortestRepeatDelayMs = 250;
 inline constexpr double kLongestRepeatDelayMs = 1000;
 inline constexpr double kShortestRepeatIntervalMs = 1000.0 / 30;
 inline constexpr double kLongestRepeatIntervalMs = 400;
+// Presses, like repeats, come no faster than fingers make them: a client that sends key downs
+// and ups at a great rate gets a few at once and then 20 a second, not a player that flies.
+inline constexpr int kPressBurst = 10;
+inline constexpr int kPressesPerSecond = 20;
 
 // WebSocket close codes the server uses (RFC 6455: 1000-2999 are the standard's, 4000-4999 are
 // the application's).

@@ -122,9 +122,11 @@ struct Lobby::State {
             send(id, online::server::Error{"No room has that code"});
             return;
         }
-        if (watch) {
+        if (watch && room->addSpectator(id, now)) {
             enter(connection, *room, Seat::Spectator);
-            room->addSpectator(id, now);
+        } else if (watch) {
+            send(id, online::server::Error{"That room has as many spectators as it can take"});
+            return;
         } else if (room->seatJoiner(id, now)) {
             enter(connection, *room, Seat::Blue);
         } else {

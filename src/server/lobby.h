@@ -15,8 +15,9 @@ struct LobbyLimits {
     std::size_t maxRooms = 10000;                 // open rooms in this process
     Duration boxWait = std::chrono::seconds(15);  // a box closes when both OK'd or after this
     Duration reconnectWait = std::chrono::seconds(30);
-    std::string
-        codePrefix;  // every room code starts with it: routes a room to its process behind a proxy
+    // Every room code starts with it: routes a room to its process behind a proxy.
+    std::string codePrefix;
+    std::size_t maxSpectators = 64;  // per room: each one costs the room a message every tick
 };
 
 // The sans-IO match core: every room, seat and match of one server process. It knows no sockets,

@@ -42,6 +42,7 @@ MatchHost::MatchHost(Duration start, MatchRecord record)
       start_(start),
       period_(TickSchedule(std::chrono::milliseconds(controls().timer("tmrBall").Interval()), start)
                   .period()),
+      now_(start),
       ball_(controls().shape("shpBall")),
       red_(controls().shape("shpRed")),
       blue_(controls().shape("shpBlue")),
@@ -63,9 +64,10 @@ void MatchHost::advance(Duration now) {
     if (paused_ || wiring_.ended()) {
         return;
     }
+    now_ = now;
     const PacedTimers::Due due = timers_.takeDue(now);
     if (due.count > 0) {
-        record_.tick(tickAt(now));
+        noteTick(now);
     }
     for (const Timer* timer : due) {
         if (wiring_.ended() || paused_) {
@@ -110,8 +112,20 @@ void MatchHost::deliverKey(std::int16_t code) {
         return;
     }
     // Written before it runs, as ticks are.
+    noteTick(now_);
     record_.line("key " + std::to_string(code));
     wiring_.keyDown(code);
+}
+
+bool MatchHost::PressAllowance::take(Duration now) {
+    const double seconds = std::chrono::duration<double>(now - counted).count();
+    presses = std::min<double>(online::kPressBurst, presses + seconds * online::kPressesPerSecond);
+    counted = now;
+    if (presses < 1) {
+        return false;
+    }
+    presses -= 1;
+    return true;
 }
 
 void MatchHost::keyDown(Seat player, std::int16_t pressed, Duration now) {
@@ -119,8 +133,14 @@ void MatchHost::keyDown(Seat player, std::int16_t pressed, Duration now) {
         return;
     }
     advance(now);  // what fell due before the press comes first
-    if (repeatOf(player).press(pressed, ownKeyCode(player, pressed), now)) {
-        deliverKey(ownKeyCode(player, pressed));
+    KeyRepeat& keys = repeatOf(player);
+    const std::int16_t code = ownKeyCode(player, pressed);
+    if (keys.press(pressed, code, now)) {
+        if (!presses_[player == Seat::Red ? 0 : 1].take(now)) {
+            keys.release(pressed);  // one press too many: as if it never came
+            return;
+        }
+        deliverKey(code);
     }
 }
 
@@ -155,6 +175,16 @@ void MatchHost::resume(Duration now) {
     }
     paused_ = false;
     timers_.dropDue(now);
+}
+
+// A "# tick N" line before the first event of each tick of the grid: the record says when
+// everything happened, also after a pause.
+void MatchHost::noteTick(Duration now) {
+    const std::uint32_t tick = tickAt(now);
+    if (tick != noted_) {
+        noted_ = tick;
+        record_.tick(tick);
+    }
 }
 
 std::uint32_t MatchHost::tickAt(Duration now) const {

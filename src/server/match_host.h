@@ -69,18 +69,30 @@ class MatchHost final : public FormSite, private ControlObserver {
     void shapeMoved(const Shape&, const TwipBox&) override { changed_ = true; }
     void captionChanged(const Label&) override { changed_ = true; }
 
+    // How many presses a player may make now: kPressBurst at most, refilled at
+    // kPressesPerSecond.
+    struct PressAllowance {
+        double presses = online::kPressBurst;
+        Duration counted{};
+        bool take(Duration now);
+    };
+
     KeyRepeat& repeatOf(online::Seat player);
     void deliverKey(std::int16_t code);
+    void noteTick(Duration now);
     void deliverRepeats(Duration now);
 
     Form1 form_;
     EventWiring wiring_;
     PacedTimers timers_;
     std::array<KeyRepeat, 2> repeats_;  // red's, blue's
+    std::array<PressAllowance, 2> presses_;
     MatchRecord record_;
     std::vector<Box> boxes_;
     Duration start_;
     Duration period_;
+    Duration now_;             // of the call being handled
+    std::uint32_t noted_ = 0;  // the last "# tick" line in the record
     const Shape& ball_;
     const Shape& red_;
     const Shape& blue_;

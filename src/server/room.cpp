@@ -61,10 +61,14 @@ bool Room::seatJoiner(ConnectionId id, Duration now) {
     return true;
 }
 
-void Room::addSpectator(ConnectionId id, Duration) {
+bool Room::addSpectator(ConnectionId id, Duration) {
+    if (spectators_.size() >= context_.limits.maxSpectators) {
+        return false;
+    }
     spectators_.push_back(id);
     send(id, msg::Seated{code_, Seat::Spectator, {}});
     catchUp(id);
+    return true;
 }
 
 std::optional<Seat> Room::rejoin(ConnectionId id, std::string_view token, Duration now,
@@ -183,6 +187,11 @@ void Room::startMatch(Duration now) {
     }
     phase_ = Phase::Playing;
     broadcast(msg::MatchStarted{matchNumber_, match_->scene()});
+    for (const Seat seat : {Seat::Red, Seat::Blue}) {
+        if (!player(seat).connection) {
+            broadcast(msg::Paused{colourOf(seat) + " left the match"});
+        }
+    }
     match_->takeChanged();
     afterEvents(now);
     updatePause(now);

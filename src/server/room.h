@@ -36,7 +36,8 @@ class Room {
     void seatCreator(ConnectionId id, Duration now);
     // False when blue is taken already.
     bool seatJoiner(ConnectionId id, Duration now);
-    void addSpectator(ConnectionId id, Duration now);
+    // False when the room has as many spectators as it may.
+    bool addSpectator(ConnectionId id, Duration now);
     // The seat whose token it is, now on connection `id`; nothing when no seat has that token.
     // A connection that still held the seat is named in `displaced`: the seat has only one, and
     // the lobby closes the other.

@@ -10,7 +10,8 @@ using ConnectionId = std::uint64_t;
 using Duration = std::chrono::nanoseconds;  // time since the server started (steady clock)
 
 // What the match core asks of the network layer. Every call is made on the thread that called
-// into the Lobby, from inside one of its member functions.
+// into the Lobby, from inside one of its member functions; an implementation queues what it is
+// asked and does not call back into the Lobby from inside a call.
 class Transport {
   public:
     // Control messages are all delivered, in order. A State message replaces any State message

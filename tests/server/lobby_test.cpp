@@ -1,6 +1,7 @@
 #include <set>
 
 #include "lobby_fixture.h"
+#include "server/room_code.h"
 
 namespace voltaro::server::test {
 namespace {
@@ -9,9 +10,10 @@ using online::Seat;
 namespace close_code = online::close_code;
 
 // The creator sits red and the joiner blue, each with a token nobody guesses; anyone else with
-// the code watches, typed in any case, and sees what the players see.
+// the code watches, up to the room's limit, typed in any case, and sees what the players see.
 TEST_F(LobbyTest, SeatsTheCreatorRedTheJoinerBlueAndEveryoneElseAsSpectators) {
     limits.codePrefix = "b7";
+    limits.maxSpectators = 1;
     const ConnectionId red = connect();
     tell(red, say::Create{});
     const auto redSeat = takeLast<msg::Seated>(red);
@@ -65,6 +67,11 @@ TEST_F(LobbyTest, SeatsTheCreatorRedTheJoinerBlueAndEveryoneElseAsSpectators) {
     EXPECT_EQ(seen[0], seen[1]);
     EXPECT_EQ(seen[0], seen[2]);
 
+    const ConnectionId crowd = connect();
+    tell(crowd, say::Watch{redSeat->code});
+    EXPECT_FALSE(takeLast<msg::Seated>(crowd));  // one spectator is all this room takes
+    EXPECT_FALSE(transport.closed.contains(crowd));
+
     const ConnectionId lost = connect();
     tell(lost, say::Join{"ZZZZZZ"});
     EXPECT_TRUE(takeLast<msg::Error>(lost));
@@ -85,6 +92,8 @@ TEST_F(LobbyTest, NeverReusesTheCodeOfAnOpenRoom) {
         codes.insert(takeLast<msg::Seated>(id)->code);
     }
     EXPECT_EQ(codes.size(), 300U);
+    SystemRandom system;
+    EXPECT_NE(newSeatToken(system), newSeatToken(system));
 
     ZeroRandom zero;
     FakeTransport stuck;
