@@ -172,6 +172,8 @@ TEST(MatchView, ReadsCodesAddressesAndLinks) {
     EXPECT_EQ(readJoinTarget("10.0.0.2:8000").code, "");
     EXPECT_EQ(matchSocketUrl("ftp://x"), "");
     EXPECT_EQ(joinLink("wss://play.example/ws", "AB"), "https://play.example/?match=AB");
+    EXPECT_EQ(roomSocketUrl("wss://play.example/ws", "AB"), "wss://play.example/ws?room=AB");
+    EXPECT_EQ(roomSocketUrl("wss://play.example/ws", ""), "wss://play.example/ws");
 }
 
 }  // namespace

@@ -69,8 +69,11 @@
     return (location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/ws';
   }
 
+  // A room's code goes in the address too: a proxy in front of several servers sends the
+  // connection to the one that holds the room.
   function connect() {
-    socket = new WebSocket(socketUrl());
+    const code = (view && view.code) || wantedCode;
+    socket = new WebSocket(socketUrl() + (code ? '?room=' + encodeURIComponent(code) : ''));
     socket.onopen = () => {
       lostSince = 0;
       run('voltaro_online_opened');

@@ -396,6 +396,15 @@ JoinTarget readJoinTarget(std::string_view typed) {
     return target;
 }
 
+std::string roomSocketUrl(std::string_view socketUrl, std::string_view code) {
+    std::string url(socketUrl);
+    if (!code.empty()) {
+        url += (url.find('?') == std::string::npos ? "?room=" : "&room=");
+        url += code;
+    }
+    return url;
+}
+
 std::string joinLink(std::string_view socketUrl, std::string_view code) {
     std::string link(socketUrl);
     if (startsWith(link, "wss://")) {

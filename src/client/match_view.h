@@ -141,6 +141,9 @@ JoinTarget readJoinTarget(std::string_view typed);
 // The WebSocket address of the server that an address or link names (http -> ws, https -> wss,
 // no scheme -> ws), or empty when it names none.
 std::string matchSocketUrl(std::string_view address);
+// The WebSocket address for a room: its code in the query (?room=CODE), by which a proxy in
+// front of several servers sends the connection to the one that holds the room.
+std::string roomSocketUrl(std::string_view socketUrl, std::string_view code);
 // The link a friend opens in a browser (or gives to --join): http://host:port/?match=CODE.
 std::string joinLink(std::string_view socketUrl, std::string_view code);
 

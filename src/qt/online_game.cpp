@@ -151,7 +151,7 @@ void OnlineGame::connectTo(const QString& server) {
     attempt_ = false;
     socket_.abort();
     attempt_ = true;
-    socket_.open(QUrl(server));
+    socket_.open(QUrl(text(client::roomSocketUrl(server.toStdString(), match_.code()))));
 }
 
 void OnlineGame::createRoom(const QString& server) {
