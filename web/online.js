@@ -79,6 +79,7 @@
       run('voltaro_online_opened');
     };
     socket.onmessage = (event) => {
+      followPixelRatio();
       if (typeof event.data === 'string') {
         run('voltaro_online_received', ['string'], [event.data]);
       }
@@ -188,21 +189,37 @@
     });
   }
 
+  // A new pixel ratio (zoom, another screen) redraws the whole scene at it: looked for when the
+  // screen may change anyway, at each message, as the local game does at each wake-up.
+  let ratio = 1;
+  function followPixelRatio() {
+    const now = window.devicePixelRatio || 1;
+    if (now === ratio) return;
+    ratio = now;
+    window.voltaroPage.sizeCanvas();
+    run('voltaro_online_set_device_pixel_ratio', ['number'], [now]);
+  }
+
+  function watchPixelRatio() {
+    const query = window.matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`);
+    query.addEventListener('change', () => {
+      followPixelRatio();
+      watchPixelRatio();
+    }, { once: true });
+  }
+
   // Called by page.js once the module and the faces are loaded, instead of the local game.
-  function begin(loaded, ratio) {
+  function begin(loaded, startRatio) {
     module = loaded;
+    ratio = startRatio;
     module.page.online = { send, show };
     document.documentElement.dataset.mode = 'online';
     listen();
     const token = wantedCode ? localStorage.getItem(seatKey(wantedCode)) || '' : '';
-    run('voltaro_online_start', ['number', 'string', 'string'], [ratio, wantedCode, token]);
+    run('voltaro_online_start', ['number', 'string', 'string'], [startRatio, wantedCode, token]);
     connect();
+    watchPixelRatio();
   }
 
-  window.voltaroOnline = {
-    wanted: () => wantsCreate || wantedCode !== '',
-    begin,
-    setDevicePixelRatio: (ratio) => run('voltaro_online_set_device_pixel_ratio', ['number'],
-                                        [ratio]),
-  };
+  window.voltaroOnline = { wanted: () => wantsCreate || wantedCode !== '', begin };
 })();

@@ -304,8 +304,8 @@
   // A new match starts the program afresh.
   document.getElementById('new-match').addEventListener('click', () => location.reload());
 
-  // Online play (online.js) reads the keys the same way.
-  window.voltaroPage = { hostKeyCode, keyNumber, keepFromBrowser };
+  // Online play (online.js) reads the keys the same way and sizes the canvas the same way.
+  window.voltaroPage = { hostKeyCode, keyNumber, keepFromBrowser, sizeCanvas };
 
   // ---- Start-up ----
 

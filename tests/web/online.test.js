@@ -205,6 +205,14 @@ test('a tab closed mid-match pauses it, and the same link reopened within 30 s r
   await waitStatus(red, /^Blue is back\.$/);
   await h.until('the match goes on for the reopened tab', () => playing(blue));
   await expect(reopened).toHaveTitle(/you play Blue against Red/);
+  // A new pixel ratio draws the online scene anew at it, sharp, as the local game does.
+  const cdp = await context.newCDPSession(reopened);
+  await cdp.send('Emulation.setDeviceMetricsOverride',
+    { width: 900, height: 720, deviceScaleFactor: 2, mobile: false });
+  await h.until('the canvas follows the new ratio', () => reopened.evaluate(() => {
+    const d = form.getContext('2d').getImageData(1368, 504, 1, 1).data;
+    return form.width === 1694 && form.height === 1292 && d[0] === 0 && d[1] === 0 && d[2] === 255;
+  }));
 });
 
 test('a server killed mid-match: both clients say so within 5 s, and the desktop closes cleanly', async ({ browser }) => {
