@@ -2,6 +2,7 @@
 #   make play    what a player needs: installs only the packages that building and running the
 #                game need, builds only the game, and opens it
 #   make test    the project's checks: every test package, every test, warnings as errors
+#   make fuzz    a million runs of the online messages' fuzz target
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
@@ -14,10 +15,10 @@ CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 # The project's own checks: tests on, every warning an error.
 CHECKED = -DBUILD_TESTING=ON -DVOLTARO_WERROR=ON
 # What installing and packaging take from the build directory.
-INSTALLED = --target voltaro voltaro_docs
+INSTALLED = --target voltaro voltaro-server voltaro_docs
 
 .PHONY: all deps build play test test-asan bench screenshot install uninstall package format clean
-.PHONY: web serve test-web screenshot-web
+.PHONY: web serve test-web screenshot-web fuzz
 
 all: build
 
@@ -35,11 +36,13 @@ build: deps
 	@$(CONFIGURE) $(CHECKED) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Every test, then the headless ones again under the sanitizers.
+# Every test, then the headless ones again under the sanitizers, and a short run of the fuzz
+# target (a crash it finds fails the checks).
 test: build
 	ctest --test-dir $(BUILD) --no-tests=error --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory test-web
+	@$(MAKE) --no-print-directory fuzz FUZZ_RUNS=20000 FUZZ_SECONDS=120
 
 test-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVOLTARO_QT=OFF -DVOLTARO_SANITIZE=ON -DBUILD_TESTING=ON \
@@ -47,12 +50,22 @@ test-asan: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --no-tests=error --output-on-failure -j $(JOBS)
 
-# What the game costs, measured on this machine: one table, and $(BUILD)/bench.json.
+# What the game costs, measured on this machine: one table, and $(BUILD)/bench.json; then the
+# match server's load figures.
+SERVER_MATCHES ?= 400 1000
 bench:
 	@scripts/install-deps bench
 	@$(CONFIGURE) -DVOLTARO_BENCH=ON >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS) --target voltaro-bench
+	@cmake --build $(BUILD) -j $(JOBS) --target voltaro-bench voltaro-server-load
 	$(BUILD)/voltaro-bench --out $(BUILD)/bench.json
+	@# The match server under SERVER_MATCHES matches at a time, pinned to the first core by
+	@# the load, which runs on the second: $(BUILD)/server-load-N.json.
+	@for n in $(SERVER_MATCHES); do \
+		echo "voltaro-server with $$n matches:"; \
+		taskset -c 1 $(BUILD)/voltaro-server-load --server $(BUILD)/voltaro-server \
+			--matches $$n --seconds 20 --out $(BUILD)/server-load-$$n.json >/dev/null || exit 1; \
+		cat $(BUILD)/server-load-$$n.json; \
+	done
 
 # The README's picture, painted by the game's own painter.
 screenshot: build
@@ -61,7 +74,7 @@ screenshot: build
 # Installs the game, its manual page, menu entry, metainfo and icons under $(PREFIX) (the game
 # in $(PREFIX)/bin); DESTDIR=DIR stages the same tree inside DIR.
 install:
-	@scripts/install-deps play
+	@scripts/install-deps play server
 	@$(CONFIGURE) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS) $(INSTALLED)
 	cmake --install $(BUILD) --prefix $(PREFIX)
@@ -106,9 +119,23 @@ test-web: build
 screenshot-web: web
 	@cd $(WEB_TESTS) && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent
 	cd $(WEB_TESTS) && VOLTARO_SITE=$(abspath $(WEB_BUILD))/site node phone-screenshot.js $(CURDIR)/docs/phone.png
+# The fuzz target of the online messages, built with clang's libFuzzer and the sanitizers in
+# its own build directory. What it learns is kept in $(FUZZ_BUILD)/corpus; a crash stops it
+# with the input saved in $(FUZZ_BUILD)/ and a failed status.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_RUNS ?= 1000000
+FUZZ_SECONDS ?= 7200
+fuzz:
+	@scripts/install-deps fuzz
+	@CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOLTARO_QT=OFF \
+		-DVOLTARO_FUZZ=ON -DVOLTARO_WERROR=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target voltaro-protocol-fuzz
+	@mkdir -p $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/voltaro-protocol-fuzz -runs=$(FUZZ_RUNS) -max_total_time=$(FUZZ_SECONDS) \
+		-artifact_prefix=$(FUZZ_BUILD)/ -print_final_stats=1 $(FUZZ_BUILD)/corpus tests/fuzz/protocol-seeds
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WEB_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WEB_BUILD) $(FUZZ_BUILD)

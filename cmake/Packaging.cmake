@@ -22,6 +22,16 @@ install(TARGETS voltaro RUNTIME DESTINATION games COMPONENT deb EXCLUDE_FROM_ALL
 
 # Every installed file relative to the prefix, for the uninstall script.
 set(VOLTARO_INSTALLED_FILES bin/voltaro)
+
+# The match server beside the game, where it is built (it needs Boost), with its manual page;
+# the package also holds its systemd unit, which stays off until the admin enables it.
+if(TARGET voltaro-server)
+    install(TARGETS voltaro-server RUNTIME DESTINATION bin COMPONENT local)
+    install(TARGETS voltaro-server RUNTIME DESTINATION games COMPONENT deb EXCLUDE_FROM_ALL)
+    list(APPEND VOLTARO_INSTALLED_FILES bin/voltaro-server)
+    install(FILES ${VOLTARO_DATA_DIR}/voltaro-server.service DESTINATION lib/systemd/system
+        COMPONENT deb EXCLUDE_FROM_ALL)
+endif()
 function(voltaro_install_file path destination)
     install(FILES ${path} DESTINATION ${destination})
     get_filename_component(name ${path} NAME)
@@ -50,6 +60,13 @@ voltaro_gzip(${VOLTARO_DATA_DIR}/voltaro.6 ${VOLTARO_MAN_PAGE})
 voltaro_gzip(${VOLTARO_DATA_DIR}/debian/changelog ${VOLTARO_CHANGELOG})
 add_custom_target(voltaro_docs ALL DEPENDS ${VOLTARO_MAN_PAGE} ${VOLTARO_CHANGELOG})
 voltaro_install_file(${VOLTARO_MAN_PAGE} ${CMAKE_INSTALL_MANDIR}/man6)
+if(TARGET voltaro-server)
+    set(VOLTARO_SERVER_MAN_PAGE ${CMAKE_BINARY_DIR}/voltaro-server.6.gz)
+    voltaro_gzip(${VOLTARO_DATA_DIR}/voltaro-server.6 ${VOLTARO_SERVER_MAN_PAGE})
+    add_custom_target(voltaro_server_docs ALL DEPENDS ${VOLTARO_SERVER_MAN_PAGE})
+    add_dependencies(voltaro_docs voltaro_server_docs)
+    voltaro_install_file(${VOLTARO_SERVER_MAN_PAGE} ${CMAKE_INSTALL_MANDIR}/man6)
+endif()
 
 set(VOLTARO_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/voltaro)
 install(FILES ${VOLTARO_DATA_DIR}/debian/copyright ${VOLTARO_CHANGELOG}
@@ -129,7 +146,10 @@ set(CPACK_PACKAGE_DESCRIPTION [[
 Soccer Game: VOLTARO! Two players share one keyboard and one green field:
 red moves with the arrow keys, blue with W, A, S and D. The ball crosses the
 field on its own and rebounds from the edges and the players; the first goal
-wins the match.]])
+wins the match.
+.
+The package also holds voltaro-server, which hosts online matches and serves
+the web edition's page, with a systemd unit that stays off until enabled.]])
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES TRUE)
 set(CPACK_DEB_COMPONENT_INSTALL ON)

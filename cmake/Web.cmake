@@ -10,13 +10,13 @@ add_link_options(-fexceptions)
 # The linker's JavaScript optimiser needs acorn, which Debian installs where node does not look.
 set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
 
-# The header-only libraries from Debian's packages (fast_float, {fmt}) lie outside emscripten's
-# sysroot, where find_package does not look, and their own package files would put all of
-# /usr/include, glibc's headers included, on the include path. Small package files of our own
-# make only their two directories visible.
+# The header-only libraries from Debian's packages (fast_float, {fmt}, nlohmann's JSON) lie
+# outside emscripten's sysroot, where find_package does not look, and their own package files
+# would put all of /usr/include, glibc's headers included, on the include path. Small package
+# files of our own make only their directories visible.
 set(VOLTARO_WEB_INCLUDE ${CMAKE_BINARY_DIR}/host-include)
 set(VOLTARO_WEB_PACKAGES ${CMAKE_BINARY_DIR}/host-packages)
-foreach(library fast_float fmt)
+foreach(library fast_float fmt nlohmann)
     if(NOT EXISTS /usr/include/${library})
         message(FATAL_ERROR "/usr/include/${library} is missing: run scripts/install-deps")
     endif()
@@ -38,7 +38,22 @@ if(NOT TARGET fmt::fmt-header-only)
         INTERFACE_COMPILE_DEFINITIONS FMT_HEADER_ONLY=1)
 endif()
 ")
+file(WRITE ${VOLTARO_WEB_PACKAGES}/nlohmann_jsonConfig.cmake "
+if(NOT TARGET nlohmann_json::nlohmann_json)
+    add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+    set_target_properties(nlohmann_json::nlohmann_json PROPERTIES
+        INTERFACE_INCLUDE_DIRECTORIES ${VOLTARO_WEB_INCLUDE})
+endif()
+")
+# find_package(nlohmann_json 3) asks for a version: Debian's package is 3.11.
+file(WRITE ${VOLTARO_WEB_PACKAGES}/nlohmann_jsonConfigVersion.cmake "
+set(PACKAGE_VERSION 3.11.2)
+if(PACKAGE_FIND_VERSION_MAJOR EQUAL 3)
+    set(PACKAGE_VERSION_COMPATIBLE TRUE)
+endif()
+")
 set(FastFloat_DIR ${VOLTARO_WEB_PACKAGES} CACHE PATH "" FORCE)
+set(nlohmann_json_DIR ${VOLTARO_WEB_PACKAGES} CACHE PATH "" FORCE)
 set(fmt_DIR ${VOLTARO_WEB_PACKAGES} CACHE PATH "" FORCE)
 
 # GoogleTest from Debian's sources (which name it GTest::gtest), built for WebAssembly without

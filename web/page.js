@@ -256,6 +256,7 @@
   }
 
   window.addEventListener('keydown', (event) => {
+    if (event.target instanceof HTMLInputElement) return; // typing a match's code
     if (boxOpen) {
       keepFromBrowser(event);
       if (!event.repeat && (event.key === 'Enter' || event.key === ' ')) closeBox();
@@ -322,6 +323,13 @@
     get begun() {
       return begun;
     },
+    // Online play (online.js) reads the keys the same way and sizes the canvas the same way.
+    hostKeyCode,
+    keyNumber,
+    keepFromBrowser,
+    sizeCanvas,
+    // The ratio at which the scene fits the page now: device pixels per form pixel.
+    fitRatio: () => voltaroFit.ratio(clientSize),
   };
 
   // ---- The end ----
@@ -362,6 +370,10 @@
     }));
     const loaded = createVoltaro({ page: host });
     await fonts;
+    if (window.voltaroOnline && window.voltaroOnline.wanted()) {
+      window.voltaroOnline.begin(await loaded);
+      return; // the local game does not start
+    }
     module = await loaded;
     watchPixelRatio();
     canvas.focus({ preventScroll: true });

@@ -37,7 +37,8 @@ void acceptQtOptions(QCommandLineParser& parser) {
 
 }  // namespace
 
-std::optional<int> readCommandLine(int argc, char* argv[], computer::Seating* seating) {
+std::optional<int> readCommandLine(int argc, char* argv[], computer::Seating* seating,
+                                   OnlineOptions* online) {
     // A core application only, which needs no display, for the parser's help text.
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
@@ -51,6 +52,7 @@ std::optional<int> readCommandLine(int argc, char* argv[], computer::Seating* se
     const QCommandLineOption version = parser.addVersionOption();
     acceptQtOptions(parser);
     const ComputerOptions computerOptions = addComputerOptions(parser);
+    addOnlineOptions(parser);
 
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "voltaro: %s\nTry 'voltaro --help' for more information.\n",
@@ -80,8 +82,22 @@ std::optional<int> readCommandLine(int argc, char* argv[], computer::Seating* se
                      qPrintable(wrong));
         return 2;
     }
+    OnlineOptions onlineOptions;
+    if (const auto status = readOnlineOptions(parser, onlineOptions)) {
+        return status;
+    }
+    // The computer plays at this keyboard; online, the other player is a person elsewhere.
+    if (seated->any() && onlineOptions.wanted()) {
+        std::fprintf(stderr,
+                     "voltaro: --computer is for a match at this keyboard, not online\n"
+                     "Try 'voltaro --help' for more information.\n");
+        return 2;
+    }
     if (seating) {
         *seating = *seated;
+    }
+    if (online) {
+        *online = onlineOptions;
     }
     return std::nullopt;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "app/online_options.h"
 #include "computer/computer_seats.h"
 
 namespace voltaro {
@@ -10,7 +11,9 @@ namespace voltaro {
 // takes itself. Read before any window system is touched, so that it works in a terminal with
 // no display too. Returns the exit status when the program has nothing more to do (0 after
 // --help or --version, 2 after an unknown option or a wrong value, with its message), or
-// nothing to play; then `seating` says which sides the computer plays.
-std::optional<int> readCommandLine(int argc, char* argv[], computer::Seating* seating = nullptr);
+// nothing to play; then `seating` says which sides the computer plays, and `online` receives
+// the options of online play.
+std::optional<int> readCommandLine(int argc, char* argv[], computer::Seating* seating = nullptr,
+                                   OnlineOptions* online = nullptr);
 
 }  // namespace voltaro

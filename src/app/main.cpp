@@ -17,7 +17,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("voltaro"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VOLTARO_VERSION));
     voltaro::computer::Seating seating;
-    if (const auto status = voltaro::readCommandLine(argc, argv, &seating)) {
+    voltaro::OnlineOptions online;
+    if (const auto status = voltaro::readCommandLine(argc, argv, &seating, &online)) {
         return *status;
     }
 
@@ -26,6 +27,9 @@ int main(int argc, char* argv[]) {
     displayCheck.passed();
     voltaro::identifyApplication();
     QApplication::setQuitOnLastWindowClosed(false);  // the host ends the program itself
+    if (online.wanted()) {
+        voltaro::ProgramExit::now(voltaro::playOnline(online));
+    }
 
     voltaro::QtHost host;
     // Once the match is over or the window is closed, the process is gone within the second

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The command line, in a terminal with no display at all: --help and --version answer, an
-# unknown option or argument is refused with status 2, and starting the game says in one line
-# that there is no display and exits 1.
+# unknown option or argument, or a wrong port or server for online play, is refused with status
+# 2, and starting the game says in one line that there is no display and exits 1.
 set -euo pipefail
 GAME=${1:?usage: $0 PATH-TO-voltaro}
 fail() { echo "FAIL (command-line): $*" >&2; exit 1; }
@@ -19,7 +19,8 @@ run() {
 for help in --help -h; do
     run "$help"
     [ "$STATUS" = 0 ] || fail "$help: status $STATUS ($ERR)"
-    grep -q -- '--version' <<<"$OUT" && grep -q 'arrow keys' <<<"$OUT" || fail "$help printed: $OUT"
+    grep -q -- '--version' <<<"$OUT" && grep -q 'arrow keys' <<<"$OUT" &&
+        grep -q -- '--host' <<<"$OUT" && grep -q -- '--join' <<<"$OUT" || fail "$help printed: $OUT"
     [ -z "$ERR" ] || fail "$help wrote to stderr: $ERR"
 done
 
@@ -40,6 +41,13 @@ for wrong in "--computer green" "--level expert" "--seed -3" "--seed 12x"; do
     run $wrong
     [ "$STATUS" = 2 ] && [ -z "$OUT" ] && grep -q "^voltaro: '${wrong#* }' is no .*${wrong% *}" <<<"$ERR" ||
         fail "$wrong: status $STATUS, message '$ERR'"
+done
+
+# Online play's options: a wrong value is refused the same way.
+for wrong in "--port nope" "--port 70000" "--server ftp://x"; do
+    run $wrong
+    [ "$STATUS" = 2 ] && [ -z "$OUT" ] && grep -q "^voltaro: ${wrong%% *} wants" <<<"$ERR" ||
+        fail "$wrong: status $STATUS, '$ERR'"
 done
 
 run

@@ -35,19 +35,23 @@ APP_ID=io.github.voltaro.voltaro
 ICON_SIZES=(16 22 24 32 48 64 128 256)
 
 # Every file under PREFIX that installing the game makes, sorted: expected_files PREFIX, or
-# expected_files PREFIX deb for the package, which puts the game in games/ as Debian does for
-# games and adds its copyright file and changelog.
+# expected_files PREFIX deb for the package, which puts the game and its server in games/ as
+# Debian does for games and adds the server's systemd unit, its copyright file and changelog.
 expected_files() {
     local prefix=$1 size
     {
         if [ "${2:-}" = deb ]; then
             echo "$prefix/games/voltaro"
+            echo "$prefix/games/voltaro-server"
+            echo "$prefix/lib/systemd/system/voltaro-server.service"
             echo "$prefix/share/doc/voltaro/copyright"
             echo "$prefix/share/doc/voltaro/changelog.gz"
         else
             echo "$prefix/bin/voltaro"
+            echo "$prefix/bin/voltaro-server"
         fi
         echo "$prefix/share/man/man6/voltaro.6.gz"
+        echo "$prefix/share/man/man6/voltaro-server.6.gz"
         echo "$prefix/share/applications/$APP_ID.desktop"
         echo "$prefix/share/metainfo/$APP_ID.metainfo.xml"
         echo "$prefix/share/icons/hicolor/scalable/apps/voltaro.svg"

@@ -1,0 +1,56 @@
+# The match server's network layer and the program voltaro-server: Boost.Beast (HTTP and
+# WebSocket on Asio) from Debian's Boost 1.81, one thread, no Qt. The core it drives
+# (voltaro_server_core) knows nothing of sockets.
+# A player's build (make play) does without it: Boost is only needed where the server is built.
+find_package(Boost 1.81 QUIET)
+if(NOT Boost_FOUND)
+    message(STATUS "voltaro-server is left out: it needs Boost 1.81 (scripts/install-deps server)")
+    return()
+endif()
+find_package(Threads REQUIRED)
+
+# Asio and Beast are compiled once, in this library, rather than in every file that uses them.
+add_library(voltaro_beast STATIC src/server/beast_library.cpp)
+target_compile_definitions(voltaro_beast PUBLIC
+    BOOST_ASIO_SEPARATE_COMPILATION BOOST_BEAST_SEPARATE_COMPILATION BOOST_ASIO_NO_DEPRECATED)
+target_link_libraries(voltaro_beast PUBLIC Boost::headers Threads::Threads)
+
+add_library(voltaro_server_net STATIC
+    src/server/address_counter.cpp
+    src/server/connection_hub.cpp
+    src/server/http_session.cpp
+    src/server/latency_histogram.cpp
+    src/server/match_server.cpp
+    src/server/message_rate.cpp
+    src/server/origin_policy.cpp
+    src/server/outgoing_queue.cpp
+    src/server/server_options.cpp
+    src/server/server_stats.cpp
+    src/server/site_folder.cpp
+    src/server/websocket_session.cpp
+)
+target_link_libraries(voltaro_server_net PUBLIC voltaro_server_core voltaro_beast)
+target_compile_definitions(voltaro_server_net PRIVATE VOLTARO_VERSION="${PROJECT_VERSION}")
+
+add_executable(voltaro-server src/server/main.cpp)
+target_link_libraries(voltaro-server PRIVATE voltaro_server_net)
+
+# The WebSocket test client and the server run as a child process: for the tests and the bench.
+if(BUILD_TESTING OR VOLTARO_BENCH)
+    add_library(voltaro_server_client STATIC
+        tests/network/match_client.cpp
+        tests/network/server_process.cpp
+        tests/network/ws_client.cpp
+    )
+    target_include_directories(voltaro_server_client PUBLIC tests/network)
+    target_link_libraries(voltaro_server_client PUBLIC voltaro_beast voltaro_protocol)
+endif()
+
+# make bench: the server under the load of many matches on loopback.
+if(VOLTARO_BENCH)
+    find_package(nlohmann_json 3 REQUIRED)
+    add_executable(voltaro-server-load bench/server_load.cpp)
+    target_link_libraries(voltaro-server-load PRIVATE voltaro_server_client voltaro_server_net
+        nlohmann_json::nlohmann_json)
+    add_dependencies(voltaro-server-load voltaro-server)
+endif()

@@ -1,0 +1,120 @@
+#include "app/online_options.h"
+
+#include <QCommandLineParser>
+#include <QHostAddress>
+#include <QNetworkInterface>
+#include <QStringList>
+#include <boost/system/system_error.hpp>
+#include <cstdio>
+#include <memory>
+
+#include "app/hosted_server.h"
+#include "client/match_view.h"
+#include "qt/online_dialog.h"
+#include "qt/online_game.h"
+
+namespace voltaro {
+
+namespace {
+
+const QString kDefaultServer = QStringLiteral("ws://127.0.0.1:8000/ws");
+
+QString option(const char* name) {
+    return QString::fromLatin1(name);
+}
+
+// The addresses at which a friend on one of this machine's networks reaches it.
+QStringList networkAddresses() {
+    QStringList addresses;
+    for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback() &&
+            !address.isLinkLocal()) {
+            addresses.append(address.toString());
+        }
+    }
+    return addresses;
+}
+
+// Where a friend joins: this machine's addresses on its networks, then itself.
+QStringList hostAddresses(std::uint16_t port) {
+    QStringList bases;
+    for (const QString& address : networkAddresses()) {
+        bases.append(QStringLiteral("http://%1:%2/").arg(address).arg(port));
+    }
+    bases.append(QStringLiteral("http://127.0.0.1:%1/").arg(port));
+    return bases;
+}
+
+}  // namespace
+
+void addOnlineOptions(QCommandLineParser& parser) {
+    parser.addOption({option("online"), QStringLiteral("Play a friend online: create or join a "
+                                                       "match.")});
+    parser.addOption({option("join"),
+                      QStringLiteral("Join a friend's match: its code, or the link they sent."),
+                      QStringLiteral("code|link")});
+    parser.addOption({option("server"),
+                      QStringLiteral("The match server for --online and --join (remembered)."),
+                      QStringLiteral("url")});
+    parser.addOption({option("host"), QStringLiteral("Host a match on this machine for a friend "
+                                                     "on your network (browser or game).")});
+    parser.addOption({option("port"), QStringLiteral("The port --host listens on (8000)."),
+                      QStringLiteral("port")});
+    parser.addOption({option("site"), QStringLiteral("The web page's folder that --host serves."),
+                      QStringLiteral("dir")});
+}
+
+std::optional<int> readOnlineOptions(const QCommandLineParser& parser, OnlineOptions& options) {
+    options.online = parser.isSet(option("online"));
+    options.host = parser.isSet(option("host"));
+    options.join = parser.value(option("join"));
+    options.server = parser.value(option("server"));
+    options.site = parser.value(option("site"));
+    if (parser.isSet(option("port"))) {
+        bool ok = false;
+        options.port = parser.value(option("port")).toInt(&ok);
+        if (!ok || options.port < 0 || options.port > 65535) {
+            std::fprintf(stderr, "voltaro: --port wants a port number (0 for any free one)\n");
+            return 2;
+        }
+    }
+    if (!options.server.isEmpty() && client::matchSocketUrl(options.server.toStdString()).empty()) {
+        std::fprintf(stderr, "voltaro: --server wants an address such as ws://host:8000/ws\n");
+        return 2;
+    }
+    return std::nullopt;
+}
+
+int playOnline(const OnlineOptions& options) {
+    OnlineGame::Start start;
+    std::unique_ptr<HostedServer> hosted;
+    if (options.host) {
+        try {
+            hosted = std::make_unique<HostedServer>(static_cast<std::uint16_t>(options.port),
+                                                    hostedSite(options.site.toStdString()));
+        } catch (const boost::system::system_error& error) {
+            std::fprintf(stderr, "voltaro: cannot host a match on port %d: %s\n", options.port,
+                         error.code().message().c_str());
+            return 1;
+        }
+        start.hostAddresses = hostAddresses(hosted->port());
+        std::printf("voltaro: hosting matches on port %u\n", static_cast<unsigned>(hosted->port()));
+        std::fflush(stdout);
+        start.server = QStringLiteral("ws://127.0.0.1:%1/ws").arg(hosted->port());
+        start.create = true;
+    } else {
+        const QString typed =
+            options.server.isEmpty() ? rememberedServer(kDefaultServer) : options.server;
+        start.server = QString::fromStdString(client::matchSocketUrl(typed.toStdString()));
+        // --join with a server's address alone: the dialog, on that server, asks for the code.
+        const auto target = client::readJoinTarget(options.join.toStdString());
+        if (!target.server.empty()) {
+            start.server = QString::fromStdString(target.server);
+        }
+        start.code = target.code.empty() ? QString() : options.join;
+    }
+    OnlineGame game(start);
+    return game.run();
+}
+
+}  // namespace voltaro

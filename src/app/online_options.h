@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QCommandLineParser;
+
+namespace voltaro {
+
+// The command line of online play: --online (the dialog), --join CODE|LINK, --server URL, and
+// --host (this machine's own server, with --port and --site).
+struct OnlineOptions {
+    bool online = false;
+    bool host = false;
+    QString server;  // empty: the one remembered from the last time
+    QString join;
+    int port = 8000;
+    QString site;
+
+    bool wanted() const { return online || host || !join.isEmpty(); }
+};
+
+void addOnlineOptions(QCommandLineParser& parser);
+// Fills `options`; the exit status 2, with its message printed, when a value is wrong.
+std::optional<int> readOnlineOptions(const QCommandLineParser& parser, OnlineOptions& options);
+
+// Plays online as the options say, after the application exists; the program's exit status.
+int playOnline(const OnlineOptions& options);
+
+}  // namespace voltaro

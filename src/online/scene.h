@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace voltaro::online {
+
+// A piece's place: its Left and Top in twips.
+struct Point {
+    float left = 0;
+    float top = 0;
+    friend bool operator==(const Point&, const Point&) = default;
+};
+
+// Everything of the form that a match changes, and so all a client needs to draw what the
+// server's match shows: the ball, both players and both counters. The rest of the form never
+// moves and every client has it already.
+struct Scene {
+    Point ball{6000, 3240};
+    Point red{1920, 3360};
+    Point blue{9840, 3360};
+    std::string redScore = "0";
+    std::string blueScore = "0";
+    friend bool operator==(const Scene&, const Scene&) = default;
+};
+
+}  // namespace voltaro::online

@@ -1,0 +1,114 @@
+#include "qt/online_dialog.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QVBoxLayout>
+
+namespace voltaro {
+
+namespace {
+
+const QString kServerKey = QStringLiteral("online/server");
+
+}  // namespace
+
+QString rememberedServer(const QString& fallback) {
+    return QSettings().value(kServerKey, fallback).toString();
+}
+
+OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
+    : server_(new QLineEdit(server)),
+      code_(new QLineEdit),
+      create_(new QPushButton(QStringLiteral("Create a match"))),
+      join_(new QPushButton(QStringLiteral("Join a match"))),
+      status_(new QLabel),
+      link_(new QLineEdit) {
+    setWindowTitle(QStringLiteral("Soccer Game: VOLTARO! - online"));
+    code_->setPlaceholderText(QStringLiteral("a code, or the link a friend sent"));
+    code_->setObjectName(QStringLiteral("code"));
+    server_->setObjectName(QStringLiteral("server"));
+    link_->setReadOnly(true);
+    link_->setObjectName(QStringLiteral("link"));
+    link_->hide();
+    status_->setWordWrap(true);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_->setObjectName(QStringLiteral("status"));
+    status_->setMinimumWidth(360);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Server:"), server_);
+    auto* joinRow = new QHBoxLayout;
+    joinRow->addWidget(code_, 1);
+    joinRow->addWidget(join_);
+    auto* layout = new QVBoxLayout(this);
+    if (!hostNote.isEmpty()) {
+        auto* note = new QLabel(hostNote);
+        note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(note);
+    } else {
+        layout->addLayout(form);
+    }
+    layout->addWidget(create_);
+    layout->addLayout(joinRow);
+    layout->addWidget(status_);
+    layout->addWidget(link_);
+    layout->setSizeConstraint(QLayout::SetFixedSize);  // grows with what the status says
+
+    // Return in the code's field joins; no button is pressed by a Return meant for another.
+    create_->setAutoDefault(false);
+    join_->setAutoDefault(false);
+
+    connect(create_, &QPushButton::clicked, this, [this] {
+        remember();
+        emit createWanted();
+    });
+    const auto join = [this] {
+        if (!code_->text().trimmed().isEmpty()) {
+            remember();
+            emit joinWanted(code_->text());
+        }
+    };
+    connect(join_, &QPushButton::clicked, this, join);
+    connect(code_, &QLineEdit::returnPressed, this, join);
+}
+
+// "Create a match" has the focus: Space creates one.
+void OnlineDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (create_->isEnabled()) {
+        create_->setFocus();
+    }
+}
+
+QString OnlineDialog::server() const {
+    return server_->text().trimmed();
+}
+
+void OnlineDialog::showStatus(const QString& text) {
+    status_->setText(text);
+}
+
+void OnlineDialog::showRoom(const QString& code, const QString& link) {
+    code_->setText(code);
+    link_->setText(link);
+    link_->show();
+    link_->selectAll();
+}
+
+void OnlineDialog::setBusy(bool busy) {
+    create_->setEnabled(!busy);
+    join_->setEnabled(!busy);
+    code_->setReadOnly(busy);
+}
+
+void OnlineDialog::remember() {
+    if (server_->isVisible()) {
+        QSettings().setValue(kServerKey, server());
+    }
+}
+
+}  // namespace voltaro

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace voltaro {
+
+// Before the form, in an online match: the server's address (remembered between runs), "Create
+// a match", "Join a match" with a code or a link, and what is happening meanwhile: the code and
+// the link to send, the wait for the friend, a refusal.
+class OnlineDialog final : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit OnlineDialog(const QString& server, const QString& hostNote);
+
+    QString server() const;
+    // What the player reads: a sentence, and once a room is ours its code and link.
+    void showStatus(const QString& text);
+    void showRoom(const QString& code, const QString& link);
+    // While a request is on its way the buttons wait.
+    void setBusy(bool busy);
+
+  signals:
+    void createWanted();
+    void joinWanted(const QString& typed);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void remember();
+
+    QLineEdit* server_;
+    QLineEdit* code_;
+    QPushButton* create_;
+    QPushButton* join_;
+    QLabel* status_;
+    QLineEdit* link_;
+};
+
+// The match server's address as the player last typed it, else `fallback`.
+QString rememberedServer(const QString& fallback);
+
+}  // namespace voltaro

@@ -1,0 +1,156 @@
+#include "server/http_session.h"
+
+#include <boost/beast/http.hpp>
+#include <boost/beast/version.hpp>
+#include <boost/beast/websocket/rfc6455.hpp>
+#include <utility>
+
+#include "server/websocket_session.h"
+
+namespace voltaro::server {
+
+namespace beast = boost::beast;
+namespace http = boost::beast::http;
+
+namespace {
+
+// Enough for any browser's request headers; a request for a page has no body.
+constexpr std::uint32_t kMaxHeaderBytes = 8 * 1024;
+constexpr std::uint64_t kMaxBodyBytes = 1024;
+
+std::string_view pathOf(beast::string_view target) {
+    const std::string_view text(target.data(), target.size());
+    return text.substr(0, text.find('?'));
+}
+
+template <typename Response>
+void setCommonFields(Response& response, const http::request<http::string_body>& request) {
+    response.set(http::field::server, "voltaro-server");
+    response.set(http::field::cache_control, "no-cache");
+    response.set("X-Content-Type-Options", "nosniff");
+    response.keep_alive(request.keep_alive());
+}
+
+}  // namespace
+
+HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, AddressSlot slot,
+                         const ServerContext& context)
+    : stream_(std::move(socket)), slot_(std::move(slot)), context_(context) {}
+
+void HttpSession::start() {
+    readNext();
+}
+
+void HttpSession::readNext() {
+    parser_.emplace();
+    parser_->header_limit(kMaxHeaderBytes);
+    parser_->body_limit(kMaxBodyBytes);
+    // A request (its headers most of all) must come within the timeout: a client that sends a
+    // byte now and then cannot hold a connection open.
+    stream_.expires_after(context_.options.timeout);
+    http::async_read(
+        stream_, buffer_, *parser_,
+        [self = shared_from_this()](beast::error_code error, std::size_t) { self->read(error); });
+}
+
+void HttpSession::read(beast::error_code error) {
+    if (error) {
+        beast::error_code ignored;
+        stream_.socket().shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
+        return;
+    }
+    Request request = parser_->release();
+    if (context_.hub.shuttingDown()) {
+        request.keep_alive(false);
+        reply(http::status::service_unavailable, "The server is shutting down", request);
+    } else if (beast::websocket::is_upgrade(request)) {
+        upgrade(std::move(request));
+    } else {
+        serveFile(request);
+    }
+}
+
+void HttpSession::upgrade(Request request) {
+    if (pathOf(request.target()) != kMatchPath) {
+        reply(http::status::not_found, "Matches are played on /ws", request);
+        return;
+    }
+    std::optional<std::string_view> origin;
+    if (const auto field = request.find(http::field::origin); field != request.end()) {
+        origin = std::string_view(field->value().data(), field->value().size());
+    }
+    const auto host = request[http::field::host];
+    if (!context_.origins.allows(origin, std::string_view(host.data(), host.size()))) {
+        request.keep_alive(false);
+        reply(http::status::forbidden, "Pages of this origin may not open matches here", request);
+        return;
+    }
+    stream_.expires_never();
+    std::make_shared<WebSocketSession>(stream_.release_socket(), std::move(*slot_), context_.hub,
+                                       context_.stats, context_.options)
+        ->start(std::move(request));
+}
+
+void HttpSession::serveFile(const Request& request) {
+    if (request.method() != http::verb::get && request.method() != http::verb::head) {
+        reply(http::status::method_not_allowed, "Only GET and HEAD", request);
+        return;
+    }
+    const auto file =
+        context_.site.resolve(std::string_view(request.target().data(), request.target().size()));
+    beast::error_code error;
+    http::file_body::value_type body;
+    if (file) {
+        body.open(file->c_str(), beast::file_mode::scan, error);
+    }
+    if (!file || error) {
+        reply(http::status::not_found, "Not found", request);
+        return;
+    }
+    const std::string_view type = SiteFolder::mimeType(*file);
+    if (request.method() == http::verb::head) {
+        auto response =
+            std::make_shared<http::response<http::empty_body>>(http::status::ok, request.version());
+        setCommonFields(*response, request);
+        response->set(http::field::content_type, type);
+        response->content_length(body.size());
+        writeResponse(std::move(response));
+        return;
+    }
+    auto response = std::make_shared<http::response<http::file_body>>(
+        std::piecewise_construct, std::make_tuple(std::move(body)),
+        std::make_tuple(http::status::ok, request.version()));
+    setCommonFields(*response, request);
+    response->set(http::field::content_type, type);
+    response->prepare_payload();
+    writeResponse(std::move(response));
+}
+
+void HttpSession::reply(http::status status, std::string_view text, const Request& request) {
+    auto response = std::make_shared<http::response<http::string_body>>(status, request.version());
+    setCommonFields(*response, request);
+    response->set(http::field::content_type, "text/plain; charset=utf-8");
+    if (status == http::status::method_not_allowed) {
+        response->set(http::field::allow, "GET, HEAD");
+    }
+    response->body() = std::string(text) + "\n";
+    response->prepare_payload();
+    writeResponse(std::move(response));
+}
+
+template <typename Response>
+void HttpSession::writeResponse(std::shared_ptr<Response> response) {
+    stream_.expires_after(context_.options.timeout);
+    http::async_write(stream_, *response,
+                      [self = shared_from_this(), response](beast::error_code error, std::size_t) {
+                          if (error || response->need_eof()) {
+                              beast::error_code ignored;
+                              self->stream_.socket().shutdown(
+                                  boost::asio::ip::tcp::socket::shutdown_send, ignored);
+                              return;
+                          }
+                          self->readNext();
+                      });
+}
+
+}  // namespace voltaro::server

@@ -1,0 +1,367 @@
+#include "server/lobby.h"
+
+#include <set>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "online/protocol.h"
+#include "server/room.h"
+#include "server/room_code.h"
+
+namespace voltaro::server {
+
+namespace {
+
+using online::Seat;
+namespace close_code = online::close_code;
+
+// Codes are drawn until one is free; with a billion codes and at most the room limit in use,
+// running out of tries means the random source is broken, not that the server is full.
+constexpr int kCodeTries = 64;
+
+struct Connection {
+    bool greeted = false;
+    Room* room = nullptr;
+    Seat seat = Seat::Spectator;
+};
+
+}  // namespace
+
+struct Lobby::State {
+    State(Transport& transport, LobbyLimits limits, std::string recordsFolder, RandomSource& random)
+        : limits(std::move(limits)),
+          recordsFolder(std::move(recordsFolder)),
+          context{transport, this->limits, random, this->recordsFolder, {}} {
+        this->limits.codePrefix = normalisedRoomCode(this->limits.codePrefix);
+    }
+
+    LobbyLimits limits;
+    std::string recordsFolder;
+    RoomContext context;
+    std::unordered_map<ConnectionId, Connection> connections;
+    std::unordered_map<std::string, std::unique_ptr<Room>> rooms;
+    std::set<std::pair<Duration, Room*>> wakeUps;  // every room with something due, soonest first
+    std::vector<Room*> due;
+    std::size_t openMatches = 0;
+
+    Transport& transport() { return context.transport; }
+
+    void send(ConnectionId to, const online::ServerMessage& message) {
+        transport().send(to, Transport::Kind::Control, online::write(message));
+    }
+
+    // Closes a misbehaving or displaced connection; the room sees it as gone.
+    void closeConnection(ConnectionId id, std::uint16_t code, const std::string& reason,
+                         Duration now) {
+        const auto found = connections.find(id);
+        if (found == connections.end()) {
+            return;
+        }
+        Room* room = found->second.room;
+        const Seat seat = found->second.seat;
+        connections.erase(found);
+        transport().close(id, code, reason.substr(0, 123));
+        if (room) {
+            room->disconnected(id, seat, now);
+            settle(*room);
+        }
+    }
+
+    // Files the room under its next wake-up, or removes it once it has closed.
+    void settle(Room& room) {
+        wakeUps.erase({room.scheduledWakeUp, &room});
+        if (room.closed()) {
+            for (const ConnectionId id : room.members()) {
+                if (const auto c = connections.find(id); c != connections.end()) {
+                    c->second.room = nullptr;
+                }
+            }
+            rooms.erase(room.code());
+            return;
+        }
+        room.scheduledWakeUp = room.nextWakeUp();
+        if (room.scheduledWakeUp != Duration::max()) {
+            wakeUps.insert({room.scheduledWakeUp, &room});
+        }
+    }
+
+    Room* findRoom(const std::string& typed) {
+        const auto found = rooms.find(normalisedRoomCode(typed));
+        return found == rooms.end() ? nullptr : found->second.get();
+    }
+
+    static void enter(Connection& connection, Room& room, Seat seat) {
+        connection.room = &room;
+        connection.seat = seat;
+    }
+
+    void create(ConnectionId id, Connection& connection, Duration now) {
+        if (rooms.size() >= limits.maxRooms) {
+            send(id, online::server::Error{"The server is full: try again in a while"});
+            return;
+        }
+        std::string code;
+        for (int tries = 0; tries < kCodeTries && (code.empty() || rooms.contains(code)); ++tries) {
+            code = newRoomCode(context.random, limits.codePrefix);
+        }
+        if (rooms.contains(code)) {
+            send(id, online::server::Error{"No room code is free: try again in a while"});
+            return;
+        }
+        auto& room = *rooms.emplace(code, std::make_unique<Room>(code, context)).first->second;
+        enter(connection, room, Seat::Red);
+        room.seatCreator(id, now);
+        settle(room);
+    }
+
+    void join(ConnectionId id, Connection& connection, const std::string& code, bool watch,
+              Duration now) {
+        Room* room = findRoom(code);
+        if (!room) {
+            send(id, online::server::Error{"No room has that code"});
+            return;
+        }
+        if (watch && room->addSpectator(id, now)) {
+            enter(connection, *room, Seat::Spectator);
+        } else if (watch) {
+            send(id, online::server::Error{"That room has as many spectators as it can take"});
+            return;
+        } else if (room->seatJoiner(id, now)) {
+            enter(connection, *room, Seat::Blue);
+        } else {
+            send(id, online::server::Error{"That room has both its players: watch it instead"});
+            return;
+        }
+        settle(*room);
+    }
+
+    void rejoin(ConnectionId id, Connection& connection, const online::client::Rejoin& m,
+                Duration now) {
+        Room* room = findRoom(m.code);
+        if (!room) {
+            send(id, online::server::Error{"No room has that code: the match is over"});
+            return;
+        }
+        std::optional<ConnectionId> displaced;
+        const auto seat = room->rejoin(id, m.token, now, displaced);
+        if (!seat) {
+            // A correct client only ever has the token the server gave it.
+            closeConnection(id, close_code::kOutOfPlace, "no seat in this room has that token",
+                            now);
+            return;
+        }
+        enter(connection, *room, *seat);
+        if (displaced) {
+            connections.erase(*displaced);
+            transport().close(*displaced, close_code::kSeatTakenOver,
+                              "Your seat was taken over by a new connection");
+        }
+        settle(*room);
+    }
+
+    void received(ConnectionId id, Connection& connection, const online::ClientMessage& message,
+                  Duration now);
+    struct Dispatch;
+};
+
+// What one message does, for one connection; the lobby settles the room afterwards.
+struct Lobby::State::Dispatch {
+    Lobby::State& lobby;
+    ConnectionId id;
+    Connection& connection;
+    Duration now;
+
+    bool outOfPlace(const char* reason) {
+        lobby.closeConnection(id, close_code::kOutOfPlace, reason, now);
+        return false;
+    }
+
+    bool inLobby(const char* what) {
+        if (connection.room) {
+            return outOfPlace(what);
+        }
+        return true;
+    }
+
+    // Messages for a room that has closed meanwhile crossed its closing on the way: no fault.
+    Room* playerRoom(const char* what) {
+        if (connection.room && connection.seat == Seat::Spectator) {
+            outOfPlace(what);
+            return nullptr;
+        }
+        return connection.room;
+    }
+
+    void operator()(const online::client::Hello&) { outOfPlace("hello was sent twice"); }
+    void operator()(const online::client::Create&) {
+        if (inLobby("create while in a room")) {
+            lobby.create(id, connection, now);
+        }
+    }
+    void operator()(const online::client::Join& m) {
+        if (inLobby("join while in a room")) {
+            lobby.join(id, connection, m.code, false, now);
+        }
+    }
+    void operator()(const online::client::Watch& m) {
+        if (inLobby("watch while in a room")) {
+            lobby.join(id, connection, m.code, true, now);
+        }
+    }
+    void operator()(const online::client::Rejoin& m) {
+        if (inLobby("rejoin while in a room")) {
+            lobby.rejoin(id, connection, m, now);
+        }
+    }
+    void operator()(const online::client::KeyDown& m) {
+        if (Room* room = playerRoom("a spectator has no keys")) {
+            room->keyDown(connection.seat, m.code, now);
+        }
+    }
+    void operator()(const online::client::KeyUp& m) {
+        if (Room* room = playerRoom("a spectator has no keys")) {
+            room->keyUp(connection.seat, m.code);
+        }
+    }
+    void operator()(const online::client::KeyRepeat& m) {
+        if (connection.room && connection.seat != Seat::Spectator) {
+            connection.room->keyRepeat(connection.seat, m);
+        }
+    }
+    void operator()(const online::client::FocusLost&) {
+        if (connection.room && connection.seat != Seat::Spectator) {
+            connection.room->focusLost(connection.seat);
+        }
+    }
+    void operator()(const online::client::BoxOk& m) {
+        if (Room* room = playerRoom("a spectator answers no box")) {
+            room->boxOk(connection.seat, m.box, now);
+        }
+    }
+    void operator()(const online::client::PlayAgain&) {
+        if (Room* room = playerRoom("a spectator does not play")) {
+            room->playAgain(connection.seat, now);
+        }
+    }
+    void operator()(const online::client::Leave&) {
+        if (Room* room = connection.room) {
+            connection.room = nullptr;
+            room->left(id, connection.seat, now);
+        }
+    }
+};
+
+void Lobby::State::received(ConnectionId id, Connection& connection,
+                            const online::ClientMessage& message, Duration now) {
+    const std::string before = connection.room ? connection.room->code() : std::string();
+    std::visit(Dispatch{*this, id, connection, now}, message);
+    // The connection may be gone now (closed), and with it `connection`; the room it was in
+    // may be gone too. What is left of it is settled.
+    if (const auto room = rooms.find(before); !before.empty() && room != rooms.end()) {
+        settle(*room->second);
+    }
+}
+
+Lobby::Lobby(Transport& transport, LobbyLimits limits, std::string recordsDir, RandomSource& random)
+    : state_(std::make_unique<State>(transport, std::move(limits), std::move(recordsDir), random)) {
+}
+
+Lobby::~Lobby() = default;
+
+void Lobby::connected(ConnectionId id, Duration) {
+    state_->connections[id] = Connection{};
+}
+
+void Lobby::received(ConnectionId id, std::string_view message, Duration now) {
+    State& s = *state_;
+    const auto found = s.connections.find(id);
+    if (found == s.connections.end()) {
+        return;  // closed already: the rest of what it sent is of no account
+    }
+    Connection& connection = found->second;
+    std::string problem;
+    const auto parsed = online::readClientMessage(message, problem);
+    if (!parsed) {
+        s.closeConnection(id, close_code::kMalformed, "malformed message: " + problem, now);
+        return;
+    }
+    if (!connection.greeted) {
+        const auto* hello = std::get_if<online::client::Hello>(&*parsed);
+        if (!hello) {
+            s.closeConnection(id, close_code::kOutOfPlace, "the first message must be hello", now);
+            return;
+        }
+        if (hello->version != online::kProtocolVersion) {
+            const std::string text = "This server speaks version " +
+                                     std::to_string(online::kProtocolVersion) +
+                                     " of the online protocol and this game version " +
+                                     std::to_string(hello->version) + ": update the game";
+            s.send(id, online::server::Error{text});
+            s.closeConnection(id, close_code::kVersion, text, now);
+            return;
+        }
+        connection.greeted = true;
+        s.send(id, online::server::Welcome{});
+        return;
+    }
+    s.received(id, connection, *parsed, now);
+}
+
+void Lobby::disconnected(ConnectionId id, Duration now) {
+    State& s = *state_;
+    const auto found = s.connections.find(id);
+    if (found == s.connections.end()) {
+        return;
+    }
+    Room* room = found->second.room;
+    const Seat seat = found->second.seat;
+    s.connections.erase(found);
+    if (room) {
+        room->disconnected(id, seat, now);
+        s.settle(*room);
+    }
+}
+
+void Lobby::advance(Duration now) {
+    State& s = *state_;
+    s.due.clear();
+    for (auto it = s.wakeUps.begin(); it != s.wakeUps.end() && it->first <= now; ++it) {
+        s.due.push_back(it->second);
+    }
+    for (Room* room : s.due) {
+        room->advance(now);
+        s.settle(*room);
+    }
+}
+
+Duration Lobby::nextWakeUp() const {
+    return state_->wakeUps.empty() ? Duration::max() : state_->wakeUps.begin()->first;
+}
+
+void Lobby::shutdown(Duration) {
+    State& s = *state_;
+    for (auto& [code, room] : s.rooms) {
+        room->close("The server is shutting down");
+    }
+    s.rooms.clear();
+    s.wakeUps.clear();
+    for (const auto& [id, connection] : s.connections) {
+        s.transport().close(id, close_code::kGoingAway, "The server is shutting down");
+    }
+    s.connections.clear();
+}
+
+std::size_t Lobby::openRooms() const {
+    return state_->rooms.size();
+}
+
+std::size_t Lobby::openMatches() const {
+    std::size_t open = 0;
+    for (const auto& [code, room] : state_->rooms) {
+        open += room->matchOpen() ? 1 : 0;
+    }
+    return open;
+}
+
+}  // namespace voltaro::server

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "server/random_source.h"
+#include "server/transport.h"
+
+namespace voltaro::server {
+
+struct LobbyLimits {
+    std::size_t maxRooms = 10000;                 // open rooms in this process
+    Duration boxWait = std::chrono::seconds(15);  // a box closes when both OK'd or after this
+    Duration reconnectWait = std::chrono::seconds(30);
+    // Every room code starts with it: routes a room to its process behind a proxy.
+    std::string codePrefix;
+    std::size_t maxSpectators = 64;  // per room: each one costs the room a message every tick
+};
+
+// The sans-IO match core: every room, seat and match of one server process. It knows no sockets,
+// threads or clocks: the network layer passes in what happened and when, and the Lobby answers
+// through the Transport.
+class Lobby {
+  public:
+    Lobby(Transport& transport, LobbyLimits limits, std::string recordsDir /* empty: none */,
+          RandomSource& random);
+    ~Lobby();
+    Lobby(const Lobby&) = delete;
+    Lobby& operator=(const Lobby&) = delete;
+
+    void connected(ConnectionId id, Duration now);
+    void received(ConnectionId id, std::string_view message, Duration now);  // one text frame
+    void disconnected(ConnectionId id, Duration now);  // the peer went away (not after close())
+    void advance(Duration now);   // runs every tick, repeat and time-out due at `now`
+    Duration nextWakeUp() const;  // Duration::max() when nothing is due
+    void shutdown(Duration now);  // SIGTERM: tell every open match, write finished records
+    std::size_t openRooms() const;
+    std::size_t openMatches() const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace voltaro::server

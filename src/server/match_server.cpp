@@ -1,0 +1,148 @@
+#include "server/match_server.h"
+
+#include <boost/asio/ip/address.hpp>
+#include <boost/asio/ip/v6_only.hpp>
+#include <boost/asio/post.hpp>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+namespace voltaro::server {
+
+namespace asio = boost::asio;
+using tcp = asio::ip::tcp;
+
+namespace {
+
+// How long the connections get to hear their close after SIGTERM before the server stops anyway.
+constexpr Duration kShutdownGrace = std::chrono::seconds(5);
+
+LobbyLimits lobbyLimits(const ServerOptions& options) {
+    LobbyLimits limits;
+    limits.codePrefix = options.codePrefix;
+    return limits;
+}
+
+}  // namespace
+
+MatchServer::MatchServer(const ServerOptions& options)
+    : options_(options),
+      addresses_(options.maxPerAddress),
+      hub_(io_, stats_),
+      lobby_(hub_, lobbyLimits(options), options.records.string(), random_),
+      site_(options.site),
+      origins_(options.origins),
+      context_{options, site_, origins_, hub_, stats_},
+      acceptor_(io_),
+      signals_(io_),
+      retryOrQuit_(io_) {
+    hub_.attach(lobby_);
+    if (options.ownSignals) {
+        signals_.add(SIGTERM);
+        signals_.add(SIGINT);
+        signals_.add(SIGUSR1);
+    }
+    const tcp::endpoint endpoint(asio::ip::make_address(options.address), options.port);
+    acceptor_.open(endpoint.protocol());
+    acceptor_.set_option(asio::socket_base::reuse_address(true));
+    if (endpoint.address().is_v6()) {
+        acceptor_.set_option(asio::ip::v6_only(true));
+    }
+    acceptor_.bind(endpoint);
+    acceptor_.listen(asio::socket_base::max_listen_connections);
+}
+
+void MatchServer::run() {
+    acceptNext();
+    if (options_.ownSignals) {
+        waitForSignal();
+    }
+    io_.run();
+    if (!options_.stats.empty() &&
+        !stats_.write(options_.stats, hub_.now(), lobby_.openRooms(), lobby_.openMatches())) {
+        std::fprintf(stderr, "voltaro-server: cannot write %s\n", options_.stats.c_str());
+    }
+}
+
+void MatchServer::stop() {
+    asio::post(io_, [this] {
+        if (!hub_.shuttingDown()) {
+            beginShutdown();
+        }
+    });
+}
+
+void MatchServer::acceptNext() {
+    acceptor_.async_accept([this](boost::system::error_code error, tcp::socket socket) {
+        accepted(error, std::move(socket));
+    });
+}
+
+void MatchServer::accepted(boost::system::error_code error, tcp::socket socket) {
+    if (error == asio::error::operation_aborted || hub_.shuttingDown()) {
+        return;
+    }
+    if (error) {
+        // Out of descriptors, most likely: try again shortly rather than spin.
+        retryOrQuit_.expires_after(std::chrono::milliseconds(100));
+        retryOrQuit_.async_wait([this](boost::system::error_code waited) {
+            if (!waited) {
+                acceptNext();
+            }
+        });
+        return;
+    }
+    boost::system::error_code peerError;
+    const auto peer = socket.remote_endpoint(peerError);
+    const std::string address = peerError ? std::string() : peer.address().to_string();
+    if (peerError || !addresses_.add(address)) {
+        ++stats_.connectionsRefused;
+        socket.close(peerError);
+    } else {
+        // Messages are small and due now: none waits to be merged with the next.
+        socket.set_option(tcp::no_delay(true), peerError);
+        std::make_shared<HttpSession>(std::move(socket), AddressSlot(addresses_, address), context_)
+            ->start();
+    }
+    acceptNext();
+}
+
+void MatchServer::waitForSignal() {
+    signals_.async_wait([this](boost::system::error_code error, int signal) {
+        if (error) {
+            return;
+        }
+        if (signal == SIGUSR1) {
+            stats_.restart(hub_.now());
+            waitForSignal();
+            return;
+        }
+        beginShutdown();
+    });
+}
+
+void MatchServer::beginShutdown() {
+    boost::system::error_code ignored;
+    acceptor_.close(ignored);
+    signals_.cancel(ignored);
+    hub_.shutdown();
+    shutdownStarted_ = hub_.now();
+    awaitQuiet();
+}
+
+// Stops the io_context once every match connection has closed, or when the grace time is over:
+// idle HTTP connections and peers that never answer a close are not waited for.
+void MatchServer::awaitQuiet() {
+    if (hub_.openConnections() == 0 || hub_.now() - shutdownStarted_ > kShutdownGrace) {
+        io_.stop();
+        return;
+    }
+    retryOrQuit_.expires_after(std::chrono::milliseconds(20));
+    retryOrQuit_.async_wait([this](boost::system::error_code error) {
+        if (!error) {
+            awaitQuiet();
+        }
+    });
+}
+
+}  // namespace voltaro::server

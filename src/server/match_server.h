@@ -1,0 +1,59 @@
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include "server/address_counter.h"
+#include "server/connection_hub.h"
+#include "server/http_session.h"
+#include "server/lobby.h"
+#include "server/origin_policy.h"
+#include "server/random_source.h"
+#include "server/server_options.h"
+#include "server/server_stats.h"
+#include "server/site_folder.h"
+
+namespace voltaro::server {
+
+// The whole server on one thread: the listening socket, every connection, the Lobby and its
+// clock, all run by one io_context; SIGTERM and SIGINT end it cleanly, SIGUSR1 starts the
+// figures of --stats afresh.
+class MatchServer {
+  public:
+    // Binds the listening socket; throws boost::system::system_error when it cannot.
+    explicit MatchServer(const ServerOptions& options);
+
+    boost::asio::ip::tcp::endpoint endpoint() const { return acceptor_.local_endpoint(); }
+
+    // Serves until a signal ends the server; writes the figures if asked to.
+    void run();
+    // Ends the server as SIGTERM does; callable from any thread.
+    void stop();
+
+  private:
+    void acceptNext();
+    void accepted(boost::system::error_code error, boost::asio::ip::tcp::socket socket);
+    void waitForSignal();
+    void beginShutdown();
+    void awaitQuiet();
+
+    const ServerOptions& options_;
+    // Declared before the io_context, which may still hold connections when it is destroyed.
+    ServerStats stats_;
+    AddressCounter addresses_;
+    boost::asio::io_context io_;
+    ConnectionHub hub_;
+    SystemRandom random_;
+    Lobby lobby_;
+    SiteFolder site_;
+    OriginPolicy origins_;
+    ServerContext context_;
+    boost::asio::ip::tcp::acceptor acceptor_;
+    boost::asio::signal_set signals_;
+    boost::asio::steady_timer retryOrQuit_;
+    Duration shutdownStarted_{0};
+};
+
+}  // namespace voltaro::server

@@ -1,0 +1,199 @@
+#include "server/server_options.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <optional>
+#include <string_view>
+
+#ifndef VOLTARO_VERSION
+#define VOLTARO_VERSION "unknown"
+#endif
+
+namespace voltaro::server {
+
+namespace {
+
+constexpr std::string_view kHelp = R"(Usage: voltaro-server [OPTION]...
+Hosts online matches of Soccer Game: VOLTARO! and serves the web edition's page on the same
+port: open http://ADDR:PORT/ in a browser, or connect a game to ws://ADDR:PORT/ws.
+
+  --listen ADDR:PORT     address and port to listen on (default 127.0.0.1:8000; [::1]:8000
+                         for IPv6; port 0 picks a free one)
+  --site DIR             the web edition's site folder to serve (default: %SITE%)
+  --records DIR          write every finished match into DIR as a replay script
+  --origin ORIGIN        also accept WebSocket connections from pages of ORIGIN, such as
+                         https://voltaro.example.org (repeatable; pages of the server's own
+                         address are always accepted)
+  --code-prefix TEXT     start every room code with TEXT, so that a reverse proxy can route
+                         a room to this process
+  --timeout SECONDS      how long a silent connection is kept: request headers and answers to
+                         pings must come within it (default 20)
+  --max-per-address N    open connections from one address (default 16; 0: no limit, for a
+                         server behind a proxy that limits them itself)
+  --max-rate N           messages a second one connection may send (default 50)
+  --stats FILE           on exit, write tick lateness, delivery and traffic figures as JSON
+  -h, --help             print this help and exit
+  -v, --version          print the version and exit
+
+SIGTERM or SIGINT ends the server: open matches are told, their connections closed, and
+finished matches recorded.
+)";
+
+EarlyExit usageError(const std::string& message) {
+    return {2,
+            "voltaro-server: " + message + "\nTry 'voltaro-server --help' for more information.\n"};
+}
+
+std::optional<unsigned long> readNumber(std::string_view text, unsigned long max) {
+    unsigned long value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// ADDR:PORT with a numeric IPv4 address, or [ADDR]:PORT with an IPv6 one. Names are not looked
+// up: the server listens where it is told, not where a resolver points.
+bool readListen(std::string_view text, ServerOptions& options) {
+    const auto colon = text.rfind(':');
+    if (colon == std::string_view::npos) {
+        return false;
+    }
+    std::string host(text.substr(0, colon));
+    const auto port = readNumber(text.substr(colon + 1), 65535);
+    if (!port) {
+        return false;
+    }
+    unsigned char bytes[16];
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+        if (inet_pton(AF_INET6, host.c_str(), bytes) != 1) {
+            return false;
+        }
+    } else if (inet_pton(AF_INET, host.c_str(), bytes) != 1) {
+        return false;
+    }
+    options.address = host;
+    options.port = static_cast<std::uint16_t>(*port);
+    return true;
+}
+
+// scheme://host[:port], as a browser sends it in its Origin header.
+bool isOrigin(std::string_view text) {
+    const auto scheme = text.find("://");
+    if (scheme == std::string_view::npos || scheme == 0 || scheme + 3 == text.size()) {
+        return false;
+    }
+    return text.find_first_of("/?# ", scheme + 3) == std::string_view::npos;
+}
+
+bool isKnownOption(std::string_view name) {
+    for (std::string_view known : {"--listen", "--site", "--records", "--origin", "--code-prefix",
+                                   "--timeout", "--max-per-address", "--max-rate", "--stats"}) {
+        if (name == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string helpText(const std::filesystem::path& defaultSite) {
+    std::string text(kHelp);
+    const std::string mark = "%SITE%";
+    text.replace(text.find(mark), mark.size(), defaultSite.string());
+    return text;
+}
+
+// Applies one option that takes a value; an error message when the value does not fit.
+std::optional<std::string> applyOption(std::string_view name, const std::string& value,
+                                       ServerOptions& options) {
+    if (name == "--listen") {
+        if (!readListen(value, options)) {
+            return "--listen wants ADDR:PORT with a numeric address, not '" + value + "'";
+        }
+    } else if (name == "--site") {
+        options.site = value;
+    } else if (name == "--records") {
+        options.records = value;
+    } else if (name == "--origin") {
+        if (!isOrigin(value)) {
+            return "--origin wants scheme://host[:port], not '" + value + "'";
+        }
+        options.origins.push_back(value);
+    } else if (name == "--code-prefix") {
+        // Codes are typed in any case and read in upper case: the prefix must survive that.
+        if (value.empty() || value.size() > 4 ||
+            !std::all_of(value.begin(), value.end(),
+                         [](unsigned char c) { return std::isalnum(c); })) {
+            return "--code-prefix wants one to four letters or digits, not '" + value + "'";
+        }
+        options.codePrefix = value;
+        std::transform(options.codePrefix.begin(), options.codePrefix.end(),
+                       options.codePrefix.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    } else if (name == "--timeout") {
+        const auto seconds = readNumber(value, 3600);
+        if (!seconds || *seconds == 0) {
+            return "--timeout wants a number of seconds from 1 to 3600, not '" + value + "'";
+        }
+        options.timeout = std::chrono::seconds(*seconds);
+    } else if (name == "--max-per-address") {
+        const auto count = readNumber(value, 1000000);
+        if (!count) {
+            return "--max-per-address wants a number, not '" + value + "'";
+        }
+        options.maxPerAddress = *count;
+    } else if (name == "--max-rate") {
+        const auto count = readNumber(value, 100000);
+        if (!count || *count == 0) {
+            return "--max-rate wants a number from 1 to 100000, not '" + value + "'";
+        }
+        options.maxMessagesPerSecond = *count;
+    } else if (name == "--stats") {
+        options.stats = value;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::variant<ServerOptions, EarlyExit> readServerOptions(const std::vector<std::string>& args,
+                                                         const std::filesystem::path& defaultSite) {
+    ServerOptions options;
+    options.site = defaultSite;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view arg = args[i];
+        if (arg == "-h" || arg == "--help") {
+            return EarlyExit{0, helpText(defaultSite)};
+        }
+        if (arg == "-v" || arg == "--version") {
+            return EarlyExit{0, std::string("voltaro-server ") + VOLTARO_VERSION + "\n"};
+        }
+        if (!arg.starts_with("--")) {
+            return usageError("unexpected argument '" + std::string(arg) + "'");
+        }
+        const auto equals = arg.find('=');
+        const std::string_view name = arg.substr(0, equals);
+        if (!isKnownOption(name)) {
+            return usageError("unrecognized option '" + std::string(name) + "'");
+        }
+        std::string value;
+        if (equals != std::string_view::npos) {
+            value = arg.substr(equals + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            return usageError("option '" + std::string(arg) + "' needs a value");
+        }
+        if (auto error = applyOption(name, value, options)) {
+            return usageError(*error);
+        }
+    }
+    return options;
+}
+
+}  // namespace voltaro::server

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace voltaro::server {
+
+// Everything the command line of voltaro-server sets.
+struct ServerOptions {
+    std::string address = "127.0.0.1";
+    std::uint16_t port = 8000;  // 0: any free port, announced at start-up
+    std::filesystem::path site;
+    std::filesystem::path records;  // empty: matches are not recorded
+    std::vector<std::string> origins;
+    std::string codePrefix;
+    // How long a connection may keep the server waiting: for the headers of an HTTP request, for
+    // any sign of life from a WebSocket peer that was pinged.
+    std::chrono::milliseconds timeout = std::chrono::seconds(20);
+    std::size_t maxPerAddress = 16;  // open connections from one address; 0: no limit
+    std::size_t maxMessagesPerSecond = 50;
+    std::filesystem::path stats;  // empty: no figures written at exit
+    // The server's own process ends on SIGTERM and SIGINT; a server run inside the desktop game
+    // (voltaro --host) leaves the signals to the game and is stopped with MatchServer::stop().
+    bool ownSignals = true;
+};
+
+// What the program does when the command line leaves it nothing to serve: print `text` (to
+// standard output for status 0, to standard error otherwise) and exit with `status`.
+struct EarlyExit {
+    int status;
+    std::string text;
+};
+
+// Reads the arguments after the program's name; `defaultSite` is the site folder when --site is
+// not given.
+std::variant<ServerOptions, EarlyExit> readServerOptions(const std::vector<std::string>& args,
+                                                         const std::filesystem::path& defaultSite);
+
+}  // namespace voltaro::server

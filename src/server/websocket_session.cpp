@@ -1,0 +1,151 @@
+#include "server/websocket_session.h"
+
+#include <boost/asio/post.hpp>
+#include <boost/beast/websocket.hpp>
+#include <utility>
+
+#include "online/protocol.h"
+
+namespace voltaro::server {
+
+namespace beast = boost::beast;
+namespace websocket = boost::beast::websocket;
+
+WebSocketSession::WebSocketSession(boost::asio::ip::tcp::socket&& socket, AddressSlot slot, ConnectionHub& hub,
+                                   ServerStats& stats, const ServerOptions& options)
+    : ws_(std::move(socket)),
+      slot_(std::move(slot)),
+      hub_(hub),
+      stats_(stats),
+      rate_(options.maxMessagesPerSecond) {
+    // The WebSocket stream keeps its own time: a handshake (opening or closing) must finish
+    // within the timeout, and a peer silent for half of it is pinged, and closed if it stays
+    // silent for the other half.
+    websocket::stream_base::timeout timeout{};
+    timeout.handshake_timeout = options.timeout;
+    timeout.idle_timeout = options.timeout;
+    timeout.keep_alive_pings = true;
+    ws_.set_option(timeout);
+    ws_.read_message_max(online::kMaxClientMessageBytes);
+    ws_.auto_fragment(false);
+    ws_.set_option(websocket::stream_base::decorator(
+        [](websocket::response_type& response) { response.set("Server", "voltaro-server"); }));
+}
+
+void WebSocketSession::start(Request upgrade) {
+    ws_.async_accept(
+        upgrade, [self = shared_from_this()](beast::error_code error) { self->accepted(error); });
+}
+
+void WebSocketSession::accepted(beast::error_code error) {
+    if (error) {
+        return;  // never a match connection: nothing to tell
+    }
+    id_ = hub_.opened(shared_from_this());
+    readNext();
+}
+
+void WebSocketSession::readNext() {
+    ws_.async_read(buffer_, [self = shared_from_this()](beast::error_code error, std::size_t) {
+        self->read(error);
+    });
+}
+
+void WebSocketSession::read(beast::error_code error) {
+    if (error) {
+        end();
+        return;
+    }
+    if (closing_) {
+        buffer_.clear();  // what arrives after a close is no longer the Lobby's business
+    } else if (!ws_.got_text()) {
+        refuse(websocket::close_code::unknown_data, "Text messages only");
+    } else if (!rate_.take(hub_.now())) {
+        refuse(websocket::close_code::policy_error, "Too many messages");
+    } else {
+        const auto data = buffer_.cdata();
+        hub_.received(id_, std::string_view(static_cast<const char*>(data.data()), data.size()));
+    }
+    buffer_.clear();
+    readNext();
+}
+
+void WebSocketSession::push(Transport::Kind kind, std::string message, Duration stamp) {
+    if (closing_) {
+        return;
+    }
+    switch (queue_.push(kind, std::move(message), stamp)) {
+        case OutgoingQueue::Pushed::Overflow:
+            // Called from inside the Lobby, which must not be called back before it returns.
+            boost::asio::post(ws_.get_executor(), [self = shared_from_this()] {
+                self->refuse(websocket::close_code::policy_error, "Reading too slowly");
+            });
+            return;
+        case OutgoingQueue::Pushed::ReplacedState:
+            ++stats_.statesReplaced;
+            break;
+        case OutgoingQueue::Pushed::Queued:
+            break;
+    }
+    writeNext();
+}
+
+void WebSocketSession::closeWith(std::uint16_t code, std::string reason) {
+    if (closing_) {
+        return;
+    }
+    reason.resize(std::min<std::size_t>(reason.size(), 123));  // what a close frame holds
+    closing_.emplace(static_cast<websocket::close_code>(code),
+                     beast::string_view(reason.data(), reason.size()));
+    writeNext();
+}
+
+void WebSocketSession::refuse(std::uint16_t code, std::string reason) {
+    if (closing_) {
+        return;
+    }
+    queue_.clear();
+    closeWith(code, std::move(reason));
+    hub_.lost(id_);
+}
+
+void WebSocketSession::writeNext() {
+    if (inFlight_ || closeStarted_) {
+        return;
+    }
+    if (!queue_.empty()) {
+        inFlight_ = queue_.pop();
+        ws_.async_write(boost::asio::buffer(inFlight_->text),
+                        [self = shared_from_this()](beast::error_code error, std::size_t) {
+                            self->written(error);
+                        });
+        // The write has begun at once: on a socket with room (any peer that keeps reading) the
+        // message is in the kernel now, and on loopback in the peer's socket.
+        stats_.delivery.add(hub_.now() - inFlight_->stamp);
+    } else if (closing_) {
+        closeStarted_ = true;
+        ws_.async_close(*closing_, [self = shared_from_this()](beast::error_code) {});
+    }
+}
+
+void WebSocketSession::written(beast::error_code error) {
+    if (error) {
+        inFlight_.reset();
+        return;  // the read fails too, and ends the session
+    }
+    ++stats_.messagesSent;
+    stats_.bytesSent += inFlight_->text.size();
+    inFlight_.reset();
+    writeNext();
+}
+
+void WebSocketSession::end() {
+    if (id_ == 0) {
+        return;
+    }
+    hub_.lost(id_);
+    hub_.ended(id_);
+    id_ = 0;
+}
+
+}  // namespace voltaro::server

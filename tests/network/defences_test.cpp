@@ -1,0 +1,240 @@
+// The transport's defences, each against the real program on loopback: the page's files and
+// nothing else, the Origin allow-list, and the limits on message size, message rate,
+// connections per address, slow headers, silent peers and broken frames.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/http.hpp>
+#include <filesystem>
+#include <fstream>
+
+#include "online/protocol.h"
+#include "server_process.h"
+#include "ws_client.h"
+
+namespace voltaro::server::testing {
+namespace {
+
+namespace asio = boost::asio;
+namespace http = boost::beast::http;
+using namespace std::chrono_literals;
+using tcp = asio::ip::tcp;
+
+// Generous bounds for a loaded machine; every wait ends as soon as its condition holds.
+constexpr auto kPatience = 10s;
+
+class ServerDefences : public ::testing::Test {
+  protected:
+    void start(std::vector<std::string> args = {}) {
+        args.insert(args.end(), {"--site", site_.string()});
+        server_.emplace(VOLTARO_SERVER, args);
+        endpoint_ = tcp::endpoint(asio::ip::make_address("127.0.0.1"), server_->port());
+    }
+
+    std::shared_ptr<WsClient> connect(WsClient::Options options = {}) {
+        auto client = std::make_shared<WsClient>(io_);
+        client->connect(endpoint_, std::move(options));
+        runUntil(
+            io_, [&] { return client->connected() || client->failed(); }, kPatience);
+        return client;
+    }
+
+    // The close code the server ended `client` with, once it has (0 for none within patience).
+    unsigned closeCode(WsClient& client) {
+        runUntil(
+            io_, [&] { return client.ended(); }, kPatience);
+        return client.closeReason() ? client.closeReason()->code : 0;
+    }
+
+    struct Reply {
+        unsigned status = 0;
+        std::string type;
+        std::string body;
+    };
+    Reply get(const std::string& target, http::verb method = http::verb::get) {
+        tcp::socket socket(io_);
+        socket.connect(endpoint_);
+        http::request<http::empty_body> request(method, target, 11);
+        request.set(http::field::host, "127.0.0.1");
+        http::write(socket, request);
+        boost::beast::flat_buffer buffer;
+        http::response_parser<http::string_body> parser;
+        parser.skip(method == http::verb::head);
+        http::read(socket, buffer, parser);
+        const auto& response = parser.get();
+        return {response.result_int(), std::string(response[http::field::content_type]),
+                response.body()};
+    }
+
+    // A raw TCP connection that has done the WebSocket handshake by hand and from then on does
+    // only what the test says: what a broken or frozen client does.
+    tcp::socket rawWebSocket() {
+        tcp::socket socket(io_);
+        socket.connect(endpoint_);
+        const std::string request =
+            "GET /ws HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+            "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
+        asio::write(socket, asio::buffer(request));
+        std::string head;
+        while (head.find("\r\n\r\n") == std::string::npos) {
+            char byte;  // one at a time: what follows the headers stays unread
+            asio::read(socket, asio::buffer(&byte, 1));
+            head += byte;
+        }
+        EXPECT_TRUE(head.starts_with("HTTP/1.1 101")) << head;
+        return socket;
+    }
+
+    // Reads until the server closes `socket`; everything it sent, or nothing if it stays open.
+    std::optional<std::string> readUntilClosed(tcp::socket& socket) {
+        timeval wait{1, 0};
+        setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        std::string all;
+        const auto deadline = Clock::now() + kPatience;
+        while (Clock::now() < deadline) {
+            char chunk[4096];
+            const ssize_t n = ::recv(socket.native_handle(), chunk, sizeof chunk, 0);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
+                return all;
+            }
+            if (n > 0) {
+                all.append(chunk, static_cast<std::size_t>(n));
+            }
+        }
+        return std::nullopt;
+    }
+
+    static std::filesystem::path makeSite() {
+        const auto root =
+            std::filesystem::temp_directory_path() / ("voltaro-site-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(root / "site" / "fonts");
+        std::filesystem::create_directories(root / "site" / "empty");
+        std::ofstream(root / "site" / "index.html") << "<!doctype html><title>page</title>";
+        std::ofstream(root / "site" / "voltaro.wasm") << "\0asm";
+        std::ofstream(root / "site" / "fonts" / "face.otf") << "OTTO";
+        std::ofstream(root / "secret.txt") << "not for the web";
+        std::filesystem::create_symlink(root / "secret.txt", root / "site" / "escape.txt");
+        return root / "site";
+    }
+
+    void TearDown() override { std::filesystem::remove_all(site_.parent_path()); }
+
+    std::filesystem::path site_ = makeSite();
+    asio::io_context io_;
+    std::optional<ServerProcess> server_;
+    tcp::endpoint endpoint_;
+};
+
+TEST_F(ServerDefences, ServesThePagesFilesWithTheirTypesAndNothingElse) {
+    start();
+    EXPECT_EQ(get("/").type, "text/html; charset=utf-8");
+    EXPECT_EQ(get("/").body, "<!doctype html><title>page</title>");
+    EXPECT_EQ(get("/voltaro.wasm").type, "application/wasm");
+    EXPECT_EQ(get("/fonts/face.otf?v=1").type, "font/otf");
+    EXPECT_EQ(get("/index.html", http::verb::head).status, 200u);
+    EXPECT_EQ(get("/index.html", http::verb::post).status, 405u);
+    for (const char* outside :
+         {"/../secret.txt", "/fonts/../../secret.txt", "/%2e%2e/secret.txt", "/%2E%2E%2Fsecret.txt",
+          "/fonts/..%2f..%2fsecret.txt", "/escape.txt", "/empty/", "/fonts/", "/index.html%00.png",
+          "/%zz", "secret.txt"}) {
+        const Reply reply = get(outside);
+        EXPECT_EQ(reply.status, 404u) << outside;
+        EXPECT_EQ(reply.body.find("not for the web"), std::string::npos) << outside;
+    }
+}
+
+TEST_F(ServerDefences, OnlyPagesOfTheServersOwnOriginOrGivenOnesMayConnect) {
+    start({"--origin", "https://voltaro.example.org"});
+    const std::string own = "http://127.0.0.1:" + std::to_string(server_->port());
+    EXPECT_TRUE(connect({.origin = own})->connected());
+    EXPECT_TRUE(connect({.origin = "https://voltaro.example.org"})->connected());
+    EXPECT_TRUE(connect()->connected()) << "a program, not a page: no Origin";
+    for (const char* other : {"http://evil.example", "null", "https://voltaro.example.org.evil"}) {
+        const auto refused = connect({.origin = other});
+        EXPECT_FALSE(refused->connected()) << other;
+        EXPECT_EQ(refused->refusedWith(), 403u) << other;
+    }
+    EXPECT_EQ(connect({.target = "/elsewhere", .origin = std::nullopt})->refusedWith(), 404u);
+}
+
+TEST_F(ServerDefences, MessagesOverTheSizeOrRateOrInBinaryCloseTheirConnection) {
+    start({"--max-rate", "20"});
+    const auto tooLong = connect();
+    tooLong->send(std::string(513, 'x'));
+    EXPECT_EQ(closeCode(*tooLong), 1009u);
+
+    const auto binary = connect();
+    binary->sendBinary("\x01\x02");
+    EXPECT_EQ(closeCode(*binary), 1003u);
+
+    // Messages the lobby takes quietly, so that only their number counts.
+    const std::string hello = online::write(online::ClientMessage{online::client::Hello{}});
+    const std::string harmless = online::write(online::ClientMessage{online::client::FocusLost{}});
+    const auto flood = connect();
+    flood->send(hello);
+    for (int i = 0; i < 60; ++i) {
+        flood->send(harmless);
+    }
+    EXPECT_EQ(closeCode(*flood), 1008u);
+    EXPECT_EQ(flood->closeReason()->reason, "Too many messages");
+
+    // A connection within every limit stays open.
+    const auto calm = connect();
+    calm->send(hello);
+    calm->send(harmless);
+    EXPECT_FALSE(runUntil(
+        io_, [&] { return calm->ended(); }, 300ms));
+}
+
+TEST_F(ServerDefences, OneAddressGetsOnlyItsShareOfConnections) {
+    start({"--max-per-address", "3"});
+    std::vector<std::shared_ptr<WsClient>> open;
+    for (int i = 0; i < 3; ++i) {
+        open.push_back(connect());
+        ASSERT_TRUE(open.back()->connected());
+    }
+    EXPECT_FALSE(connect()->connected());
+    open.front()->close();
+    runUntil(
+        io_, [&] { return open.front()->ended(); }, kPatience);
+    // The slot comes back once the server has seen the close.
+    bool again = false;
+    runUntil(
+        io_, [&] { return again = connect()->connected(); }, kPatience);
+    EXPECT_TRUE(again);
+}
+
+TEST_F(ServerDefences, SlowHeadersAndSilentPeersAreCutOff) {
+    start({"--timeout", "1"});
+    tcp::socket slow(io_);
+    slow.connect(endpoint_);
+    asio::write(slow, asio::buffer(std::string("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n")));
+    EXPECT_TRUE(readUntilClosed(slow).has_value()) << "the headers never end";
+
+    tcp::socket silent = rawWebSocket();
+    const auto sent = readUntilClosed(silent);
+    ASSERT_TRUE(sent.has_value()) << "a peer that answers no ping";
+    EXPECT_NE(sent->find('\x89'), std::string::npos) << "it was pinged first";
+}
+
+TEST_F(ServerDefences, BrokenFramesCloseTheConnectionWithAProtocolError) {
+    start();
+    tcp::socket broken = rawWebSocket();
+    // A text frame without the mask every client frame must carry.
+    asio::write(broken, asio::buffer(std::string("\x81\x02hi", 4)));
+    const auto sent = readUntilClosed(broken);
+    ASSERT_TRUE(sent.has_value());
+    const auto close = sent->find('\x88');
+    ASSERT_NE(close, std::string::npos);
+    ASSERT_GE(sent->size(), close + 4);
+    EXPECT_EQ(static_cast<unsigned char>((*sent)[close + 2]) * 256 +
+                  static_cast<unsigned char>((*sent)[close + 3]),
+              1002);
+}
+
+}  // namespace
+}  // namespace voltaro::server::testing

@@ -1,0 +1,179 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "online/protocol.h"
+#include "server/lobby.h"
+
+namespace voltaro::server::test {
+
+using namespace std::chrono_literals;
+namespace msg = online::server;
+namespace say = online::client;
+
+// The network layer, faked: what the lobby sent to each connection, and which it closed.
+struct FakeTransport final : Transport {
+    struct Sent {
+        Kind kind;
+        std::string text;
+    };
+    struct Closed {
+        std::uint16_t code;
+        std::string reason;
+    };
+
+    void send(ConnectionId to, Kind kind, std::string message) override {
+        EXPECT_FALSE(closed.contains(to)) << "sent to " << to << " after closing it: " << message;
+        sent[to].push_back({kind, std::move(message)});
+    }
+    void close(ConnectionId to, std::uint16_t code, std::string reason) override {
+        EXPECT_FALSE(closed.contains(to)) << "closed " << to << " twice";
+        EXPECT_GE(code, 1000);
+        EXPECT_LE(code, 4999);
+        EXPECT_LE(reason.size(), 123U);
+        closed[to] = {code, std::move(reason)};
+    }
+
+    std::map<ConnectionId, std::vector<Sent>> sent;
+    std::map<ConnectionId, Closed> closed;
+};
+
+// A lobby on the fake transport and a clock the test moves, with clients that speak through
+// the protocol module as real ones do.
+class LobbyTest : public ::testing::Test {
+  protected:
+    // The lobby is made on first use, with the limits and records folder set by then.
+    Lobby& lobby() {
+        if (!lobby_) {
+            lobby_ = std::make_unique<Lobby>(transport, limits, records, *randomSource);
+        }
+        return *lobby_;
+    }
+
+    ConnectionId nextConnection() {
+        const ConnectionId id = nextId_++;
+        lobby().connected(id, now);
+        return id;
+    }
+    // A connection that has said hello.
+    ConnectionId connect() {
+        const ConnectionId id = nextConnection();
+        tell(id, say::Hello{});
+        return id;
+    }
+    void forgetSent() {
+        transport = {};
+        taken_.clear();
+    }
+    void tell(ConnectionId id, const online::ClientMessage& message) {
+        lobby().received(id, online::write(message), now);
+    }
+    void tellRaw(ConnectionId id, std::string_view text) { lobby().received(id, text, now); }
+
+    // Every message sent to `id` since the last call, read back with the protocol module.
+    std::vector<online::ServerMessage> take(ConnectionId id) {
+        std::vector<online::ServerMessage> read;
+        auto& sent = transport.sent[id];
+        for (; taken_[id] < sent.size(); ++taken_[id]) {
+            std::string problem;
+            auto message = online::readServerMessage(sent[taken_[id]].text, problem);
+            EXPECT_TRUE(message) << problem << ": " << sent[taken_[id]].text;
+            if (message) {
+                read.push_back(std::move(*message));
+            }
+        }
+        return read;
+    }
+    template <typename Message>
+    static std::optional<Message> lastOf(const std::vector<online::ServerMessage>& messages) {
+        for (auto m = messages.rbegin(); m != messages.rend(); ++m) {
+            if (const auto* found = std::get_if<Message>(&*m)) {
+                return *found;
+            }
+        }
+        return std::nullopt;
+    }
+    template <typename Message>
+    std::vector<Message> takeAll(ConnectionId id) {
+        std::vector<Message> found;
+        for (auto& message : take(id)) {
+            if (auto* m = std::get_if<Message>(&message)) {
+                found.push_back(std::move(*m));
+            }
+        }
+        return found;
+    }
+    template <typename Message>
+    std::optional<Message> takeLast(ConnectionId id) {
+        auto all = takeAll<Message>(id);
+        if (all.empty()) {
+            return std::nullopt;
+        }
+        return all.back();
+    }
+
+    // Runs every wake-up the lobby asks for up to `until`, as the network layer's timer does.
+    void runUntil(Duration until) {
+        for (int wakes = 0; wakes < 10'000'000; ++wakes) {
+            const Duration next = lobby().nextWakeUp();
+            if (next > until) {
+                now = until;
+                return;
+            }
+            now = std::max(now, next);
+            lobby().advance(now);
+        }
+        FAIL() << "the lobby never stopped asking to be woken";
+    }
+    void runFor(Duration span) { runUntil(now + span); }
+
+    // Runs until `done()` holds, at most `limit` of match time.
+    template <typename Done>
+    bool runUntilDone(Done done, Duration limit) {
+        const Duration end = now + limit;
+        while (!done() && now < end) {
+            runUntil(std::min(end, now + 15625us));
+        }
+        return done();
+    }
+
+    struct Players {
+        ConnectionId red, blue;
+        std::string code;
+        std::string redToken, blueToken;
+    };
+    // A room with both players seated and its first match started.
+    Players startMatch() {
+        Players p;
+        p.red = connect();
+        tell(p.red, say::Create{});
+        const auto red = takeLast<msg::Seated>(p.red);
+        EXPECT_TRUE(red);
+        p.code = red->code;
+        p.redToken = red->token;
+        p.blue = connect();
+        tell(p.blue, say::Join{p.code});
+        p.blueToken = takeLast<msg::Seated>(p.blue)->token;
+        return p;
+    }
+
+    FakeTransport transport;
+    SeededRandom seeded{20260501};
+    RandomSource* randomSource = &seeded;
+    LobbyLimits limits;
+    std::string records;
+    Duration now = 1s;
+
+  private:
+    std::unique_ptr<Lobby> lobby_;
+    ConnectionId nextId_ = 1;
+    std::map<ConnectionId, std::size_t> taken_;
+};
+
+}  // namespace voltaro::server::test

@@ -1,0 +1,348 @@
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "lobby_fixture.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace voltaro::server::test {
+namespace {
+
+using online::Seat;
+namespace fs = std::filesystem;
+
+class MatchTest : public LobbyTest {
+  protected:
+    // The scene the last State or control message among `messages` showed.
+    static online::Scene sceneIn(const std::vector<online::ServerMessage>& messages) {
+        online::Scene scene;
+        for (const auto& message : messages) {
+            if (const auto* state = std::get_if<msg::State>(&message)) {
+                scene = state->scene;
+            } else if (const auto* started = std::get_if<msg::MatchStarted>(&message)) {
+                scene = started->scene;
+            } else if (const auto* over = std::get_if<msg::GameOver>(&message)) {
+                scene = over->scene;
+            }
+        }
+        return scene;
+    }
+    online::Scene lastScene(ConnectionId id) { return sceneIn(take(id)); }
+
+    // Up to the first box. A single key press at the start sends the ball on a road that ends
+    // in the right goal about five seconds later.
+    std::vector<msg::BoxOpened> playToTheGoal(const Players& p) {
+        tell(p.red, say::KeyDown{32});
+        tell(p.red, say::KeyUp{32});
+        std::vector<msg::BoxOpened> boxes;
+        EXPECT_TRUE(runUntilDone(
+            [&] {
+                auto more = takeAll<msg::BoxOpened>(p.blue);
+                boxes.insert(boxes.end(), more.begin(), more.end());
+                return !boxes.empty();
+            },
+            60s));
+        return boxes;
+    }
+};
+
+// Arrows and W/A/S/D alike move the player's own piece, never the other's.
+TEST_F(MatchTest, EachPlayersKeysMoveTheirOwnPiece) {
+    const Players p = startMatch();
+    for (const std::int16_t key : {65, 87}) {  // A and W: left and up, for red too
+        tell(p.red, say::KeyDown{key});
+        tell(p.red, say::KeyUp{key});
+    }
+    tell(p.blue, say::KeyDown{37});  // the left arrow: blue's left
+    tell(p.blue, say::KeyUp{37});
+    const online::Scene scene = lastScene(p.red);
+    EXPECT_EQ(scene.red, (online::Point{1720, 3160}));
+    EXPECT_EQ(scene.blue, (online::Point{9640, 3360}));
+}
+
+// A held key repeats at the player's own delay and rate, within a keyboard's range, and stops
+// when the window loses the keyboard; presses are limited like repeats.
+TEST_F(MatchTest, RepeatsHeldKeysAtThePlayersRateWithinLimits) {
+    const Players p = startMatch();
+    tell(p.red, say::KeyRepeat{300, 50});
+    tell(p.red, say::KeyDown{39});
+    runFor(299ms);
+    EXPECT_EQ(lastScene(p.red).red.left, 1920 + 200);
+    runFor(1ms + 100ms);  // repeats at 300, 350 and 400 ms
+    EXPECT_EQ(lastScene(p.blue).red.left, 1920 + 4 * 200);
+    tell(p.red, say::FocusLost{});
+    runFor(500ms);
+    EXPECT_EQ(lastScene(p.blue).red.left, 1920 + 4 * 200);
+
+    // Asking for a repeat a millisecond after the press and every millisecond gets the fastest
+    // real keyboard: after 250 ms, then 30 a second. 1 + 8 moves in half a second.
+    tell(p.blue, say::KeyRepeat{0, 1});
+    tell(p.blue, say::KeyDown{65});
+    runFor(500ms);
+    tell(p.blue, say::KeyUp{65});
+    runFor(500ms);
+    EXPECT_EQ(lastScene(p.red).blue.left, 9840 - 9 * 200);
+
+    // Nor do taps come faster than fingers make them: a burst of ten, then twenty a second.
+    const auto tap = [&](int times) {
+        for (int i = 0; i < times; ++i) {
+            tell(p.blue, say::KeyDown{65});
+            tell(p.blue, say::KeyUp{65});
+        }
+    };
+    tap(100);
+    const float afterBurst = lastScene(p.red).blue.left;
+    EXPECT_EQ(afterBurst, 9840 - 19 * 200);
+    for (int i = 0; i < 100; ++i) {  // a tap every 10 ms for a second
+        runFor(10ms);
+        tap(1);
+    }
+    const float moves = (afterBurst - lastScene(p.red).blue.left) / 200;
+    EXPECT_GE(moves, 19);
+    EXPECT_LE(moves, 21);
+}
+
+// The goal's boxes come one by one over the scene as it stood when each opened; each waits for
+// both players' OK or for the time limit; then the final scene, and both may play again.
+TEST_F(MatchTest, ShowsEachBoxUntilBothPressOkOrTheWaitEnds) {
+    const Players p = startMatch();
+    const ConnectionId watcher = connect();
+    tell(watcher, say::Watch{p.code});
+    const auto boxes = playToTheGoal(p);
+    ASSERT_EQ(boxes.size(), 1U);
+    EXPECT_EQ(boxes[0].text, "Goal!");
+    EXPECT_EQ(boxes[0].scene.redScore, "0");  // nothing changed yet
+    EXPECT_GE(boxes[0].scene.ball.left + 735, 12600);
+    EXPECT_EQ(lobby().openMatches(), 0U);  // the procedure has run to its end
+    take(watcher);
+    take(p.red);
+
+    runFor(10s);
+    EXPECT_TRUE(take(p.red).empty());  // the box stays open
+    tell(p.red, say::BoxOk{boxes[0].box});
+    EXPECT_TRUE(take(p.red).empty());  // one OK is not enough
+    tell(p.blue, say::BoxOk{boxes[0].box});
+    const auto second = takeLast<msg::BoxOpened>(watcher);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->text, "GAME OVER! Red is the Winner");
+    EXPECT_EQ(second->scene.redScore, "1");
+    EXPECT_EQ(second->scene.red, (online::Point{1920, 3360}));
+    EXPECT_EQ(second->scene.ball.left, 6000);
+
+    tell(p.blue, say::BoxOk{boxes[0].box});  // a late OK for the closed box changes nothing
+    runFor(limits.boxWait - 1ms);
+    EXPECT_FALSE(takeLast<msg::GameOver>(p.red));
+    runFor(1ms);
+    const auto over = takeLast<msg::GameOver>(watcher);
+    ASSERT_TRUE(over);
+    EXPECT_EQ(over->scene, second->scene);
+
+    tell(p.red, say::PlayAgain{});
+    EXPECT_EQ(takeLast<msg::PlayAgainWanted>(p.blue)->seat, Seat::Red);
+    EXPECT_FALSE(takeLast<msg::MatchStarted>(p.red));
+    tell(p.blue, say::PlayAgain{});
+    const auto again = takeLast<msg::MatchStarted>(watcher);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->match, 2U);
+    EXPECT_EQ(again->scene, online::Scene{});
+    EXPECT_EQ(lobby().openMatches(), 1U);
+    EXPECT_TRUE(transport.closed.empty());
+}
+
+// A player whose connection drops pauses the match; with the seat's token they come back
+// within the wait and it goes on; after the wait the room closes for everyone.
+TEST_F(MatchTest, WaitsForAPlayerWhoLeftAndEndsWhenTheyDoNotReturn) {
+    const Players p = startMatch();
+    const ConnectionId watcher = connect();
+    tell(watcher, say::Watch{p.code});
+    tell(p.blue, say::KeyDown{83});  // held down as the connection drops
+    runFor(100ms);
+    lobby().disconnected(p.blue, now);
+    const auto toRed = take(p.red);
+    EXPECT_EQ(lastOf<msg::Paused>(toRed)->reason, "Blue left the match");
+    EXPECT_EQ(takeLast<msg::Paused>(watcher)->reason, "Blue left the match");
+    const online::Scene paused = sceneIn(toRed);
+    EXPECT_EQ(paused.blue.top, 3360 + 200);
+    runFor(20s);
+    EXPECT_TRUE(takeAll<msg::State>(p.red).empty());
+
+    const ConnectionId thief = connect();
+    tell(thief, say::Rejoin{p.code, std::string(32, '0')});
+    EXPECT_EQ(transport.closed[thief].code, online::close_code::kOutOfPlace);
+
+    const ConnectionId back = connect();
+    tell(back, say::Rejoin{p.code, p.blueToken});
+    const auto toBack = take(back);
+    EXPECT_EQ(lastOf<msg::Seated>(toBack)->seat, Seat::Blue);
+    EXPECT_EQ(lastOf<msg::MatchStarted>(toBack)->scene, paused);
+    EXPECT_EQ(takeLast<msg::Resumed>(p.red)->reason, "Blue is back");
+    runFor(1s);
+    const online::Scene resumed = lastScene(p.red);
+    EXPECT_NE(resumed.ball, paused.ball);
+    EXPECT_EQ(resumed.blue, paused.blue);  // the held key was let go when the connection dropped
+
+    // The token on a new connection while the old one lingers: the old one is closed.
+    const ConnectionId again = connect();
+    tell(again, say::Rejoin{p.code, p.blueToken});
+    EXPECT_EQ(transport.closed[back].code, online::close_code::kSeatTakenOver);
+    EXPECT_FALSE(takeLast<msg::Paused>(p.red));
+
+    lobby().disconnected(again, now);
+    runFor(limits.reconnectWait - 1ms);
+    EXPECT_EQ(lobby().openRooms(), 1U);
+    runFor(1ms);
+    EXPECT_EQ(lobby().openRooms(), 0U);
+    const auto closed = takeLast<msg::RoomClosed>(watcher);
+    ASSERT_TRUE(closed);
+    EXPECT_NE(closed->reason.find("Blue did not come back"), std::string::npos);
+    EXPECT_TRUE(takeLast<msg::RoomClosed>(p.red));
+    EXPECT_EQ(lobby().nextWakeUp(), Duration::max());
+}
+
+class RecordTest : public MatchTest {
+  protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("voltaro-records-" +
+                  std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                  std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        fs::create_directories(folder);
+        records = folder.string();
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::vector<fs::path> files() const {
+        std::vector<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            found.push_back(entry.path());
+        }
+        return found;
+    }
+
+    fs::path folder;
+};
+
+// The last line voltaro-replay writes for a script.
+nlohmann::json replayedEnd(const fs::path& script) {
+    const std::string command = std::string(VOLTARO_REPLAY) + " < '" + script.string() + "'";
+    FILE* out = ::popen(command.c_str(), "r");
+    EXPECT_NE(out, nullptr);
+    std::string last, line;
+    char buffer[4096];
+    while (out && std::fgets(buffer, sizeof buffer, out)) {
+        line += buffer;
+        if (!line.empty() && line.back() == '\n') {
+            last = std::exchange(line, {});
+        }
+    }
+    EXPECT_EQ(out ? ::pclose(out) : -1, 0);
+    return nlohmann::json::parse(last);
+}
+
+// Every finished match is on disk, whole, as a script that voltaro-replay plays to exactly the
+// final scene the players saw; held keys and their repeats included. An unfinished match
+// leaves nothing.
+TEST_F(RecordTest, RecordsEachFinishedMatchAsAScriptThatReplaysToItsEnd) {
+    const Players p = startMatch();
+    tell(p.blue, say::KeyRepeat{250, 40});
+    tell(p.blue, say::KeyDown{87});
+    runFor(700ms);
+    tell(p.blue, say::KeyUp{87});
+    runFor(200ms);
+    const auto boxes = playToTheGoal(p);
+    ASSERT_FALSE(boxes.empty());
+    for (const std::uint32_t box : {boxes[0].box, boxes[0].box + 1}) {
+        tell(p.red, say::BoxOk{box});
+        tell(p.blue, say::BoxOk{box});
+    }
+    const auto over = takeLast<msg::GameOver>(p.red);
+    ASSERT_TRUE(over);
+
+    const auto written = files();
+    ASSERT_EQ(written.size(), 1U);
+    EXPECT_EQ(written[0].extension(), ".replay");
+    std::ifstream script(written[0]);
+    std::string text((std::istreambuf_iterator<char>(script)), {});
+    EXPECT_NE(text.find("\n# tick 1\ngoal\nball\n"), std::string::npos);  // in list order
+    std::size_t repeats = 0;
+    for (auto at = text.find("\nkey 87\n"); at != std::string::npos;
+         at = text.find("\nkey 87\n", at + 1)) {
+        ++repeats;
+    }
+    EXPECT_GE(repeats, 10U);  // W held for 0.7 s
+
+    const nlohmann::json end = replayedEnd(written[0]);
+    EXPECT_EQ(end["ended"], true);
+    EXPECT_EQ(end["messages"], nlohmann::json::array({"Goal!", "GAME OVER! Red is the Winner"}));
+    const online::Scene& seen = over->scene;
+    EXPECT_EQ(end["ball"], nlohmann::json::array({seen.ball.left, seen.ball.top}));
+    EXPECT_EQ(end["red"], nlohmann::json::array({seen.red.left, seen.red.top}));
+    EXPECT_EQ(end["blue"], nlohmann::json::array({seen.blue.left, seen.blue.top}));
+    EXPECT_EQ(end["redScore"], seen.redScore);
+    EXPECT_EQ(end["blueScore"], seen.blueScore);
+
+    // The second match is abandoned half-way: it adds nothing, not even a temporary file.
+    tell(p.red, say::PlayAgain{});
+    tell(p.blue, say::PlayAgain{});
+    runFor(60s);  // with no key pressed the ball drifts off and the record grows on disk
+    EXPECT_EQ(files().size(), 2U);
+    tell(p.red, say::Leave{});
+    EXPECT_EQ(files(), written);
+}
+
+// Shutting down tells every client, closes every connection, and leaves only whole records.
+TEST_F(RecordTest, ShutdownTellsEveryoneAndLeavesOnlyWholeRecords) {
+    const Players finished = startMatch();
+    const auto boxes = playToTheGoal(finished);
+    ASSERT_FALSE(boxes.empty());
+    const Players playing = startMatch();
+    const ConnectionId idle = connect();
+    runFor(30s);
+    lobby().shutdown(now);
+    for (const ConnectionId id : {finished.red, finished.blue, playing.red, playing.blue}) {
+        EXPECT_EQ(takeLast<msg::RoomClosed>(id)->reason, "The server is shutting down");
+    }
+    for (const ConnectionId id : {finished.red, playing.blue, idle}) {
+        EXPECT_EQ(transport.closed[id].code, online::close_code::kGoingAway);
+    }
+    EXPECT_EQ(lobby().openRooms(), 0U);
+    const auto left = files();
+    ASSERT_EQ(left.size(), 1U);
+    EXPECT_EQ(left[0].filename().string().substr(0, finished.code.size()), finished.code);
+}
+
+// What one match costs the server: its room, Form1 with its controls, schedules and record
+// buffer, measured on the heap, against a budget of 64 KB. Ten seconds of play fill the record's
+// buffer at least once.
+TEST_F(RecordTest, KeepsEachMatchWithinItsMemoryBudget) {
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+    constexpr int kMatches = 200;
+    std::vector<Players> all;
+    all.reserve(kMatches);
+    startMatch();  // the lobby's own tables and first allocations
+    const std::size_t before = mallinfo2().uordblks;
+    for (int i = 0; i < kMatches; ++i) {
+        all.push_back(startMatch());
+        tell(all.back().red, say::KeyDown{38});
+    }
+    const std::clock_t started = std::clock();
+    runFor(10s);
+    const double cpu = double(std::clock() - started) / CLOCKS_PER_SEC;
+    std::printf("processor time per second of one match: %.0f us\n", cpu / kMatches / 10 * 1e6);
+    forgetSent();  // what the fake transport keeps is not the server's
+    const std::size_t perMatch = (mallinfo2().uordblks - before) / kMatches;
+    RecordProperty("bytes_per_match", static_cast<int>(perMatch));
+    std::printf("heap per open match: %zu bytes\n", perMatch);
+    EXPECT_LT(perMatch, 64U * 1024);
+#else
+    GTEST_SKIP() << "needs glibc's malloc statistics";
+#endif
+}
+
+}  // namespace
+}  // namespace voltaro::server::test

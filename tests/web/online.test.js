@@ -1,0 +1,344 @@
+// Online play end to end: pages in chromium and desktop games in a private X server play whole
+// matches through a voltaro-server on loopback, and what every client showed is checked against
+// the server's record, replayed by voltaro-replay.
+const { test, expect } = require('@playwright/test');
+const h = require('./online_harness');
+
+test.afterEach(() => h.stopAll());
+
+// ---- Clients, page or desktop, behind one face ----
+
+function pageClient(page, name) {
+  return {
+    name,
+    lines: () => page.evaluate(() => window.voltaroOnlineLog),
+    press: () => page.keyboard.press('x'),
+    async answer() {
+      if (await page.locator('#box').isHidden()) return false;
+      await page.click('#box-ok');
+      return true;
+    },
+  };
+}
+
+function desktopClient(game, window) {
+  return {
+    name: game.name,
+    lines: async () => game.lines(),
+    press: async () => h.keyIn(game, window, 'key', 'x'),
+    async answer() {
+      let box;
+      try {
+        box = h.xdotool(game.display, 'search', '--all', '--onlyvisible', '--pid', String(game.child.pid),
+          '--name', '^voltaro$').split('\n')[0];
+      } catch {
+        return false;
+      }
+      return h.keyIn(game, box, 'key', 'Return');
+    },
+  };
+}
+
+async function statusOf(client) {
+  const statuses = (await client.lines()).filter(({ line }) => line.startsWith('status '));
+  return statuses.length ? statuses[statuses.length - 1].line.slice(7) : '';
+}
+
+function waitStatus(client, pattern, limitMs = 10000) {
+  return h.until(`${client.name} says ${pattern}`, async () => pattern.test(await statusOf(client)),
+    limitMs);
+}
+
+const playing = async (client) => (await client.lines()).some(({ line }) => /^tick \d+ /.test(line));
+
+// "Create a match" has the dialog's focus: Space presses it (once the dialog takes the focus).
+async function createIn(game, dialog) {
+  await h.until(`${game.name}'s dialog takes the keys`, () => h.keyIn(game, dialog, 'key', 'space'));
+}
+
+async function codeFrom(client) {
+  return h.until(`${client.name} shows the room's code`, async () =>
+    (/send them the code (\w+)\./.exec(await statusOf(client)) || [])[1]);
+}
+
+// Presses X on `presser` (it only refreshes the box snapshot) until the first goal's box, then
+// answers every box on every client, until every client shows the end.
+async function playToTheEnd(clients, presser) {
+  const anyBox = async () => (await presser.lines()).some(({ line }) => line.startsWith('box '));
+  await h.until('a goal', async () => {
+    if (await anyBox()) return true;
+    await presser.press();
+    return false;
+  }, 150000);
+  const answered = new Set();
+  await h.until('the end of the match on every client', async () => {
+    let over = 0;
+    for (const client of clients) {
+      const lines = await client.lines();
+      if (lines.some(({ line }) => line.startsWith('over '))) {
+        over += 1;
+        continue;
+      }
+      const boxes = lines.filter(({ line }) => line.startsWith('box '));
+      const last = boxes.length ? boxes[boxes.length - 1].line.split(' ')[1] : null;
+      if (last && !answered.has(client.name + last) && await client.answer()) {
+        answered.add(client.name + last);
+      }
+    }
+    return over === clients.length;
+  }, 60000);
+}
+
+// Both clients showed the same boxes in order and the same end, every scene they showed is the
+// server's at that tick, and the record replayed ends on the scene they ended on.
+async function expectTheRecordedMatch(clients, records) {
+  const recorded = await h.recordedStates(records);
+  const seen = [];
+  for (const client of clients) {
+    const lines = await client.lines();
+    const ends = h.boxesAndEnd(lines);
+    expect(ends.map((l) => l.split(' | ')[0])).toEqual(
+      [expect.stringMatching(/^box \d+ Goal!$/), expect.stringMatching(/^box \d+ GAME OVER! (Red|Blue) is the Winner$/),
+        expect.stringMatching(/^over /)]);
+    expect(ends[2]).toBe('over ' + recorded.final);
+    expect(h.checkAgainstRecord(lines, recorded), `${client.name}'s scenes`).toBeGreaterThan(20);
+    seen.push(ends);
+  }
+  expect(seen[1]).toEqual(seen[0]);
+}
+
+async function openPage(browser, url) {
+  const context = await browser.newContext();
+  const page = await context.newPage();
+  await page.goto(url);
+  return { context, page };
+}
+
+// ---- Cross-play ----
+
+test('two pages play a whole match through the server, as its record says', async ({ browser }) => {
+  test.setTimeout(300000);
+  const server = await h.startServer(h.workDir('pages'));
+  const red = pageClient((await openPage(browser, server.url + '?online=create')).page, 'red');
+  const code = await codeFrom(red);
+  const bluePage = (await openPage(browser, server.url + '?match=' + code)).page;
+  const blue = pageClient(bluePage, 'blue');
+  await h.until('both pages play', async () => (await playing(red)) && (await playing(blue)));
+  await expect(bluePage).toHaveTitle(`Soccer Game: VOLTARO! - you play Blue against Red, room ${code}`);
+  await playToTheEnd([red, blue], red);
+  await expectTheRecordedMatch([red, blue], server.records);
+  await expect(bluePage.locator('#online-again')).toBeVisible();
+});
+
+test('a desktop game and a page play a whole match, as the record says', async ({ browser }) => {
+  test.setTimeout(300000);
+  const dir = h.workDir('cross');
+  const server = await h.startServer(dir);
+  const display = await h.startX(dir);
+  const game = h.startGame(display, dir, 'red', ['--online', '--server', server.url]);
+  const dialog = await h.findWindow(game, '^Soccer Game: VOLTARO! - online$');
+  await createIn(game, dialog);
+  const desktopLines = { name: 'red', lines: async () => game.lines() };
+  const code = await codeFrom(desktopLines);
+  const page = (await openPage(browser, server.url + '?match=' + code)).page;
+  const window = await h.findWindow(game, `^Soccer Game: VOLTARO! - you play Red against Blue, room ${code}$`);
+  const red = desktopClient(game, window);
+  const blue = pageClient(page, 'blue');
+  await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
+  await playToTheEnd([red, blue], blue);
+  await expectTheRecordedMatch([red, blue], server.records);
+  h.closeWindow(game, window);
+  expect(await h.exitsWithin(game, 5000)).toEqual({ code: 0, signal: null });
+});
+
+test('two desktop games play a whole match, as the record says', async () => {
+  test.setTimeout(300000);
+  const dir = h.workDir('desktops');
+  const server = await h.startServer(dir);
+  const display = await h.startX(dir);
+  const redGame = h.startGame(display, dir, 'red', ['--online', '--server', server.url]);
+  await createIn(redGame, await h.findWindow(redGame, '^Soccer Game: VOLTARO! - online$'));
+  const code = await codeFrom({ name: 'red', lines: async () => redGame.lines() });
+  const blueGame = h.startGame(display, dir, 'blue', ['--join', server.url + '?match=' + code]);
+  const red = desktopClient(redGame, await h.findWindow(redGame, 'you play Red'));
+  const blue = desktopClient(blueGame, await h.findWindow(blueGame, 'you play Blue'));
+  await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
+  await playToTheEnd([red, blue], red);
+  await expectTheRecordedMatch([red, blue], server.records);
+});
+
+// ---- voltaro --host ----
+
+test('voltaro --host serves the page, and a page joins through the printed address', async ({ browser }) => {
+  test.setTimeout(120000);
+  const dir = h.workDir('host');
+  const display = await h.startX(dir);
+  const game = h.startGame(display, dir, 'host', ['--host', '--port', '0', '--site', h.site]);
+  // The last address printed is this machine's own: the test connects through loopback only.
+  const link = await h.until('the printed links', () =>
+    (/(http:\/\/127\.0\.0\.1:\d+\/\?match=\w+)/.exec(game.out.text) || [])[1]);
+  expect(game.out.text).toMatch(/your friend joins match \w+ at/);
+  const page = (await openPage(browser, link)).page;
+  const blue = pageClient(page, 'blue');
+  const red = { name: 'host', lines: async () => game.lines() };
+  await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
+  const window = await h.findWindow(game, 'you play Red against Blue');
+  h.closeWindow(game, window);
+  await waitStatus(blue, /^(Red left the room|The server has shut down)/, 5000);
+  expect(await h.exitsWithin(game, 8000)).toEqual({ code: 0, signal: null });
+});
+
+// ---- Faults ----
+
+test('a tab closed mid-match pauses it, and the same link reopened within 30 s resumes it', async ({ browser }) => {
+  test.setTimeout(120000);
+  const server = await h.startServer(h.workDir('tab'));
+  const red = pageClient((await openPage(browser, server.url + '?online=create')).page, 'red');
+  const code = await codeFrom(red);
+  const { context, page } = await openPage(browser, server.url + '?match=' + code);
+  await h.until('both play', async () => (await playing(red)) && (await playing(pageClient(page, 'blue'))));
+  await page.close();
+  await waitStatus(red, /^Blue left the match: the match waits for them to come back\.$/);
+  const reopened = await context.newPage();
+  await reopened.goto(server.url + '?match=' + code);
+  const blue = pageClient(reopened, 'blue again');
+  await waitStatus(red, /^Blue is back\.$/);
+  await h.until('the match goes on for the reopened tab', () => playing(blue));
+  await expect(reopened).toHaveTitle(/you play Blue against Red/);
+  // A new pixel ratio draws the online scene anew at it, sharp, as the local game does.
+  const cdp = await context.newCDPSession(reopened);
+  await cdp.send('Emulation.setDeviceMetricsOverride',
+    { width: 900, height: 720, deviceScaleFactor: 2, mobile: false });
+  await h.until('the canvas follows the new ratio', () => reopened.evaluate(() => {
+    const d = form.getContext('2d').getImageData(1368, 504, 1, 1).data;
+    return form.width === 1694 && form.height === 1292 && d[0] === 0 && d[1] === 0 && d[2] === 255;
+  }));
+});
+
+test('a server killed mid-match: both clients say so within 5 s, and the desktop closes cleanly', async ({ browser }) => {
+  test.setTimeout(120000);
+  const dir = h.workDir('killed');
+  const server = await h.startServer(dir);
+  const display = await h.startX(dir);
+  const game = h.startGame(display, dir, 'red', ['--online', '--server', server.url]);
+  await createIn(game, await h.findWindow(game, '^Soccer Game: VOLTARO! - online$'));
+  const desktop = { name: 'red', lines: async () => game.lines() };
+  const code = await codeFrom(desktop);
+  const blue = pageClient((await openPage(browser, server.url + '?match=' + code)).page, 'blue');
+  await h.until('both play', async () => (await playing(desktop)) && (await playing(blue)));
+  server.child.kill('SIGKILL');
+  await waitStatus(desktop, /^Lost the connection to the server/, 5000);
+  await waitStatus(blue, /^Lost the connection to the server/, 5000);
+  const window = await h.findWindow(game, 'you play Red');
+  h.closeWindow(game, window);
+  expect(await h.exitsWithin(game, 5000)).toEqual({ code: 0, signal: null });
+});
+
+test('the desktop game exits cleanly when closed in the lobby, while waiting, and with a box open', async ({ browser }) => {
+  test.setTimeout(300000);
+  const dir = h.workDir('close');
+  const server = await h.startServer(dir);
+  const display = await h.startX(dir);
+  const dialogTitle = '^Soccer Game: VOLTARO! - online$';
+
+  const lobby = h.startGame(display, dir, 'lobby', ['--online', '--server', server.url]);
+  h.closeWindow(lobby, await h.findWindow(lobby, dialogTitle));
+  expect(await h.exitsWithin(lobby, 5000)).toEqual({ code: 0, signal: null });
+
+  const waiting = h.startGame(display, dir, 'waiting', ['--online', '--server', server.url]);
+  const dialog = await h.findWindow(waiting, dialogTitle);
+  await createIn(waiting, dialog);
+  await codeFrom({ name: 'waiting', lines: async () => waiting.lines() });
+  h.closeWindow(waiting, dialog);
+  expect(await h.exitsWithin(waiting, 5000)).toEqual({ code: 0, signal: null });
+
+  const boxed = h.startGame(display, dir, 'boxed', ['--online', '--server', server.url]);
+  await createIn(boxed, await h.findWindow(boxed, dialogTitle));
+  const red = { name: 'boxed', lines: async () => boxed.lines() };
+  const code = await codeFrom(red);
+  const blue = pageClient((await openPage(browser, server.url + '?match=' + code)).page, 'blue');
+  const window = await h.findWindow(boxed, 'you play Red');
+  await h.until('a goal', async () => {
+    if ((await red.lines()).some(({ line }) => line.startsWith('box '))) return true;
+    await blue.press();
+    return false;
+  }, 150000);
+  h.closeWindow(boxed, window);
+  expect(await h.exitsWithin(boxed, 5000)).toEqual({ code: 0, signal: null });
+  await waitStatus(blue, /^Red left the room\.$/, 5000);
+});
+
+// ---- Latency ----
+
+// From a key press until the player's own piece moves on the screen, `presses` times, pressing
+// up and down in turn; the figures in milliseconds, sorted.
+async function inputToScreen(client, press, presses = 8) {
+  const figures = [];
+  const place = (line) => (/ blue (\[[^\]]*\])/.exec(line) || [])[1];
+  for (let i = 0; i < presses; i += 1) {
+    const before = await client.lines();
+    const last = before.filter(({ line }) => /^tick/.test(line)).slice(-1)[0];
+    const pressedAt = await press(i % 2 === 0 ? 'w' : 's');
+    const moved = await h.until(`${client.name} moves`, async () => {
+      const seen = (await client.lines()).slice(before.length)
+        .find(({ line }) => /^tick/.test(line) && place(line) !== place(last.line));
+      return seen ? seen.t : undefined;
+    });
+    figures.push(moved - pressedAt);
+  }
+  return figures.sort((a, b) => a - b);
+}
+
+function report(what, figures) {
+  const median = figures[Math.floor(figures.length / 2)];
+  console.log(`input to screen, ${what}: min ${figures[0].toFixed(1)} ms, median ` +
+    `${median.toFixed(1)} ms, max ${figures[figures.length - 1].toFixed(1)} ms over ` +
+    `${figures.length} presses`);
+  return median;
+}
+
+// A page and a desktop game each behind a relay that delays each direction by 50 ms (a round
+// trip of 100 ms): their own player moves on their screen within the round trip and a tick.
+test('input to screen through a 100 ms round trip, on a page and on the desktop', async ({ browser }) => {
+  test.setTimeout(180000);
+  const dir = h.workDir('latency');
+  const server = await h.startServer(dir);
+  const relay = await h.delayingRelay(server.port, 50);
+  const display = await h.startX(dir);
+  const game = h.startGame(display, dir, 'red', ['--online', '--server', `http://127.0.0.1:${relay.port}/`]);
+  await createIn(game, await h.findWindow(game, '^Soccer Game: VOLTARO! - online$'));
+  const code = await codeFrom({ name: 'red', lines: async () => game.lines() });
+  const page = (await openPage(browser, `http://127.0.0.1:${relay.port}/?match=${code}`)).page;
+  const blue = pageClient(page, 'blue');
+  const window = await h.findWindow(game, 'you play Red');
+  const red = desktopClient(game, window);
+  await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
+  await page.evaluate(() => {
+    window.addEventListener('keydown', () => { window.keyAt = performance.now(); }, true);
+  });
+  const onPage = await inputToScreen(blue, async (key) => {
+    await page.keyboard.press(key);
+    return page.evaluate(() => window.keyAt);
+  });
+  // The desktop's own player is red (its log's "blue" below); measured from the moment the
+  // game got the key, which its log notes.
+  const redClient = { name: 'red', lines: async () => (await game.lines()).map(({ t, line }) =>
+    ({ t, line: line.replace(/ red (\[[^\]]*\]) blue \[[^\]]*\]/, ' red $1 blue $1') })) };
+  h.xdotool(game.display, 'windowfocus', '--sync', window);
+  const onDesktop = await inputToScreen(redClient, async (key) => {
+    const before = game.lines().length;
+    h.xdotool(game.display, 'key', key === 'w' ? 'Up' : 'Down');
+    return h.until('the game gets the key', () => {
+      const got = game.lines().slice(before).find(({ line }) => /^key /.test(line));
+      return got ? got.t : undefined;
+    });
+  });
+  relay.close();
+  // The figures are printed; the check is on the quickest press, which a busy machine's
+  // scheduling delays least: the round trip, one tick (15.6 ms), and a little room.
+  const tick = 1000 / 64;
+  report('page, 100 ms round trip', onPage);
+  report('desktop, 100 ms round trip', onDesktop);
+  expect(onPage[0]).toBeLessThan(100 + tick + 25);
+  expect(onDesktop[0]).toBeLessThan(100 + tick + 25);
+});
