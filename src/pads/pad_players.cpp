@@ -6,12 +6,9 @@ namespace voltaro {
 
 namespace {
 
-// The codes the keyboard gives for each side's directions (up, down, left, right).
-constexpr std::int16_t kRedCodes[] = {38, 40, 37, 39};   // the arrow keys
-constexpr std::int16_t kBlueCodes[] = {87, 83, 65, 68};  // W, S, A, D
-
+// The code the keyboard gives for a side's direction (up, down, left, right).
 std::int16_t codeOf(Side side, int direction) {
-    return side == Side::Red ? kRedCodes[direction] : kBlueCodes[direction];
+    return keyCode(side, static_cast<Move>(direction));
 }
 
 // One half of a stick's axis, with the gap between press and release that keeps it steady.

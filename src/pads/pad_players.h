@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "scene/side_keys.h"
+
 namespace voltaro {
 
 // The controls of a pad that the game listens to: the D-pad, the bottom face button (A on an
@@ -12,8 +14,6 @@ namespace voltaro {
 // first, in the order of PadPlayers' own.
 enum class PadButton { Up, Down, Left, Right, Confirm };
 enum class PadAxis { X, Y };
-
-enum class Side { Red, Blue };
 
 // Where the pads' presses go: a side's direction key goes down or up (a key id of its own and
 // the key's code, as the keyboard would give it), or the bottom button answers a message box.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "scene/side_keys.h"
+
 namespace voltaro::server {
 
 namespace {
@@ -20,14 +22,11 @@ online::Point placeOf(const Shape& shape) {
 }  // namespace
 
 std::int16_t ownKeyCode(Seat player, std::int16_t pressed) {
-    struct Direction {
-        std::int16_t arrow, letter;
-    };
-    // Up, down, left, right: red's arrows and blue's W, S, A, D.
-    static constexpr std::array<Direction, 4> kDirections{{{38, 87}, {40, 83}, {37, 65}, {39, 68}}};
-    for (const Direction& d : kDirections) {
-        if (pressed == d.arrow || pressed == d.letter) {
-            return player == Seat::Red ? d.arrow : d.letter;
+    // An arrow or its letter both move the sender's own player the same way.
+    const Side own = player == Seat::Red ? Side::Red : Side::Blue;
+    for (const Move move : kMoves) {
+        if (pressed == keyCode(Side::Red, move) || pressed == keyCode(Side::Blue, move)) {
+            return keyCode(own, move);
         }
     }
     return pressed;
