@@ -343,6 +343,6 @@ test('input to screen through a 100 ms round trip, on a page and on the desktop'
   const tick = 1000 / 64;
   report('page, 100 ms round trip', onPage);
   report('desktop, 100 ms round trip', onDesktop);
-  expect(onPage[0]).toBeLessThan(100 + tick + 25);
-  expect(onDesktop[0]).toBeLessThan(100 + tick + 25);
+  expect(onPage[0]).toBeLessThan(100 + tick + 10);
+  expect(onDesktop[0]).toBeLessThan(100 + tick + 10);
 });

@@ -3,9 +3,9 @@
 // clients showed. Everything talks to 127.0.0.1 only; every wait is bounded and stops by itself.
 const { spawn, execFileSync } = require('child_process');
 const fs = require('fs');
-const net = require('net');
 const os = require('os');
 const path = require('path');
+const { Worker } = require('worker_threads');
 
 const native = process.env.VOLTARO_NATIVE_BUILD || path.join(__dirname, '../../build');
 const site = path.resolve(process.env.VOLTARO_SITE || path.join(__dirname, '../../build-web/site'));
@@ -138,24 +138,32 @@ async function exitsWithin(game, limitMs) {
 }
 
 // A relay on loopback that holds every chunk `delayMs` in each direction before passing it on.
+// It runs on a thread of its own: on the test's, every synchronous call (xdotool pressing a key
+// into a game) would hold the chunks that fall due meanwhile, and add its own length to the delay.
 function delayingRelay(targetPort, delayMs) {
-  const server = net.createServer((client) => {
-    const upstream = net.connect(targetPort, '127.0.0.1');
-    // A pure delay: no coalescing of small writes on top of it.
-    client.setNoDelay(true);
-    upstream.setNoDelay(true);
-    const pass = (from, to) => {
-      from.on('data', (chunk) => setTimeout(() => to.write(chunk), delayMs));
-      from.on('end', () => setTimeout(() => to.end(), delayMs));
-      from.on('error', () => to.destroy());
-    };
-    pass(client, upstream);
-    pass(upstream, client);
+  const worker = new Worker(`
+    const net = require('net');
+    const { parentPort, workerData: { targetPort, delayMs } } = require('worker_threads');
+    const server = net.createServer((client) => {
+      const upstream = net.connect(targetPort, '127.0.0.1');
+      // A pure delay: no coalescing of small writes on top of it.
+      client.setNoDelay(true);
+      upstream.setNoDelay(true);
+      const pass = (from, to) => {
+        from.on('data', (chunk) => setTimeout(() => to.write(chunk), delayMs));
+        from.on('end', () => setTimeout(() => to.end(), delayMs));
+        from.on('error', () => to.destroy());
+      };
+      pass(client, upstream);
+      pass(upstream, client);
+    });
+    server.listen(0, '127.0.0.1', () => parentPort.postMessage(server.address().port));
+  `, { eval: true, workerData: { targetPort, delayMs } });
+  worker.unref();
+  return new Promise((resolve, reject) => {
+    worker.once('error', reject);
+    worker.once('message', (port) => resolve({ port, close: () => worker.terminate() }));
   });
-  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve({
-    port: server.address().port,
-    close: () => server.close(),
-  })));
 }
 
 // The record of the one match that the server finished, replayed: for each "# tick N" the
