@@ -141,6 +141,39 @@ TEST(MatchView, TriesAgainOnlyWhileTheSeatCanBeTakenBack) {
     EXPECT_EQ(old.status(), "This server speaks version 2");
 }
 
+// A server stopped or cut off without a close says nothing: after 2 s of silence it is asked,
+// and given up 4 s later without an answer, as is an attempt to reconnect that neither opens nor
+// fails within 6 s.
+TEST(MatchView, PingsASilentServerAndGivesItUpWhenItDoesNotAnswer) {
+    Seated s;
+    s.sent();
+    double now = 1000;
+    EXPECT_FALSE(s.match.serverSilent(now));  // the count starts
+    EXPECT_FALSE(s.match.serverSilent(now += 1999));
+    EXPECT_TRUE(s.sent().empty());
+    EXPECT_FALSE(s.match.serverSilent(now += 1));
+    EXPECT_FALSE(s.match.serverSilent(now += 3000));
+    auto sent = s.sent();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_TRUE(std::holds_alternative<online::client::Ping>(sent[0]));
+    s.deliver(msg::Pong{});
+    EXPECT_FALSE(s.match.serverSilent(now += 500));    // the count starts again
+    EXPECT_FALSE(s.match.serverSilent(now += 60000));  // late, but the server is asked first
+    EXPECT_FALSE(s.match.serverSilent(now += 3999));
+    EXPECT_TRUE(s.match.serverSilent(now += 1));
+    EXPECT_EQ(s.sent().size(), 1u);
+
+    EXPECT_TRUE(s.match.closed(1006, ""));
+    s.match.connecting();
+    EXPECT_FALSE(s.match.serverSilent(now += 1000));
+    EXPECT_FALSE(s.match.serverSilent(now += 5999));
+    EXPECT_TRUE(s.sent().empty());  // nothing to send on a connection not open
+    EXPECT_TRUE(s.match.serverSilent(now += 1));
+
+    s.match.gaveUp();
+    EXPECT_FALSE(s.match.serverSilent(now += 60000));
+}
+
 TEST(MatchView, AStaleTokenJoinsAfreshAndARefusalLetsThePlayerTryAgain) {
     MatchView match;
     match.join("ABCD", "old-token");

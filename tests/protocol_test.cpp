@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "online/protocol.h"
+
+#include <gtest/gtest.h>
 
 namespace voltaro::online {
 namespace {
@@ -15,19 +15,36 @@ TEST(Protocol, EveryMessageReadsBackAsWritten) {
     odd.redScore = "1";
     odd.blueScore = "";
     const ClientMessage fromClients[] = {
-        client::Hello{}, client::Create{}, client::Join{"AB23CD"}, client::Watch{"xy\"z"},
-        client::Rejoin{"AB23CD", std::string(32, 'f')}, client::KeyDown{37}, client::KeyUp{254},
-        client::KeyRepeat{660.5, 40}, client::FocusLost{}, client::BoxOk{4294967295U},
-        client::PlayAgain{}, client::Leave{},
+        client::Hello{},
+        client::Create{},
+        client::Join{"AB23CD"},
+        client::Watch{"xy\"z"},
+        client::Rejoin{"AB23CD", std::string(32, 'f')},
+        client::KeyDown{37},
+        client::KeyUp{254},
+        client::KeyRepeat{660.5, 40},
+        client::FocusLost{},
+        client::BoxOk{4294967295U},
+        client::PlayAgain{},
+        client::Leave{},
+        client::Ping{},
     };
     const ServerMessage fromServer[] = {
-        server::Welcome{}, server::Seated{"AB23CD", Seat::Red, "00ff"},
-        server::Seated{"AB23CD", Seat::Spectator, ""}, server::MatchStarted{2, odd},
-        server::State{4000000000U, Scene{}}, server::State{1, odd},
-        server::BoxOpened{3, "Goal!\n\t\"quoted\"\\", odd}, server::BoxClosed{3},
-        server::Paused{"Blue left the match"}, server::Resumed{"Blue is back"},
-        server::GameOver{odd}, server::PlayAgainWanted{Seat::Blue},
-        server::RoomClosed{"gone"}, server::Error{"No room has that code"},
+        server::Welcome{},
+        server::Seated{"AB23CD", Seat::Red, "00ff"},
+        server::Seated{"AB23CD", Seat::Spectator, ""},
+        server::MatchStarted{2, odd},
+        server::State{4000000000U, Scene{}},
+        server::State{1, odd},
+        server::BoxOpened{3, "Goal!\n\t\"quoted\"\\", odd},
+        server::BoxClosed{3},
+        server::Paused{"Blue left the match"},
+        server::Resumed{"Blue is back"},
+        server::GameOver{odd},
+        server::PlayAgainWanted{Seat::Blue},
+        server::RoomClosed{"gone"},
+        server::Error{"No room has that code"},
+        server::Pong{},
     };
     std::string problem;
     for (const auto& message : fromClients) {

@@ -15,6 +15,7 @@
   // The seat is kept on the server for 30 s after a connection drops: try a little less long.
   const retryForMs = 28000;
   const retryEveryMs = 1000;
+  const checkEveryMs = 500;
 
   const element = (id) => document.getElementById(id);
   const statusLine = element('online-status');
@@ -84,18 +85,33 @@
         run('voltaro_online_received', ['string'], [event.data]);
       }
     };
-    socket.onclose = (event) => {
-      socket = null;
-      const again = module.ccall('voltaro_online_closed', 'number', ['number', 'string'],
-                                 [event.code, event.reason]);
-      if (!again) return;
-      if (!lostSince) lostSince = performance.now();
-      if (performance.now() - lostSince > retryForMs) {
-        run('voltaro_online_gave_up');
-      } else {
-        setTimeout(connect, retryEveryMs);
-      }
-    };
+    socket.onclose = (event) => lost(event.code, event.reason);
+  }
+
+  function lost(code, reason) {
+    socket = null;
+    const again = module.ccall('voltaro_online_closed', 'number', ['number', 'string'],
+                               [code, reason]);
+    if (!again) return;
+    if (!lostSince) lostSince = performance.now();
+    if (performance.now() - lostSince > retryForMs) {
+      run('voltaro_online_gave_up');
+    } else {
+      setTimeout(connect, retryEveryMs);
+    }
+  }
+
+  // A server that stopped, or a network that dropped it without a word, closes nothing: the
+  // connection, or the attempt to open one, is dropped here when the server stays silent.
+  function checkServer() {
+    if (!socket) return;
+    const silent = module.ccall('voltaro_online_server_silent', 'number', ['number'],
+                                [performance.now()]);
+    if (!silent) return;
+    const dropped = socket;
+    dropped.onopen = dropped.onmessage = dropped.onclose = null;
+    dropped.close();
+    lost(1006, '');
   }
 
   function send(frame) {
@@ -221,6 +237,7 @@
     run('voltaro_online_start', ['string', 'string'], [wantedCode, token]);
     ratio = window.voltaroPage.fitRatio();
     connect();
+    setInterval(checkServer, checkEveryMs);
     watchPixelRatio();
     window.voltaroFit.onChange(() => {
       followPixelRatio();

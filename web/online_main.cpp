@@ -142,6 +142,10 @@ EMSCRIPTEN_KEEPALIVE void voltaro_online_start(const char* code, const char* tok
     });
 }
 
+EMSCRIPTEN_KEEPALIVE void voltaro_online_connecting() {
+    withMatch([](MatchView& m) { m.connecting(); });
+}
+
 EMSCRIPTEN_KEEPALIVE void voltaro_online_opened() {
     withMatch([](MatchView& m) { m.opened(); });
 }
@@ -155,6 +159,14 @@ EMSCRIPTEN_KEEPALIVE int voltaro_online_closed(int code, const char* reason) {
     bool again = false;
     withMatch([&](MatchView& m) { again = m.closed(static_cast<std::uint16_t>(code), reason); });
     return again ? 1 : 0;
+}
+
+// True when the page should drop its connection, or its attempt to open one: the server has
+// been silent too long. A ping to send meanwhile goes out through the page.
+EMSCRIPTEN_KEEPALIVE int voltaro_online_server_silent(double nowMs) {
+    bool silent = false;
+    withMatch([&](MatchView& m) { silent = m.serverSilent(nowMs); });
+    return silent ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE void voltaro_online_gave_up() {

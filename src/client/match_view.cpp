@@ -50,7 +50,12 @@ void MatchView::join(std::string code, std::string token) {
     sendRequest();
 }
 
+void MatchView::connecting() {
+    heard_ = true;
+}
+
 void MatchView::opened() {
+    heard_ = true;
     connected_ = true;
     send(online::client::Hello{});
     if (phase_ == Phase::Reconnecting) {
@@ -80,6 +85,7 @@ void MatchView::sendRequest() {
 }
 
 void MatchView::received(std::string_view frame) {
+    heard_ = true;
     std::string problem;
     const auto message = online::readServerMessage(frame, problem);
     if (!message) {
@@ -89,6 +95,7 @@ void MatchView::received(std::string_view frame) {
 }
 
 bool MatchView::closed(std::uint16_t code, std::string_view reason) {
+    heard_ = true;
     connected_ = false;
     held_.clear();
     if (phase_ == Phase::Closed) {
@@ -126,6 +133,32 @@ bool MatchView::closed(std::uint16_t code, std::string_view reason) {
 
 void MatchView::gaveUp() {
     show(Phase::Closed, "The server cannot be reached.");
+}
+
+bool MatchView::serverSilent(double nowMs) {
+    if (phase_ == Phase::Closed) {
+        return false;
+    }
+    if (heard_) {
+        heard_ = false;
+        pingedAtMs_.reset();
+        heardAtMs_ = nowMs;
+        return false;
+    }
+    const double silence = nowMs - heardAtMs_;
+    if (!connected_) {
+        return silence >= kOpenWithinMs;
+    }
+    // Asked first, however late this call comes: a hidden tab's timers may be slowed to one a
+    // minute, while a box keeps the server quiet.
+    if (!pingedAtMs_) {
+        if (silence >= kPingAfterMs) {
+            pingedAtMs_ = nowMs;
+            send(online::client::Ping{});
+        }
+        return false;
+    }
+    return nowMs - *pingedAtMs_ >= kAnswerWithinMs;
 }
 
 void MatchView::keyDown(int key, std::int16_t code) {

@@ -37,7 +37,8 @@ class MatchView {
     void create();
     void join(std::string code, std::string token = {});
 
-    // The connection, as the host's socket reports it.
+    // The connection, as the host's socket reports it: a new one being opened, open, a frame...
+    void connecting();
     void opened();
     void received(std::string_view frame);
     // The socket closed (or could not open). True when the host should open a new one in a
@@ -45,6 +46,15 @@ class MatchView {
     bool closed(std::uint16_t code, std::string_view reason);
     // The host stops trying to reach the server.
     void gaveUp();
+    // Asked by the host twice a second or so, with a steady clock. A server that has said nothing
+    // for a while is sent a Ping, which it answers at once; one that leaves it unanswered
+    // (stopped, or cut off without a close), or an attempt to connect that neither opens nor
+    // fails, is taken for gone: true then, and the host drops the connection or the attempt and
+    // reports it to closed() as an abnormal close.
+    bool serverSilent(double nowMs);
+    static constexpr double kPingAfterMs = 2000;
+    static constexpr double kAnswerWithinMs = 4000;
+    static constexpr double kOpenWithinMs = 6000;
 
     // The player. `key` names the physical key (for its release); `code` is the classic host's
     // key code.
@@ -99,6 +109,7 @@ class MatchView {
     void on(const online::server::PlayAgainWanted& m);
     void on(const online::server::RoomClosed& m);
     void on(const online::server::Error& m);
+    void on(const online::server::Pong&) {}  // a sign of life, as every message is
 
     Phase phase_ = Phase::Connecting;
     Request request_ = Request::None;
@@ -121,6 +132,9 @@ class MatchView {
     std::map<int, std::int16_t> held_;  // physical key -> the code sent with its press
     std::optional<online::client::KeyRepeat> repeat_;
     std::vector<std::string> outgoing_;
+    bool heard_ = true;  // a sign of life (or a new attempt) since the host last asked
+    double heardAtMs_ = 0;
+    std::optional<double> pingedAtMs_;
 };
 
 // Puts the server's scene on the form's controls: the ball, both players and both counters.

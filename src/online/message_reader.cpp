@@ -256,6 +256,9 @@ std::optional<ClientMessage> readClient(const std::string& type, Fields& f) {
     if (type == "leave") {
         return Leave{};
     }
+    if (type == "ping") {
+        return Ping{};
+    }
     return std::nullopt;
 }
 
@@ -330,6 +333,9 @@ std::optional<ServerMessage> readServer(const std::string& type, Fields& f) {
             return std::nullopt;
         }
         return PlayAgainWanted{*seat};
+    }
+    if (type == "pong") {
+        return Pong{};
     }
     // The messages that carry one text.
     const char* member = type == "error" ? "message" : "reason";

@@ -123,6 +123,7 @@ struct ClientWriter {
     }
     void operator()(const client::PlayAgain&) { open(out, "playAgain"); }
     void operator()(const client::Leave&) { open(out, "leave"); }
+    void operator()(const client::Ping&) { open(out, "ping"); }
 };
 
 struct ServerWriter {
@@ -179,6 +180,7 @@ struct ServerWriter {
         open(out, "error");
         appendText(out, "message", m.message);
     }
+    void operator()(const server::Pong&) { open(out, "pong"); }
 };
 
 }  // namespace

@@ -78,12 +78,13 @@ struct BoxOk {        // OK pressed on that box
 };
 struct PlayAgain {};  // after the match's end: this player wants another
 struct Leave {};      // the player leaves the room for good, without a wait for their return
+struct Ping {};       // nothing heard for a while: the server answers at once with a Pong
 }  // namespace client
 
 using ClientMessage =
     std::variant<client::Hello, client::Create, client::Join, client::Watch, client::Rejoin,
                  client::KeyDown, client::KeyUp, client::KeyRepeat, client::FocusLost,
-                 client::BoxOk, client::PlayAgain, client::Leave>;
+                 client::BoxOk, client::PlayAgain, client::Leave, client::Ping>;
 
 // What the server sends.
 namespace server {
@@ -129,12 +130,14 @@ struct RoomClosed {  // the room is gone; the connection may create, join or wat
 struct Error {  // a request refused ("No room has that code"), or the reason for a close
     std::string message;
 };
+struct Pong {};  // the answer to a Ping
 }  // namespace server
 
 using ServerMessage =
     std::variant<server::Welcome, server::Seated, server::MatchStarted, server::State,
                  server::BoxOpened, server::BoxClosed, server::Paused, server::Resumed,
-                 server::GameOver, server::PlayAgainWanted, server::RoomClosed, server::Error>;
+                 server::GameOver, server::PlayAgainWanted, server::RoomClosed, server::Error,
+                 server::Pong>;
 
 std::string write(const ClientMessage& message);
 std::string write(const ServerMessage& message);

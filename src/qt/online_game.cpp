@@ -26,6 +26,7 @@ using Phase = client::MatchView::Phase;
 // last try still finds it.
 constexpr qint64 kRetryForMs = 28000;
 constexpr int kRetryEveryMs = 1000;
+constexpr int kCheckEveryMs = 500;
 
 QString text(const std::string& s) {
     return QString::fromStdString(s);
@@ -119,6 +120,9 @@ OnlineGame::OnlineGame(Start start)
     });
     retryTimer_.setSingleShot(true);
     connect(&retryTimer_, &QTimer::timeout, this, &OnlineGame::retry);
+    clock_.start();
+    connect(&checkTimer_, &QTimer::timeout, this, &OnlineGame::checkServer);
+    checkTimer_.start(kCheckEveryMs);
 
     if (const QByteArray path = qgetenv("VOLTARO_ONLINE_LOG"); !path.isEmpty()) {
         log_.setFileName(QString::fromLocal8Bit(path));
@@ -151,6 +155,7 @@ void OnlineGame::connectTo(const QString& server) {
     attempt_ = false;
     socket_.abort();
     attempt_ = true;
+    match_.connecting();
     socket_.open(QUrl(text(client::roomSocketUrl(server.toStdString(), match_.code()))));
 }
 
@@ -193,16 +198,33 @@ void OnlineGame::onClosed() {
     if (quitting_ || !attempt_) {
         return;
     }
+    lost(static_cast<std::uint16_t>(socket_.closeCode()), socket_.closeReason().toStdString());
+}
+
+void OnlineGame::lost(std::uint16_t code, const std::string& reason) {
     attempt_ = false;
-    const bool again = match_.closed(static_cast<std::uint16_t>(socket_.closeCode()),
-                                     socket_.closeReason().toStdString());
-    if (again) {
+    if (match_.closed(code, reason)) {
         if (!lostFor_.isValid()) {
             lostFor_.start();
         }
         retryTimer_.start(kRetryEveryMs);
     }
     afterModel();
+}
+
+// A server that stopped, or a network that dropped it without a word, closes nothing: the
+// connection, or the attempt to open one, is dropped here when the server stays silent.
+void OnlineGame::checkServer() {
+    if (quitting_ || !attempt_) {
+        return;
+    }
+    if (!match_.serverSilent(static_cast<double>(clock_.elapsed()))) {
+        flush();  // a ping, perhaps
+        return;
+    }
+    attempt_ = false;  // what the socket says of its end now is of no account
+    socket_.abort();
+    lost(QWebSocketProtocol::CloseCodeAbnormalDisconnection, {});
 }
 
 void OnlineGame::retry() {

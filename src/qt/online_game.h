@@ -54,6 +54,8 @@ class OnlineGame final : public QObject, private ControlObserver {
     void joinRoom(const QString& typed, const QString& server);
     void onOpened();
     void onClosed();
+    void lost(std::uint16_t code, const std::string& reason);
+    void checkServer();
     void onFrame(const QString& frame);
     void afterModel();
     void flush();
@@ -82,6 +84,8 @@ class OnlineGame final : public QObject, private ControlObserver {
     QString server_;
     QTimer retryTimer_;
     QElapsedTimer lostFor_;
+    QTimer checkTimer_;  // whether the server still answers
+    QElapsedTimer clock_;
     QFile log_;
     QString lastLogged_;
     QString lastStatus_;

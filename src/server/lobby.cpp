@@ -250,6 +250,7 @@ struct Lobby::State::Dispatch {
             room->left(id, connection.seat, now);
         }
     }
+    void operator()(const online::client::Ping&) { lobby.send(id, online::server::Pong{}); }
 };
 
 void Lobby::State::received(ConnectionId id, Connection& connection,

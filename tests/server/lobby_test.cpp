@@ -207,10 +207,14 @@ TEST_F(LobbyTest, IgnoresMessagesThatCrossedAChange) {
     tell(p.red, say::KeyUp{38});
     tell(p.red, say::BoxOk{1});
     tell(p.red, say::FocusLost{});
+    tell(p.red, say::Ping{});  // answered anywhere: in a room, in the lobby
+    EXPECT_TRUE(takeLast<msg::Pong>(p.red));
     EXPECT_TRUE(transport.closed.empty());
     EXPECT_EQ(lobby().openRooms(), 0U);
     tell(p.red, say::Create{});  // back in the lobby
     EXPECT_TRUE(takeLast<msg::Seated>(p.red));
+    tell(p.blue, say::Ping{});
+    EXPECT_TRUE(takeLast<msg::Pong>(p.blue));
 }
 
 }  // namespace

@@ -219,7 +219,7 @@ test('a tab closed mid-match pauses it, and the same link reopened within 30 s r
   }));
 });
 
-test('a server killed mid-match: both clients say so within 5 s, and the desktop closes cleanly', async ({ browser }) => {
+test('a server stopped mid-match: both clients say so and take their seats back; killed: both say so within 5 s, and the desktop closes cleanly', async ({ browser }) => {
   test.setTimeout(120000);
   const dir = h.workDir('killed');
   const server = await h.startServer(dir);
@@ -230,6 +230,17 @@ test('a server killed mid-match: both clients say so within 5 s, and the desktop
   const code = await codeFrom(desktop);
   const blue = pageClient((await openPage(browser, server.url + '?match=' + code)).page, 'blue');
   await h.until('both play', async () => (await playing(desktop)) && (await playing(blue)));
+  // Stopped, the server closes nothing: each client asks it, hears no answer, and says so.
+  server.child.kill('SIGSTOP');
+  await waitStatus(desktop, /^Lost the connection to the server/, 10000);
+  await waitStatus(blue, /^Lost the connection to the server/, 10000);
+  const marks = [(await desktop.lines()).length, (await blue.lines()).length];
+  server.child.kill('SIGCONT');
+  await h.until('both play again', async () => {
+    const again = async (client, mark) => !/^Lost/.test(await statusOf(client)) &&
+      (await client.lines()).slice(mark).some(({ line }) => /^tick \d+ /.test(line));
+    return (await again(desktop, marks[0])) && (await again(blue, marks[1]));
+  }, 30000);
   server.child.kill('SIGKILL');
   await waitStatus(desktop, /^Lost the connection to the server/, 5000);
   await waitStatus(blue, /^Lost the connection to the server/, 5000);
