@@ -33,6 +33,9 @@ window.voltaroFit = (function () {
   }
 
   let placed = null;
+  // Whose pads show: both players' (undefined) here; in an online match only the player's own
+  // ('red' or 'blue'), or none (null) before a seat.
+  let padsOf;
 
   // The layout of a client area of `client` form pixels in the room there is now, in CSS
   // pixels of the play area: the scene's scale, its room, and the pads' boxes.
@@ -79,7 +82,8 @@ window.voltaroFit = (function () {
     const pads = area.querySelectorAll('.pad');
     pads.forEach((element, i) => {
       const box = placed.pads && placed.pads[i];
-      element.hidden = !box;
+      element.hidden =
+        !box || (padsOf !== undefined && !element.classList.contains('pad-' + padsOf));
       if (!box) return;
       element.style.left = box.x + 'px';
       element.style.top = box.y + 'px';
@@ -105,6 +109,12 @@ window.voltaroFit = (function () {
     },
     ratio,
     place,
+    // Only `player`'s pad ('red' or 'blue'; null: none), for one player online.
+    showPadsOf(player) {
+      if (player === padsOf) return;
+      padsOf = player;
+      relayout();
+    },
     onChange(callback) {
       relayout = callback;
     },

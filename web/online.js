@@ -74,6 +74,7 @@
   // connection to the one that holds the room.
   function connect() {
     const code = (view && view.code) || wantedCode;
+    run('voltaro_online_connecting');
     socket = new WebSocket(socketUrl() + (code ? '?room=' + encodeURIComponent(code) : ''));
     socket.onopen = () => {
       lostSince = 0;
@@ -143,6 +144,7 @@
       linkField.value = location.origin + location.pathname + '?match=' + next.code;
     }
     againButton.hidden = next.phase !== Phase.Over;
+    window.voltaroFit.showPadsOf(next.seat === 'spectator' ? null : next.seat);
     showBox(next);
     document.documentElement.dataset.online = Object.keys(Phase)[next.phase];
     note(next.tickLine);
@@ -176,12 +178,20 @@
     run('voltaro_online_box_ok');
   }
 
-  againButton.addEventListener('click', () => run('voltaro_online_play_again'));
+  const playAgain = () => run('voltaro_online_play_again');
+  againButton.addEventListener('click', playAgain);
 
   // ---- Keys: the player's own piece, with the arrows or W/A/S/D; the server repeats ----
 
   function listen() {
     const page = window.voltaroPage;
+    // The touch pads and gamepads: any of them moves this player, as any of the keys does; A
+    // answers a box, and at the end asks for another match.
+    page.playOnline({
+      down: (number, code) => run('voltaro_online_key_down', ['number', 'number'], [number, code]),
+      up: (number) => run('voltaro_online_key_up', ['number'], [number]),
+      answer: () => (view && view.phase === Phase.Over ? playAgain() : answerBox()),
+    });
     boxOk.addEventListener('click', answerBox);
     window.addEventListener('keydown', (event) => {
       if (event.target instanceof HTMLInputElement) return;

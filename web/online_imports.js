@@ -5,7 +5,7 @@ mergeInto(LibraryManager.library, {
     Module.page.online.send(UTF8ToString(frame));
   },
   voltaro_online_show: function (phase, status, box, boxText, boxAnswered, code, token,
-                                 matchLine, tickLine, sceneLine) {
+                                 seat, matchLine, tickLine, sceneLine) {
     Module.page.online.show({
       phase: phase,
       status: UTF8ToString(status),
@@ -14,6 +14,7 @@ mergeInto(LibraryManager.library, {
       boxAnswered: boxAnswered !== 0,
       code: UTF8ToString(code),
       token: UTF8ToString(token),
+      seat: ['red', 'blue', 'spectator'][seat] || null,
       matchLine: UTF8ToString(matchLine),
       tickLine: UTF8ToString(tickLine),
       sceneLine: UTF8ToString(sceneLine),

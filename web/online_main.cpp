@@ -20,8 +20,9 @@
 extern "C" {
 // The page's side (online_imports.js).
 void voltaro_online_send(const char* frame);
+// `seat`: 0 red, 1 blue, 2 spectator, -1 none yet.
 void voltaro_online_show(int phase, const char* status, int box, const char* boxText,
-                         int boxAnswered, const char* code, const char* token,
+                         int boxAnswered, const char* code, const char* token, int seat,
                          const char* matchLine, const char* tickLine, const char* sceneLine);
 }
 
@@ -65,8 +66,9 @@ class OnlinePage final : private voltaro::ControlObserver {
         voltaro_online_show(static_cast<int>(match_.phase()), match_.status().c_str(),
                             static_cast<int>(match_.boxNumber()), match_.boxText().c_str(),
                             match_.boxAnswered() ? 1 : 0, match_.code().c_str(),
-                            match_.token().c_str(), match_.matchLine().c_str(),
-                            match_.tickLine().c_str(),
+                            match_.token().c_str(),
+                            match_.seat() ? static_cast<int>(*match_.seat()) : -1,
+                            match_.matchLine().c_str(), match_.tickLine().c_str(),
                             voltaro::client::describeScene(match_.tick(), match_.scene()).c_str());
     }
 

@@ -309,16 +309,34 @@
 
   // ---- Keys of the touch pads and gamepads: the same path as the keyboard's ----
 
+  // Where they go: the game on this page, or an online match (online.js), which takes them by
+  // the same numbers and codes.
+  let keys = {
+    down(number, code) {
+      if (canCall()) keyDown(number, code);
+    },
+    up(number) {
+      if (canCall()) module._voltaro_key_up(number);
+    },
+    // After the end, the same press starts a new match.
+    answer() {
+      if (finished) location.reload();
+      else closeBox();
+    },
+  };
+
   window.voltaroPage = {
     // A direction held down (`name` tells it from every other key) or let go.
     press(name, code) {
-      if (canCall()) keyDown(numberOf(name), code);
+      keys.down(numberOf(name), code);
     },
     release(name) {
-      if (canCall()) module._voltaro_key_up(numberOf(name));
+      keys.up(numberOf(name));
     },
     // A press that answers an open box, as Enter does.
-    answerBox: closeBox,
+    answerBox() {
+      keys.answer();
+    },
     // Whether any key has reached the game yet.
     get begun() {
       return begun;
@@ -328,6 +346,11 @@
     keyNumber,
     keepFromBrowser,
     sizeCanvas,
+    // An online match takes the pads' keys, and is never reloaded under the players.
+    playOnline(online) {
+      keys = online;
+      begun = true;
+    },
     // The ratio at which the scene fits the page now: device pixels per form pixel.
     fitRatio: () => voltaroFit.ratio(clientSize),
   };

@@ -8,14 +8,15 @@ test.afterEach(() => h.stopAll());
 
 // ---- Clients, page or desktop, behind one face ----
 
-function pageClient(page, name) {
+// On a phone (`touch`), a finger answers the boxes.
+function pageClient(page, name, touch = false) {
   return {
     name,
     lines: () => page.evaluate(() => window.voltaroOnlineLog),
     press: () => page.keyboard.press('x'),
     async answer() {
       if (await page.locator('#box').isHidden()) return false;
-      await page.click('#box-ok');
+      await (touch ? page.tap('#box-ok') : page.click('#box-ok'));
       return true;
     },
   };
@@ -107,8 +108,8 @@ async function expectTheRecordedMatch(clients, records) {
   expect(seen[1]).toEqual(seen[0]);
 }
 
-async function openPage(browser, url) {
-  const context = await browser.newContext();
+async function openPage(browser, url, options = {}) {
+  const context = await browser.newContext(options);
   const page = await context.newPage();
   await page.goto(url);
   return { context, page };
@@ -121,10 +122,20 @@ test('two pages play a whole match through the server, as its record says', asyn
   const server = await h.startServer(h.workDir('pages'));
   const red = pageClient((await openPage(browser, server.url + '?online=create')).page, 'red');
   const code = await codeFrom(red);
-  const bluePage = (await openPage(browser, server.url + '?match=' + code)).page;
-  const blue = pageClient(bluePage, 'blue');
+  // Blue plays on a phone: only its own pad shows, and a finger on it moves blue.
+  const phone = { viewport: { width: 844, height: 390 }, hasTouch: true, isMobile: true };
+  const bluePage = (await openPage(browser, server.url + '?match=' + code, phone)).page;
+  const blue = pageClient(bluePage, 'blue', true);
   await h.until('both pages play', async () => (await playing(red)) && (await playing(blue)));
   await expect(bluePage).toHaveTitle(`Soccer Game: VOLTARO! - you play Blue against Red, room ${code}`);
+  await expect(bluePage.locator('.pad-blue')).toBeVisible();
+  await expect(bluePage.locator('.pad-red')).toBeHidden();
+  const blueTop = async () => Number(/ blue \[[^,]*,([^\]]*)\]/.exec(
+    (await blue.lines()).filter(({ line }) => /^tick /.test(line)).pop().line)[1]);
+  const before = await blueTop();
+  const up = await bluePage.locator('.pad-blue [data-direction=up]').boundingBox();
+  await bluePage.touchscreen.tap(up.x + up.width / 2, up.y + up.height / 2);
+  await h.until('blue goes up a step', async () => (await blueTop()) === before - 200);
   await playToTheEnd([red, blue], red);
   await expectTheRecordedMatch([red, blue], server.records);
   await expect(bluePage.locator('#online-again')).toBeVisible();
