@@ -1,23 +1,35 @@
 #include "app/hosted_server.h"
 
 #include <boost/system/system_error.hpp>
+#include <optional>
 #include <system_error>
 
 namespace voltaro {
 
+// Every address of the machine, IPv6 and IPv4 on one socket, or IPv4 alone on a machine without
+// IPv6; on the port asked for, or on any free one when that is taken (another game hosting?).
 HostedServer::HostedServer(std::uint16_t port, std::filesystem::path site) {
-    options_.address = "0.0.0.0";
-    options_.port = port;
     options_.site = std::move(site);
     options_.ownSignals = false;
-    try {
-        server_ = std::make_unique<server::MatchServer>(options_);
-    } catch (const boost::system::system_error&) {
-        if (port == 0) {
-            throw;
+    options_.ipv4Too = true;
+    std::optional<boost::system::system_error> failed;
+    for (const std::uint16_t tried : {port, std::uint16_t{0}}) {
+        for (const char* address : {"::", "0.0.0.0"}) {
+            options_.address = address;
+            options_.port = tried;
+            try {
+                server_ = std::make_unique<server::MatchServer>(options_);
+                break;
+            } catch (const boost::system::system_error& error) {
+                failed = error;
+            }
         }
-        options_.port = 0;  // that port is taken (another game hosting?): any free one
-        server_ = std::make_unique<server::MatchServer>(options_);
+        if (server_) {
+            break;
+        }
+    }
+    if (!server_) {
+        throw *failed;
     }
     port_ = server_->endpoint().port();
     thread_ = std::thread([this] { server_->run(); });

@@ -23,16 +23,24 @@ QString option(const char* name) {
     return QString::fromLatin1(name);
 }
 
-// The addresses at which a friend on one of this machine's networks reaches it.
+// The addresses at which a friend on one of this machine's networks reaches it, as a link
+// writes them: IPv4 first, as most home networks give them. (A link-local address would need
+// the friend's own interface named in the link.)
 QStringList networkAddresses() {
-    QStringList addresses;
+    QStringList ipv4;
+    QStringList ipv6;
     for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback() &&
-            !address.isLinkLocal()) {
-            addresses.append(address.toString());
+        if (address.isLoopback() || address.isLinkLocal()) {
+            continue;
+        }
+        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+            ipv4.append(address.toString());
+        } else if (address.protocol() == QAbstractSocket::IPv6Protocol &&
+                   address.scopeId().isEmpty()) {
+            ipv6.append(QStringLiteral("[%1]").arg(address.toString()));
         }
     }
-    return addresses;
+    return ipv4 + ipv6;
 }
 
 // Where a friend joins: this machine's addresses on its networks, then itself.

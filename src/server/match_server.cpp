@@ -46,7 +46,7 @@ MatchServer::MatchServer(const ServerOptions& options)
     acceptor_.open(endpoint.protocol());
     acceptor_.set_option(asio::socket_base::reuse_address(true));
     if (endpoint.address().is_v6()) {
-        acceptor_.set_option(asio::ip::v6_only(true));
+        acceptor_.set_option(asio::ip::v6_only(!options.ipv4Too));
     }
     acceptor_.bind(endpoint);
     acceptor_.listen(asio::socket_base::max_listen_connections);

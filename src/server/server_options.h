@@ -13,6 +13,7 @@ namespace voltaro::server {
 // Everything the command line of voltaro-server sets.
 struct ServerOptions {
     std::string address = "127.0.0.1";
+    bool ipv4Too = false;  // an IPv6 address (::) takes IPv4 connections too, as mapped addresses
     std::uint16_t port = 8000;  // 0: any free port, announced at start-up
     std::filesystem::path site;
     std::filesystem::path records;  // empty: matches are not recorded

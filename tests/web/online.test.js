@@ -189,6 +189,9 @@ test('voltaro --host serves the page, and a page joins through the printed addre
   const link = await h.until('the printed links', () =>
     (/(http:\/\/127\.0\.0\.1:\d+\/\?match=\w+)/.exec(game.out.text) || [])[1]);
   expect(game.out.text).toMatch(/your friend joins match \w+ at/);
+  // It listens on IPv6 too, on the same port.
+  const port = /127\.0\.0\.1:(\d+)/.exec(link)[1];
+  expect((await fetch(`http://[::1]:${port}/`)).status).toBe(200);
   const page = (await openPage(browser, link)).page;
   const blue = pageClient(page, 'blue');
   const red = { name: 'host', lines: async () => game.lines() };
