@@ -263,7 +263,7 @@ test('a server stopped mid-match: both clients say so and take their seats back;
   expect(await h.exitsWithin(game, 5000)).toEqual({ code: 0, signal: null });
 });
 
-test('the desktop game exits cleanly when closed in the lobby, while waiting, and with a box open', async ({ browser }) => {
+test('the desktop game exits cleanly when closed in the lobby, while waiting, in play and with a box open', async ({ browser }) => {
   test.setTimeout(300000);
   const dir = h.workDir('close');
   const server = await h.startServer(dir);
@@ -281,20 +281,33 @@ test('the desktop game exits cleanly when closed in the lobby, while waiting, an
   h.closeWindow(waiting, dialog);
   expect(await h.exitsWithin(waiting, 5000)).toEqual({ code: 0, signal: null });
 
-  const boxed = h.startGame(display, dir, 'boxed', ['--online', '--server', server.url]);
-  await createIn(boxed, await h.findWindow(boxed, dialogTitle));
-  const red = { name: 'boxed', lines: async () => boxed.lines() };
-  const code = await codeFrom(red);
-  const blue = pageClient((await openPage(browser, server.url + '?match=' + code)).page, 'blue');
-  const window = await h.findWindow(boxed, 'you play Red');
+  // A desktop game as red and a page as blue, in a match.
+  async function match(name) {
+    const game = h.startGame(display, dir, name, ['--online', '--server', server.url]);
+    await createIn(game, await h.findWindow(game, dialogTitle));
+    const red = { name, lines: async () => game.lines() };
+    const code = await codeFrom(red);
+    const blue = pageClient((await openPage(browser, server.url + '?match=' + code)).page, 'blue');
+    const window = await h.findWindow(game, 'you play Red');
+    await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
+    return { game, red, blue, window };
+  }
+  // The friend is told at once that red left.
+  async function closeIt({ game, blue, window }) {
+    h.closeWindow(game, window);
+    expect(await h.exitsWithin(game, 5000)).toEqual({ code: 0, signal: null });
+    await waitStatus(blue, /^Red left the room\.$/, 5000);
+  }
+
+  await closeIt(await match('playing'));
+
+  const boxed = await match('boxed');
   await h.until('a goal', async () => {
-    if ((await red.lines()).some(({ line }) => line.startsWith('box '))) return true;
-    await blue.press();
+    if ((await boxed.red.lines()).some(({ line }) => line.startsWith('box '))) return true;
+    await boxed.blue.press();
     return false;
   }, 150000);
-  h.closeWindow(boxed, window);
-  expect(await h.exitsWithin(boxed, 5000)).toEqual({ code: 0, signal: null });
-  await waitStatus(blue, /^Red left the room\.$/, 5000);
+  await closeIt(boxed);
 });
 
 // ---- Latency ----
