@@ -30,12 +30,6 @@ namespace msg = online::server;
 constexpr auto kPatience = 10s;
 constexpr auto kMatchPatience = 60s;
 
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-    const auto at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << "the shipped configuration has no '" << from << "'";
-    return at == std::string::npos ? text : text.replace(at, from.size(), to);
-}
-
 unsigned short freePort(asio::io_context& io) {
     tcp::acceptor probe(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
     return probe.local_endpoint().port();
@@ -105,14 +99,6 @@ class BehindNginx : public ::testing::Test {
     void SetUp() override {
         std::filesystem::create_directories(dir_ / "site");
         std::ofstream(dir_ / "site" / "index.html") << "<title>through nginx</title>";
-        ASSERT_EQ(
-            std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=localhost "
-                         "-keyout '" +
-                         (dir_ / "k.pem").string() + "' -out '" + (dir_ / "c.pem").string() +
-                         "' 2>/dev/null")
-                            .c_str()),
-            0)
-            << "openssl is needed: scripts/install-deps test";
         for (const char* prefix : {"A", "B"}) {
             servers_.emplace_back(std::make_unique<ServerProcess>(
                 VOLTARO_SERVER,
@@ -120,16 +106,23 @@ class BehindNginx : public ::testing::Test {
                                          "--site", (dir_ / "site").string()}));
         }
         nginxPort_ = freePort(io_);
-        writeConfiguration();
+        const auto number = [](auto port) { return std::to_string(port); };
+        std::vector<std::string> args{VOLTARO_NGINX_ON_LOOPBACK,   (dir_ / "nginx").string(),
+                                      number(nginxPort_),          number(freePort(io_)),
+                                      number(servers_[0]->port()), number(servers_[1]->port())};
         nginx_ = fork();
         if (nginx_ == 0) {
-            const std::string prefix = dir_.string() + "/", conf = (dir_ / "nginx.conf").string();
-            execlp("nginx", "nginx", "-p", prefix.c_str(), "-c", conf.c_str(), nullptr);
+            std::vector<char*> argv;
+            for (std::string& arg : args) {
+                argv.push_back(arg.data());
+            }
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
             _exit(127);
         }
         ASSERT_TRUE(runUntil(
             io_, [&] { return listening(); }, kPatience))
-            << "nginx did not start: " << errors();
+            << "nginx did not start (scripts/install-deps test): " << errors();
         relay_.emplace(io_, nginxPort_);
     }
 
@@ -141,38 +134,6 @@ class BehindNginx : public ::testing::Test {
         std::filesystem::remove_all(dir_);
     }
 
-    // The shipped file with this test's ports, certificate and folders, inside a main
-    // configuration of its own that keeps everything in the test's folder.
-    void writeConfiguration() {
-        std::ifstream shipped(VOLTARO_NGINX_CONF);
-        std::stringstream text;
-        text << shipped.rdbuf();
-        std::string conf = text.str();
-        const std::string a = "127.0.0.1:" + std::to_string(servers_[0]->port());
-        const std::string b = "127.0.0.1:" + std::to_string(servers_[1]->port());
-        conf = replaced(replaced(conf, "127.0.0.1:8001;\n}", a + ";\n}"), "127.0.0.1:8002;\n}",
-                        b + ";\n}");
-        conf =
-            replaced(replaced(conf, "127.0.0.1:8001;\n    server 127.0.0.1:8002;",
-                              a + ";\n    server " + b + ";"),
-                     "listen 443 ssl;", "listen 127.0.0.1:" + std::to_string(nginxPort_) + " ssl;");
-        conf =
-            replaced(conf, "listen 80;", "listen 127.0.0.1:" + std::to_string(freePort(io_)) + ";");
-        conf =
-            replaced(replaced(conf, "    listen [::]:80;\n", ""), "    listen [::]:443 ssl;\n", "");
-        conf = replaced(conf, "/etc/ssl/certs/voltaro.example.org.pem", (dir_ / "c.pem").string());
-        conf =
-            replaced(conf, "/etc/ssl/private/voltaro.example.org.key", (dir_ / "k.pem").string());
-        std::ofstream(dir_ / "voltaro.conf") << conf;
-        const std::string d = dir_.string();
-        std::ofstream(dir_ / "nginx.conf")
-            << "daemon off; pid " << d << "/nginx.pid; error_log " << d << "/error.log;\n"
-            << "events {}\nhttp {\n  access_log off;\n"
-            << "  client_body_temp_path " << d << "/cb; proxy_temp_path " << d << "/pt;\n"
-            << "  fastcgi_temp_path " << d << "/ft; uwsgi_temp_path " << d << "/ut;\n"
-            << "  scgi_temp_path " << d << "/st;\n  include " << d << "/voltaro.conf;\n}\n";
-    }
-
     bool listening() {
         tcp::socket probe(io_);
         boost::system::error_code error;
@@ -181,7 +142,7 @@ class BehindNginx : public ::testing::Test {
     }
 
     std::string errors() const {
-        std::ifstream log(dir_ / "error.log");
+        std::ifstream log(dir_ / "nginx" / "error.log");
         std::stringstream text;
         text << log.rdbuf();
         return text.str();

@@ -2,6 +2,7 @@
 // matches through a voltaro-server on loopback, and what every client showed is checked against
 // the server's record, replayed by voltaro-replay.
 const { test, expect } = require('@playwright/test');
+const path = require('path');
 const h = require('./online_harness');
 
 test.afterEach(() => h.stopAll());
@@ -176,6 +177,29 @@ test('two desktop games play a whole match, as the record says', async () => {
   await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
   await playToTheEnd([red, blue], red);
   await expectTheRecordedMatch([red, blue], server.records);
+});
+
+// ---- Across the internet: voltaro-server behind nginx over TLS, as the README sets it up ----
+
+test('two pages play a whole match through nginx, over TLS, on the process that holds the room', async ({ browser }) => {
+  test.setTimeout(300000);
+  const dir = h.workDir('nginx');
+  const servers = [];
+  for (const prefix of ['A', 'B']) {
+    servers.push(await h.startServer(path.join(dir, prefix), ['--code-prefix', prefix,
+      '--max-per-address', '0']));
+  }
+  const front = await h.startNginx(dir, servers);
+  const secure = { ignoreHTTPSErrors: true }; // the test's own certificate
+  const redPage = (await openPage(browser, front.url + '?online=create', secure)).page;
+  const red = pageClient(redPage, 'red');
+  const code = await codeFrom(red);
+  const link = await redPage.inputValue('#online-link');
+  expect(link).toBe(`${front.url}?match=${code}`);
+  const blue = pageClient((await openPage(browser, link, secure)).page, 'blue');
+  await h.until('both pages play', async () => (await playing(red)) && (await playing(blue)));
+  await playToTheEnd([red, blue], red);
+  await expectTheRecordedMatch([red, blue], servers[code.startsWith('A') ? 0 : 1].records);
 });
 
 // ---- voltaro --host ----

@@ -3,6 +3,7 @@
 // clients showed. Everything talks to 127.0.0.1 only; every wait is bounded and stops by itself.
 const { spawn, execFileSync } = require('child_process');
 const fs = require('fs');
+const net = require('net');
 const os = require('os');
 const path = require('path');
 const { Worker } = require('worker_threads');
@@ -49,14 +50,40 @@ function collect(child) {
   return out;
 }
 
-async function startServer(dir) {
+async function startServer(dir, args = []) {
   const records = path.join(dir, 'records');
   const child = track(spawn(programs.server, ['--listen', '127.0.0.1:0', '--site', site,
-    '--records', records], { stdio: ['ignore', 'pipe', 'pipe'] }));
+    '--records', records, ...args], { stdio: ['ignore', 'pipe', 'pipe'] }));
   const out = collect(child);
   const port = await until('voltaro-server announces its port',
     () => (/listening on http:\/\/127\.0\.0\.1:(\d+)\//.exec(out.text) || [])[1]);
   return { child, port: Number(port), records, url: `http://127.0.0.1:${port}/` };
+}
+
+function freePort() {
+  return new Promise((resolve) => {
+    const probe = net.createServer().listen(0, '127.0.0.1', () => {
+      const { port } = probe.address();
+      probe.close(() => resolve(port));
+    });
+  });
+}
+
+// The shipped nginx configuration in front of two servers (started with the code prefixes A
+// and B), over TLS with a certificate of its own: the page at `url`.
+async function startNginx(dir, [a, b]) {
+  const tls = await freePort();
+  const script = path.join(__dirname, '../network/nginx-on-loopback.sh');
+  track(spawn(script, [path.join(dir, 'nginx'), String(tls), String(await freePort()),
+    String(a.port), String(b.port)], { stdio: 'ignore' }));
+  await until('nginx listens', () => new Promise((resolve) => {
+    const probe = net.connect(tls, '127.0.0.1', () => {
+      probe.destroy();
+      resolve(true);
+    });
+    probe.on('error', () => resolve(false));
+  }));
+  return { url: `https://127.0.0.1:${tls}/` };
 }
 
 // A private X server for the desktop games.
@@ -224,7 +251,7 @@ function boxesAndEnd(lines) {
 }
 
 module.exports = {
-  programs, site, stopAll, workDir, until, startServer, startX, startGame, findWindow, keyIn,
+  programs, site, stopAll, workDir, until, startServer, startNginx, startX, startGame, findWindow, keyIn,
   closeWindow, exitsWithin, delayingRelay, recordedStates, checkAgainstRecord, boxesAndEnd,
   xdotool,
 };
