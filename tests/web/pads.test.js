@@ -133,7 +133,7 @@ test('pads: the first plays red, the second blue; stick and D-pad move, the dead
   expect(moved.red).toEqual([0, -1]);
 });
 
-test('the boxes answer a tap on OK and a pad\'s A', async ({ page }) => {
+test('the boxes answer a tap on OK and a pad\'s A, and A at the end starts a new match', async ({ page }) => {
   await start(page);
   const cdp = await page.context().newCDPSession(page);
   await page.evaluate(() => testPads.plug(0));
@@ -152,4 +152,14 @@ test('the boxes answer a tap on OK and a pad\'s A', async ({ page }) => {
   await page.clock.runFor(20);
   await expect(box).toBeHidden();
   await expect(page.locator('#over')).toBeVisible();
+
+  // At the end, A again starts a new match, as "New match" does.
+  await page.evaluate(() => testPads.button(0, 0, false));
+  await page.clock.runFor(20);
+  await expect(page.locator('#over')).toBeVisible();
+  const reloaded = page.waitForEvent('load');
+  await page.evaluate(() => testPads.button(0, 0, true));
+  await page.clock.runFor(20);
+  await reloaded;
+  await expect(page.locator('#over')).toBeHidden();
 });
