@@ -1,6 +1,7 @@
 # The memorable commands; CMake does the building.
 #   make play    what a player needs: installs only the packages that building and running the
 #                game need, builds only the game, and opens it
+#   make host    the same, with the page, hosting a match for a friend on this network
 #   make test    the project's checks: every test package, every test, warnings as errors
 #   make fuzz    a million runs of the online messages' fuzz target
 BUILD ?= build
@@ -17,7 +18,7 @@ CHECKED = -DBUILD_TESTING=ON -DVOLTARO_WERROR=ON
 # What installing and packaging take from the build directory.
 INSTALLED = --target voltaro voltaro-server voltaro_docs
 
-.PHONY: all deps build play test test-asan bench screenshot install uninstall package format clean
+.PHONY: all deps build play host test test-asan bench screenshot install uninstall package format clean
 .PHONY: web serve test-web screenshot-web fuzz
 
 all: build
@@ -30,6 +31,15 @@ play:
 	@$(CONFIGURE) -DBUILD_TESTING=OFF -DVOLTARO_WERROR=OFF >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS) --target voltaro
 	$(BUILD)/voltaro
+
+# A match for a friend on this network: the game hosts it and serves the page, so the friend
+# needs only a browser.
+host:
+	@scripts/install-deps play
+	@$(MAKE) --no-print-directory web
+	@$(CONFIGURE) -DBUILD_TESTING=OFF -DVOLTARO_WERROR=OFF >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target voltaro
+	$(BUILD)/voltaro --host --site $(WEB_BUILD)/site
 
 # Everything the checks use: the game, tools and tests.
 build: deps
