@@ -228,14 +228,6 @@
     run('voltaro_online_set_device_pixel_ratio', ['number'], [ratio]);
   }
 
-  function watchPixelRatio() {
-    const query = window.matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`);
-    query.addEventListener('change', () => {
-      followPixelRatio();
-      watchPixelRatio();
-    }, { once: true });
-  }
-
   // Called by page.js once the module and the faces are loaded, instead of the local game.
   function begin(loaded) {
     module = loaded;
@@ -248,7 +240,7 @@
     ratio = window.voltaroPage.fitRatio();
     connect();
     setInterval(checkServer, checkEveryMs);
-    watchPixelRatio();
+    window.voltaroPage.watchPixelRatio(followPixelRatio);
     window.voltaroFit.onChange(() => {
       followPixelRatio();
       window.voltaroFit.place(element('form'));

@@ -157,11 +157,12 @@
     voltaroFit.place(canvas);
   });
 
-  function watchPixelRatio() {
+  // Calls `changed` at every change of the screen's device pixel ratio.
+  function watchPixelRatio(changed) {
     const query = window.matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`);
     query.addEventListener('change', () => {
-      watchPixelRatio();
-      followPixelRatio();
+      watchPixelRatio(changed);
+      changed();
     }, { once: true });
   }
 
@@ -346,6 +347,7 @@
     keyNumber,
     keepFromBrowser,
     sizeCanvas,
+    watchPixelRatio,
     // An online match takes the pads' keys, and is never reloaded under the players.
     playOnline(online) {
       keys = online;
@@ -398,7 +400,7 @@
       return; // the local game does not start
     }
     module = await loaded;
-    watchPixelRatio();
+    watchPixelRatio(followPixelRatio);
     canvas.focus({ preventScroll: true });
     module._voltaro_start(performance.now());
     if (window.voltaroSeatComputer) window.voltaroSeatComputer(module);
