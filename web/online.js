@@ -144,6 +144,7 @@
       linkField.value = location.origin + location.pathname + '?match=' + next.code;
     }
     againButton.hidden = next.phase !== Phase.Over;
+    showChoice(next.phase);
     window.voltaroFit.showPadsOf(next.seat === 'spectator' ? null : next.seat);
     showBox(next);
     document.documentElement.dataset.online = Object.keys(Phase)[next.phase];
@@ -153,6 +154,15 @@
     }
     if (next.phase === Phase.Over) note('over ' + next.sceneLine.replace(/^tick \d+/, 'tick 0'));
     note('status ' + next.status);
+  }
+
+  // The ways to play stand over the top of the field: out of the way while a match is on, back
+  // when it is over.
+  let inPlay = false;
+  function showChoice(phase) {
+    const now = [Phase.Playing, Phase.Box, Phase.Reconnecting].includes(phase);
+    if (now !== inPlay) element('choice').hidden = now;
+    inPlay = now;
   }
 
   // The server's box over the scene it opened on. OK answers it and closes it here at once; the
@@ -233,6 +243,7 @@
     module = loaded;
     module.page.online = { send, show };
     document.documentElement.dataset.mode = 'online';
+    element('who').textContent = 'Your player: arrow keys or W, A, S, D';
     element('online-menu').hidden = false;
     listen();
     const token = wantedCode ? localStorage.getItem(seatKey(wantedCode)) || '' : '';
