@@ -203,6 +203,9 @@ TEST(MatchView, ReadsCodesAddressesAndLinks) {
     EXPECT_EQ(readJoinTarget("https://play.example/?x=1&match=AB&y=2").code, "AB");
     EXPECT_EQ(readJoinTarget("https://play.example/?x=1&match=AB").server, "wss://play.example/ws");
     EXPECT_EQ(readJoinTarget("10.0.0.2:8000").code, "");
+    const auto ipv6 = readJoinTarget("http://[fd00::2]:8000/?match=K7QX");  // as --host lists it
+    EXPECT_EQ(ipv6.server, "ws://[fd00::2]:8000/ws");
+    EXPECT_EQ(ipv6.code, "K7QX");
     EXPECT_EQ(matchSocketUrl("ftp://x"), "");
     EXPECT_EQ(joinLink("wss://play.example/ws", "AB"), "https://play.example/?match=AB");
     EXPECT_EQ(roomSocketUrl("wss://play.example/ws", "AB"), "wss://play.example/ws?room=AB");
