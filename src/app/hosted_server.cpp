@@ -12,6 +12,7 @@ HostedServer::HostedServer(std::uint16_t port, std::filesystem::path site) {
     options_.site = std::move(site);
     options_.ownSignals = false;
     options_.ipv4Too = true;
+    options_.joinWithoutCode = true;  // the friend may know only this machine's address
     std::optional<boost::system::system_error> failed;
     for (const std::uint16_t tried : {port, std::uint16_t{0}}) {
         for (const char* address : {"::", "0.0.0.0"}) {

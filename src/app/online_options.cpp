@@ -59,8 +59,9 @@ void addOnlineOptions(QCommandLineParser& parser) {
     parser.addOption({option("online"), QStringLiteral("Play a friend online: create or join a "
                                                        "match.")});
     parser.addOption({option("join"),
-                      QStringLiteral("Join a friend's match: its code, or the link they sent."),
-                      QStringLiteral("code|link")});
+                      QStringLiteral("Join a friend's match: its code, the link they sent, "
+                                     "or the address of a game hosting it."),
+                      QStringLiteral("code|link|address")});
     parser.addOption({option("server"),
                       QStringLiteral("The match server for --online and --join (remembered)."),
                       QStringLiteral("url")});
@@ -114,12 +115,14 @@ int playOnline(const OnlineOptions& options) {
         const QString typed =
             options.server.isEmpty() ? rememberedServer(kDefaultServer) : options.server;
         start.server = QString::fromStdString(client::matchSocketUrl(typed.toStdString()));
-        // --join with a server's address alone: the dialog, on that server, asks for the code.
+        // --join with a server's address alone: the match that waits there for a friend, if it
+        // has just one (voltaro --host's); else the dialog, on that server, asks for the code.
         const auto target = client::readJoinTarget(options.join.toStdString());
         if (!target.server.empty()) {
             start.server = QString::fromStdString(target.server);
         }
         start.code = target.code.empty() ? QString() : options.join;
+        start.joinWaiting = target.code.empty() && !target.server.empty();
     }
     OnlineGame game(start);
     return game.run();

@@ -142,6 +142,8 @@ int OnlineGame::run() {
         createRoom(server_);
     } else if (!start_.code.isEmpty()) {
         joinRoom(start_.code, server_);
+    } else if (start_.joinWaiting) {
+        joinRoom(server_, server_, true);
     } else {
         dialog_->showStatus(
             QStringLiteral("Create a match and send the code to a friend, or "
@@ -172,11 +174,13 @@ void OnlineGame::createRoom(const QString& server) {
     connectTo(text(url));
 }
 
-void OnlineGame::joinRoom(const QString& typed, const QString& server) {
+// `orTheWaitingMatch`: without a code, the match that waits for a friend on that server, which
+// a server hosted by a game offers; another server refuses, and the dialog asks for the code.
+void OnlineGame::joinRoom(const QString& typed, const QString& server, bool orTheWaitingMatch) {
     const auto target = client::readJoinTarget(typed.toStdString());
     const std::string url =
         target.server.empty() ? client::matchSocketUrl(server.toStdString()) : target.server;
-    if (url.empty() || target.code.empty()) {
+    if (url.empty() || (target.code.empty() && !orTheWaitingMatch)) {
         dialog_->showStatus(QStringLiteral("Type the code of the match, or paste its link."));
         return;
     }

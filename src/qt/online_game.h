@@ -34,6 +34,8 @@ class OnlineGame final : public QObject, private ControlObserver {
         QString server;       // ws://host:port/ws
         QString code;         // join this room at once; empty: the dialog asks
         bool create = false;  // create a room at once (voltaro --host)
+        // --join with an address alone: the match that waits there for a friend (a hosted one)
+        bool joinWaiting = false;
         // voltaro --host: the addresses (http://host:port/) at which a friend reaches this
         // machine's server, the last one this machine's own.
         QStringList hostAddresses;
@@ -51,7 +53,7 @@ class OnlineGame final : public QObject, private ControlObserver {
 
     void connectTo(const QString& server);
     void createRoom(const QString& server);
-    void joinRoom(const QString& typed, const QString& server);
+    void joinRoom(const QString& typed, const QString& server, bool orTheWaitingMatch = false);
     void onOpened();
     void onClosed();
     void lost(std::uint16_t code, const std::string& reason);

@@ -115,8 +115,30 @@ struct Lobby::State {
         settle(room);
     }
 
+    // The one room that waits for a friend, if there is just one.
+    Room* waitingRoom() {
+        Room* found = nullptr;
+        for (auto& [code, room] : rooms) {
+            if (room->waitingForFriend()) {
+                if (found) {
+                    return nullptr;
+                }
+                found = room.get();
+            }
+        }
+        return found;
+    }
+
     void join(ConnectionId id, Connection& connection, const std::string& code, bool watch,
               Duration now) {
+        if (code.empty() && limits.joinWithoutCode && !watch) {
+            if (Room* room = waitingRoom()) {
+                return join(id, connection, room->code(), false, now);
+            }
+            send(id,
+                 online::server::Error{"No single match here waits for a friend: type its code"});
+            return;
+        }
         Room* room = findRoom(code);
         if (!room) {
             send(id, online::server::Error{"No room has that code"});

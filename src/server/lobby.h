@@ -18,6 +18,9 @@ struct LobbyLimits {
     // Every room code starts with it: routes a room to its process behind a proxy.
     std::string codePrefix;
     std::size_t maxSpectators = 64;  // per room: each one costs the room a message every tick
+    // A join without a code takes the one room that waits for a friend: for a server that a
+    // game hosts on a home network (voltaro --host), where the friend may know only its address.
+    bool joinWithoutCode = false;
 };
 
 // The sans-IO match core: every room, seat and match of one server process. It knows no sockets,

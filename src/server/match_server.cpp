@@ -20,6 +20,7 @@ constexpr Duration kShutdownGrace = std::chrono::seconds(5);
 LobbyLimits lobbyLimits(const ServerOptions& options) {
     LobbyLimits limits;
     limits.codePrefix = options.codePrefix;
+    limits.joinWithoutCode = options.joinWithoutCode;
     return limits;
 }
 

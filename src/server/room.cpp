@@ -61,6 +61,10 @@ bool Room::seatJoiner(ConnectionId id, Duration now) {
     return true;
 }
 
+bool Room::waitingForFriend() const {
+    return phase_ == Phase::Waiting && !player(Seat::Blue).seated;
+}
+
 bool Room::addSpectator(ConnectionId id, Duration) {
     if (spectators_.size() >= context_.limits.maxSpectators) {
         return false;

@@ -61,6 +61,7 @@ class Room {
     // Tells every client the room is gone; `closed()` from then on.
     void close(const std::string& reason);
     bool closed() const { return phase_ == Phase::Closed; }
+    bool waitingForFriend() const;
     bool matchOpen() const { return match_ && !match_->ended(); }
 
     // The connections in the room: the players present, then the spectators.

@@ -14,7 +14,8 @@ namespace voltaro::server {
 struct ServerOptions {
     std::string address = "127.0.0.1";
     bool ipv4Too = false;  // an IPv6 address (::) takes IPv4 connections too, as mapped addresses
-    std::uint16_t port = 8000;  // 0: any free port, announced at start-up
+    bool joinWithoutCode = false;  // a join without a code takes the one room waiting for a friend
+    std::uint16_t port = 8000;     // 0: any free port, announced at start-up
     std::filesystem::path site;
     std::filesystem::path records;  // empty: matches are not recorded
     std::vector<std::string> origins;

@@ -11,8 +11,9 @@ namespace voltaro::server {
 namespace beast = boost::beast;
 namespace websocket = boost::beast::websocket;
 
-WebSocketSession::WebSocketSession(boost::asio::ip::tcp::socket&& socket, AddressSlot slot, ConnectionHub& hub,
-                                   ServerStats& stats, const ServerOptions& options)
+WebSocketSession::WebSocketSession(boost::asio::ip::tcp::socket&& socket, AddressSlot slot,
+                                   ConnectionHub& hub, ServerStats& stats,
+                                   const ServerOptions& options)
     : ws_(std::move(socket)),
       slot_(std::move(slot)),
       hub_(hub),

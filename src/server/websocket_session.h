@@ -1,7 +1,7 @@
 #pragma once
 
-#include <boost/beast/core/flat_buffer.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http/message.hpp>
 #include <boost/beast/http/string_body.hpp>
 #include <boost/beast/websocket/stream.hpp>

@@ -197,6 +197,34 @@ TEST_F(LobbyTest, ClosesOnlyTheConnectionThatSentABadMessage) {
 }
 
 // Messages that crossed the closing of their box or room on the way are no fault.
+// A game hosting on a home network: a friend who knows only its address joins the one match
+// that waits for a friend, and is asked for the code when none or several wait.
+TEST_F(LobbyTest, AHostedServerSeatsAFriendWithoutTheCodeWhenOneMatchWaits) {
+    limits.joinWithoutCode = true;
+    const ConnectionId early = connect();
+    tell(early, say::Join{""});
+    EXPECT_EQ(takeLast<msg::Error>(early)->message,
+              "No single match here waits for a friend: type its code");
+    const ConnectionId red = connect();
+    tell(red, say::Create{});
+    const auto code = takeLast<msg::Seated>(red)->code;
+    tell(early, say::Join{""});
+    const auto seated = takeLast<msg::Seated>(early);
+    ASSERT_TRUE(seated);
+    EXPECT_EQ(seated->code, code);
+    EXPECT_EQ(seated->seat, Seat::Blue);
+    EXPECT_TRUE(takeLast<msg::MatchStarted>(red));
+
+    for (int i = 0; i < 2; ++i) {
+        tell(connect(), say::Create{});
+    }
+    const ConnectionId late = connect();
+    tell(late, say::Join{""});
+    EXPECT_TRUE(takeLast<msg::Error>(late));
+    tell(late, say::Watch{""});  // a spectator still names the room
+    EXPECT_EQ(takeLast<msg::Error>(late)->message, "No room has that code");
+}
+
 TEST_F(LobbyTest, IgnoresMessagesThatCrossedAChange) {
     const Players p = startMatch();
     tell(p.red, say::BoxOk{7});
