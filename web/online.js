@@ -76,11 +76,11 @@
     const code = (view && view.code) || wantedCode;
     run('voltaro_online_connecting');
     socket = new WebSocket(socketUrl() + (code ? '?room=' + encodeURIComponent(code) : ''));
-    socket.onopen = () => {
-      lostSince = 0;
-      run('voltaro_online_opened');
-    };
+    socket.onopen = () => run('voltaro_online_opened');
+    // A server that answers is back; one that only opens connections is still lost, and given
+    // up on in time.
     socket.onmessage = (event) => {
+      lostSince = 0;
       followPixelRatio();
       if (typeof event.data === 'string') {
         run('voltaro_online_received', ['string'], [event.data]);

@@ -139,6 +139,8 @@ bool MatchView::serverSilent(double nowMs) {
     if (phase_ == Phase::Closed) {
         return false;
     }
+    const bool onTime = checkedAtMs_ && nowMs - *checkedAtMs_ <= kOnTimeMs;
+    checkedAtMs_ = nowMs;
     if (heard_) {
         heard_ = false;
         pingedAtMs_.reset();
@@ -147,7 +149,7 @@ bool MatchView::serverSilent(double nowMs) {
     }
     const double silence = nowMs - heardAtMs_;
     if (!connected_) {
-        return silence >= kOpenWithinMs;
+        return onTime && silence >= kOpenWithinMs;
     }
     // Asked first, however late this call comes: a hidden tab's timers may be slowed to one a
     // minute, while a box keeps the server quiet.
@@ -158,7 +160,7 @@ bool MatchView::serverSilent(double nowMs) {
         }
         return false;
     }
-    return nowMs - *pingedAtMs_ >= kAnswerWithinMs;
+    return onTime && nowMs - *pingedAtMs_ >= kAnswerWithinMs;
 }
 
 void MatchView::keyDown(int key, std::int16_t code) {

@@ -50,11 +50,14 @@ class MatchView {
     // for a while is sent a Ping, which it answers at once; one that leaves it unanswered
     // (stopped, or cut off without a close), or an attempt to connect that neither opens nor
     // fails, is taken for gone: true then, and the host drops the connection or the attempt and
-    // reports it to closed() as an abnormal close.
+    // reports it to closed() as an abnormal close. Only a call that comes on time gives up: after
+    // a stall of the host's own (or a hidden tab's slowed timers) an answer may be waiting
+    // unread behind this call.
     bool serverSilent(double nowMs);
     static constexpr double kPingAfterMs = 2000;
     static constexpr double kAnswerWithinMs = 4000;
     static constexpr double kOpenWithinMs = 6000;
+    static constexpr double kOnTimeMs = 1500;  // since the call before
 
     // The player. `key` names the physical key (for its release); `code` is the classic host's
     // key code.
@@ -135,6 +138,7 @@ class MatchView {
     bool heard_ = true;  // a sign of life (or a new attempt) since the host last asked
     double heardAtMs_ = 0;
     std::optional<double> pingedAtMs_;
+    std::optional<double> checkedAtMs_;
 };
 
 // Puts the server's scene on the form's controls: the ball, both players and both counters.

@@ -193,7 +193,6 @@ void OnlineGame::joinRoom(const QString& typed, const QString& server, bool orTh
 
 void OnlineGame::onOpened() {
     retryTimer_.stop();
-    lostFor_.invalidate();
     match_.opened();
     afterModel();
 }
@@ -241,6 +240,9 @@ void OnlineGame::retry() {
 }
 
 void OnlineGame::onFrame(const QString& frame) {
+    // A server that answers is back; one that only opens connections is still lost, and given
+    // up on in time.
+    lostFor_.invalidate();
     match_.received(frame.toStdString());
     afterModel();
 }
