@@ -20,6 +20,7 @@ add_library(voltaro_server_net STATIC
     src/server/connection_hub.cpp
     src/server/http_session.cpp
     src/server/latency_histogram.cpp
+    src/server/local_network.cpp
     src/server/match_server.cpp
     src/server/message_rate.cpp
     src/server/origin_policy.cpp

@@ -8,14 +8,15 @@ namespace voltaro {
 
 // Every address of the machine, IPv6 and IPv4 on one socket, or IPv4 alone on a machine without
 // IPv6; on the port asked for, or on any free one when that is taken (another game hosting?).
+// A port taken for one of the two is taken for the game: it moves rather than lose IPv6.
 HostedServer::HostedServer(std::uint16_t port, std::filesystem::path site) {
     options_.site = std::move(site);
     options_.ownSignals = false;
     options_.ipv4Too = true;
     options_.joinWithoutCode = true;  // the friend may know only this machine's address
     std::optional<boost::system::system_error> failed;
-    for (const std::uint16_t tried : {port, std::uint16_t{0}}) {
-        for (const char* address : {"::", "0.0.0.0"}) {
+    for (const char* address : {"::", "0.0.0.0"}) {
+        for (const std::uint16_t tried : {port, std::uint16_t{0}}) {
             options_.address = address;
             options_.port = tried;
             try {

@@ -23,6 +23,7 @@ class HostedServer {
     HostedServer& operator=(const HostedServer&) = delete;
 
     std::uint16_t port() const { return port_; }
+    bool onIpv6() const { return server_->endpoint().address().is_v6(); }
 
   private:
     server::ServerOptions options_;

@@ -1,6 +1,7 @@
 #include "app/online_options.h"
 
 #include <QCommandLineParser>
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <QStringList>
@@ -24,29 +25,40 @@ QString option(const char* name) {
 }
 
 // The addresses at which a friend on one of this machine's networks reaches it, as a link
-// writes them: IPv4 first, as most home networks give them. (A link-local address would need
-// the friend's own interface named in the link.)
-QStringList networkAddresses() {
-    QStringList ipv4;
-    QStringList ipv6;
-    for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
-        if (address.isLoopback() || address.isLinkLocal()) {
+// writes them: IPv4 first, as most home networks give them, then IPv6 if the game listens there.
+// Left out: link-local addresses (a link would have to name the friend's own interface), and
+// IPv6's temporary and deprecated ones, which come and go.
+QStringList networkAddresses(bool ipv6) {
+    QStringList ipv4Addresses;
+    QStringList ipv6Addresses;
+    for (const QNetworkInterface& network : QNetworkInterface::allInterfaces()) {
+        const auto flags = network.flags();
+        if (!flags.testFlag(QNetworkInterface::IsUp) ||
+            !flags.testFlag(QNetworkInterface::IsRunning) ||
+            flags.testFlag(QNetworkInterface::IsLoopBack)) {
             continue;
         }
-        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-            ipv4.append(address.toString());
-        } else if (address.protocol() == QAbstractSocket::IPv6Protocol &&
-                   address.scopeId().isEmpty()) {
-            ipv6.append(QStringLiteral("[%1]").arg(address.toString()));
+        for (const QNetworkAddressEntry& entry : network.addressEntries()) {
+            const QHostAddress address = entry.ip();
+            if (address.isLoopback() || address.isLinkLocal()) {
+                continue;
+            }
+            if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+                ipv4Addresses.append(address.toString());
+            } else if (ipv6 && address.protocol() == QAbstractSocket::IPv6Protocol &&
+                       !entry.isTemporary() &&
+                       !(entry.isLifetimeKnown() && entry.preferredLifetime().hasExpired())) {
+                ipv6Addresses.append(QStringLiteral("[%1]").arg(address.toString()));
+            }
         }
     }
-    return ipv4 + ipv6;
+    return ipv4Addresses + ipv6Addresses;
 }
 
 // Where a friend joins: this machine's addresses on its networks, then itself.
-QStringList hostAddresses(std::uint16_t port) {
+QStringList hostAddresses(std::uint16_t port, bool ipv6) {
     QStringList bases;
-    for (const QString& address : networkAddresses()) {
+    for (const QString& address : networkAddresses(ipv6)) {
         bases.append(QStringLiteral("http://%1:%2/").arg(address).arg(port));
     }
     bases.append(QStringLiteral("http://127.0.0.1:%1/").arg(port));
@@ -106,7 +118,7 @@ int playOnline(const OnlineOptions& options) {
                          error.code().message().c_str());
             return 1;
         }
-        start.hostAddresses = hostAddresses(hosted->port());
+        start.hostAddresses = hostAddresses(hosted->port(), hosted->onIpv6());
         std::printf("voltaro: hosting matches on port %u\n", static_cast<unsigned>(hosted->port()));
         std::fflush(stdout);
         start.server = QStringLiteral("ws://127.0.0.1:%1/ws").arg(hosted->port());

@@ -32,6 +32,7 @@ class AddressSlot {
     AddressSlot(AddressSlot&& other) noexcept
         : counter_(std::exchange(other.counter_, nullptr)), address_(std::move(other.address_)) {}
     AddressSlot& operator=(AddressSlot&&) = delete;
+    const std::string& address() const { return address_; }
     ~AddressSlot() {
         if (counter_ != nullptr) {
             counter_->remove(address_);

@@ -13,7 +13,7 @@ Duration ConnectionHub::now() const {
     return std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - start_);
 }
 
-ConnectionId ConnectionHub::opened(std::shared_ptr<Connection> connection) {
+ConnectionId ConnectionHub::opened(std::shared_ptr<Connection> connection, bool nearby) {
     const ConnectionId id = nextId_++;
     connections_.emplace(id, Entry{std::move(connection)});
     ++stats_.connectionsOpened;
@@ -22,7 +22,7 @@ ConnectionId ConnectionHub::opened(std::shared_ptr<Connection> connection) {
         return id;
     }
     stamp_ = now();
-    lobby_->connected(id, stamp_);
+    lobby_->connected(id, stamp_, nearby);
     rearm();
     return id;
 }

@@ -40,7 +40,8 @@ class ConnectionHub final : public Transport {
     Duration now() const;
 
     // From the connections.
-    ConnectionId opened(std::shared_ptr<Connection> connection);
+    // `nearby`: the peer is on this machine or a private network.
+    ConnectionId opened(std::shared_ptr<Connection> connection, bool nearby);
     void received(ConnectionId id, std::string_view message);
     // The peer went away, or broke a rule of the transport and was closed for it: the Lobby is
     // told, unless the Lobby itself had closed the connection.

@@ -22,6 +22,7 @@ constexpr int kCodeTries = 64;
 
 struct Connection {
     bool greeted = false;
+    bool nearby = false;  // on this machine or a private network
     Room* room = nullptr;
     Seat seat = Seat::Spectator;
 };
@@ -131,12 +132,15 @@ struct Lobby::State {
 
     void join(ConnectionId id, Connection& connection, const std::string& code, bool watch,
               Duration now) {
-        if (code.empty() && limits.joinWithoutCode && !watch) {
-            if (Room* room = waitingRoom()) {
+        if (code.empty() && !watch) {
+            const bool offered = limits.joinWithoutCode && connection.nearby;
+            if (Room* room = offered ? waitingRoom() : nullptr) {
                 return join(id, connection, room->code(), false, now);
             }
-            send(id,
-                 online::server::Error{"No single match here waits for a friend: type its code"});
+            send(id, online::server::Error{offered ? "No single match here waits for a friend: "
+                                                     "type its code"
+                                                   : "Type the code of the match, or paste its "
+                                                     "link"});
             return;
         }
         Room* room = findRoom(code);
@@ -292,8 +296,8 @@ Lobby::Lobby(Transport& transport, LobbyLimits limits, std::string recordsDir, R
 
 Lobby::~Lobby() = default;
 
-void Lobby::connected(ConnectionId id, Duration) {
-    state_->connections[id] = Connection{};
+void Lobby::connected(ConnectionId id, Duration, bool nearby) {
+    state_->connections[id] = Connection{.nearby = nearby};
 }
 
 void Lobby::received(ConnectionId id, std::string_view message, Duration now) {

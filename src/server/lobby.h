@@ -18,8 +18,9 @@ struct LobbyLimits {
     // Every room code starts with it: routes a room to its process behind a proxy.
     std::string codePrefix;
     std::size_t maxSpectators = 64;  // per room: each one costs the room a message every tick
-    // A join without a code takes the one room that waits for a friend: for a server that a
-    // game hosts on a home network (voltaro --host), where the friend may know only its address.
+    // A join without a code from a nearby peer takes the one room that waits for a friend: for
+    // a server that a game hosts on a home network (voltaro --host), where the friend may know
+    // only its address. From anywhere else a code is still needed.
     bool joinWithoutCode = false;
 };
 
@@ -34,7 +35,8 @@ class Lobby {
     Lobby(const Lobby&) = delete;
     Lobby& operator=(const Lobby&) = delete;
 
-    void connected(ConnectionId id, Duration now);
+    // `nearby`: the peer is on this machine or a private network (see joinWithoutCode).
+    void connected(ConnectionId id, Duration now, bool nearby = false);
     void received(ConnectionId id, std::string_view message, Duration now);  // one text frame
     void disconnected(ConnectionId id, Duration now);  // the peer went away (not after close())
     void advance(Duration now);   // runs every tick, repeat and time-out due at `now`

@@ -10,7 +10,8 @@
 
 namespace voltaro::server {
 
-// Everything the command line of voltaro-server sets.
+// Everything the command line of voltaro-server sets, and what a game hosting the server for a
+// home network (voltaro --host) sets besides.
 struct ServerOptions {
     std::string address = "127.0.0.1";
     bool ipv4Too = false;  // an IPv6 address (::) takes IPv4 connections too, as mapped addresses

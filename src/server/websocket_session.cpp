@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "online/protocol.h"
+#include "server/local_network.h"
 
 namespace voltaro::server {
 
@@ -42,7 +43,7 @@ void WebSocketSession::accepted(beast::error_code error) {
     if (error) {
         return;  // never a match connection: nothing to tell
     }
-    id_ = hub_.opened(shared_from_this());
+    id_ = hub_.opened(shared_from_this(), onLocalNetwork(slot_.address()));
     readNext();
 }
 

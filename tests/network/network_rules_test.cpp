@@ -1,7 +1,8 @@
 // The network layer's rules that need no socket: the outgoing queue, the message rate, the
-// origin rule and the command line.
+// origin rule, what counts as a nearby peer, and the command line.
 #include <gtest/gtest.h>
 
+#include "server/local_network.h"
 #include "server/message_rate.h"
 #include "server/origin_policy.h"
 #include "server/outgoing_queue.h"
@@ -110,6 +111,18 @@ TEST(ServerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
         const auto exit = std::get<EarlyExit>(read(bad));
         EXPECT_EQ(exit.status, 2) << bad.front();
         EXPECT_TRUE(exit.text.starts_with("voltaro-server: ")) << exit.text;
+    }
+}
+
+TEST(LocalNetwork, TellsThisMachineAndPrivateNetworksFromTheInternet) {
+    for (const char* nearby :
+         {"127.0.0.1", "10.1.2.3", "172.16.0.1", "172.31.255.255", "192.168.1.20", "169.254.1.1",
+          "::1", "fd00::2", "fe80::1", "::ffff:192.168.1.20"}) {
+        EXPECT_TRUE(onLocalNetwork(nearby)) << nearby;
+    }
+    for (const char* far : {"8.8.8.8", "172.32.0.1", "192.169.0.1", "2001:db8::1", "::ffff:8.8.8.8",
+                            "not an address", ""}) {
+        EXPECT_FALSE(onLocalNetwork(far)) << far;
     }
 }
 

@@ -56,14 +56,15 @@ class LobbyTest : public ::testing::Test {
         return *lobby_;
     }
 
-    ConnectionId nextConnection() {
+    // `nearby`: from this machine or a private network.
+    ConnectionId nextConnection(bool nearby = false) {
         const ConnectionId id = nextId_++;
-        lobby().connected(id, now);
+        lobby().connected(id, now, nearby);
         return id;
     }
     // A connection that has said hello.
-    ConnectionId connect() {
-        const ConnectionId id = nextConnection();
+    ConnectionId connect(bool nearby = false) {
+        const ConnectionId id = nextConnection(nearby);
         tell(id, say::Hello{});
         return id;
     }

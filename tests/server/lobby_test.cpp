@@ -196,35 +196,38 @@ TEST_F(LobbyTest, ClosesOnlyTheConnectionThatSentABadMessage) {
     EXPECT_EQ(transport.closed[rude].code, close_code::kOutOfPlace);
 }
 
-// Messages that crossed the closing of their box or room on the way are no fault.
-// A game hosting on a home network: a friend who knows only its address joins the one match
-// that waits for a friend, and is asked for the code when none or several wait.
-TEST_F(LobbyTest, AHostedServerSeatsAFriendWithoutTheCodeWhenOneMatchWaits) {
+// A game hosting on a home network: a friend nearby who knows only its address joins the one
+// match that waits for a friend; with none or several waiting, or from afar, the code is needed.
+TEST_F(LobbyTest, AHostedServerSeatsANearbyFriendWithoutTheCodeWhenOneMatchWaits) {
     limits.joinWithoutCode = true;
-    const ConnectionId early = connect();
-    tell(early, say::Join{""});
-    EXPECT_EQ(takeLast<msg::Error>(early)->message,
-              "No single match here waits for a friend: type its code");
+    const auto refusal = [&](ConnectionId id) {
+        tell(id, say::Join{""});
+        const auto error = takeLast<msg::Error>(id);
+        return error ? error->message : std::string("seated");
+    };
+    const ConnectionId friendly = connect(true);
+    EXPECT_EQ(refusal(friendly), "No single match here waits for a friend: type its code");
     const ConnectionId red = connect();
     tell(red, say::Create{});
     const auto code = takeLast<msg::Seated>(red)->code;
-    tell(early, say::Join{""});
-    const auto seated = takeLast<msg::Seated>(early);
+    EXPECT_EQ(refusal(connect(false)), "Type the code of the match, or paste its link");
+    tell(friendly, say::Join{""});
+    const auto seated = takeLast<msg::Seated>(friendly);
     ASSERT_TRUE(seated);
     EXPECT_EQ(seated->code, code);
     EXPECT_EQ(seated->seat, Seat::Blue);
     EXPECT_TRUE(takeLast<msg::MatchStarted>(red));
 
-    for (int i = 0; i < 2; ++i) {
-        tell(connect(), say::Create{});
-    }
-    const ConnectionId late = connect();
-    tell(late, say::Join{""});
-    EXPECT_TRUE(takeLast<msg::Error>(late));
-    tell(late, say::Watch{""});  // a spectator still names the room
-    EXPECT_EQ(takeLast<msg::Error>(late)->message, "No room has that code");
+    tell(connect(), say::Create{});  // one in play, one waiting
+    const ConnectionId second = connect(true);
+    tell(second, say::Join{""});
+    EXPECT_EQ(takeLast<msg::Seated>(second)->seat, Seat::Blue);
+    tell(connect(), say::Create{});
+    tell(connect(), say::Create{});  // two waiting
+    EXPECT_EQ(refusal(connect(true)), "No single match here waits for a friend: type its code");
 }
 
+// Messages that crossed the closing of their box or room on the way are no fault.
 TEST_F(LobbyTest, IgnoresMessagesThatCrossedAChange) {
     const Players p = startMatch();
     tell(p.red, say::BoxOk{7});
