@@ -6,6 +6,10 @@
 set -eu
 dir=$1 tls=$2 plain=$3 a=$4 b=$5
 shipped=$(dirname "$0")/../../data/nginx/voltaro.conf
+# The folder goes into sed's replacements and nginx's configuration as it is.
+case $dir in
+*[!A-Za-z0-9/._-]*) echo "the folder's path may hold only letters, digits and / . _ -: $dir" >&2; exit 2 ;;
+esac
 mkdir -p "$dir"
 
 # Every line this changes must still be in the shipped file.

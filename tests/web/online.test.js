@@ -204,7 +204,7 @@ test('two pages play a whole match through nginx, over TLS, on the process that 
 
 // ---- voltaro --host ----
 
-test('voltaro --host serves the page, and a page joins through the printed address', async ({ browser }) => {
+test('voltaro --host serves the page, a page joins through the printed address, a desktop game by the address alone', async ({ browser }) => {
   test.setTimeout(120000);
   const dir = h.workDir('host');
   const display = await h.startX(dir);
@@ -213,9 +213,9 @@ test('voltaro --host serves the page, and a page joins through the printed addre
   const link = await h.until('the printed links', () =>
     (/(http:\/\/127\.0\.0\.1:\d+\/\?match=\w+)/.exec(game.out.text) || [])[1]);
   expect(game.out.text).toMatch(/your friend joins match \w+ at/);
-  // It listens on IPv6 too, on the same port.
+  // It listens on IPv6 too, on the same port, where the machine has IPv6.
   const port = /127\.0\.0\.1:(\d+)/.exec(link)[1];
-  expect((await fetch(`http://[::1]:${port}/`)).status).toBe(200);
+  if (await h.hasIpv6()) expect((await fetch(`http://[::1]:${port}/`)).status).toBe(200);
   const page = (await openPage(browser, link)).page;
   const blue = pageClient(page, 'blue');
   const red = { name: 'host', lines: async () => game.lines() };
@@ -224,6 +224,14 @@ test('voltaro --host serves the page, and a page joins through the printed addre
   h.closeWindow(game, window);
   await waitStatus(blue, /^(Red left the room|The server has shut down)/, 5000);
   expect(await h.exitsWithin(game, 8000)).toEqual({ code: 0, signal: null });
+
+  const host = h.startGame(display, dir, 'host2', ['--host', '--port', '0', '--site', h.site]);
+  const address = await h.until('the second host\'s address', () =>
+    (/http:\/\/(127\.0\.0\.1:\d+)\//.exec(host.out.text) || [])[1]);
+  const friend = h.startGame(display, dir, 'friend', ['--join', address]);
+  await h.findWindow(friend, 'you play Blue against Red');
+  await h.until('both play', async () => (await playing({ lines: async () => host.lines() })) &&
+    (await playing({ lines: async () => friend.lines() })));
 });
 
 // ---- Faults ----
@@ -270,8 +278,10 @@ test('a server stopped mid-match: both clients say so and take their seats back;
   await h.until('both play', async () => (await playing(desktop)) && (await playing(blue)));
   // Stopped, the server closes nothing: each client asks it, hears no answer, and says so.
   server.child.kill('SIGSTOP');
-  await waitStatus(desktop, /^Lost the connection to the server/, 10000);
-  await waitStatus(blue, /^Lost the connection to the server/, 10000);
+  // (Asked after 2 s of silence, given up 4 s later, checked twice a second; and room for a
+  // loaded machine.)
+  await waitStatus(desktop, /^Lost the connection to the server/, 15000);
+  await waitStatus(blue, /^Lost the connection to the server/, 15000);
   const marks = [(await desktop.lines()).length, (await blue.lines()).length];
   server.child.kill('SIGCONT');
   await h.until('both play again', async () => {
@@ -405,6 +415,6 @@ test('input to screen through a 100 ms round trip, on a page and on the desktop'
   const tick = 1000 / 64;
   report('page, 100 ms round trip', onPage);
   report('desktop, 100 ms round trip', onDesktop);
-  expect(onPage[0]).toBeLessThan(100 + tick + 10);
-  expect(onDesktop[0]).toBeLessThan(100 + tick + 10);
+  expect(onPage[0]).toBeLessThan(100 + tick + 15);
+  expect(onDesktop[0]).toBeLessThan(100 + tick + 15);
 });

@@ -1,6 +1,6 @@
 // Online play's tests: a voltaro-server on loopback (serving the built page), desktop games in
 // a private X server, a delaying relay, and the server's record replayed to check what the
-// clients showed. Everything talks to 127.0.0.1 only; every wait is bounded and stops by itself.
+// clients showed. Everything talks on loopback only; every wait is bounded and stops by itself.
 const { spawn, execFileSync } = require('child_process');
 const fs = require('fs');
 const net = require('net');
@@ -21,10 +21,11 @@ function track(child) {
   started.push(child);
   return child;
 }
-// Ends what a test started, by its own process ids.
+// Ends what a test started: its processes, by their own ids, and its relays' threads.
 function stopAll() {
   for (const child of started.splice(0)) {
-    if (child.exitCode === null && child.signalCode === null) child.kill('SIGKILL');
+    if (child.terminate) child.terminate();
+    else if (child.exitCode === null && child.signalCode === null) child.kill('SIGKILL');
   }
 }
 
@@ -74,16 +75,28 @@ function freePort() {
 async function startNginx(dir, [a, b]) {
   const tls = await freePort();
   const script = path.join(__dirname, '../network/nginx-on-loopback.sh');
-  track(spawn(script, [path.join(dir, 'nginx'), String(tls), String(await freePort()),
-    String(a.port), String(b.port)], { stdio: 'ignore' }));
-  await until('nginx listens', () => new Promise((resolve) => {
+  const out = collect(track(spawn(script, [path.join(dir, 'nginx'), String(tls),
+    String(await freePort()), String(a.port), String(b.port)], { stdio: ['ignore', 'pipe', 'pipe'] })));
+  const listening = () => new Promise((resolve) => {
     const probe = net.connect(tls, '127.0.0.1', () => {
       probe.destroy();
       resolve(true);
     });
     probe.on('error', () => resolve(false));
-  }));
+  });
+  await until('nginx listens', listening, 30000).catch((error) => {
+    const log = path.join(dir, 'nginx', 'error.log');
+    throw new Error(`${error.message}: ${out.text}${fs.existsSync(log) ? fs.readFileSync(log) : ''}`);
+  });
   return { url: `https://127.0.0.1:${tls}/` };
+}
+
+// Whether this machine has IPv6 on loopback (a container may have it turned off).
+function hasIpv6() {
+  return new Promise((resolve) => {
+    const probe = net.createServer().once('error', () => resolve(false))
+      .listen(0, '::1', () => probe.close(() => resolve(true)));
+  });
 }
 
 // A private X server for the desktop games.
@@ -187,6 +200,7 @@ function delayingRelay(targetPort, delayMs) {
     server.listen(0, '127.0.0.1', () => parentPort.postMessage(server.address().port));
   `, { eval: true, workerData: { targetPort, delayMs } });
   worker.unref();
+  track(worker);
   return new Promise((resolve, reject) => {
     worker.once('error', reject);
     worker.once('message', (port) => resolve({ port, close: () => worker.terminate() }));
@@ -251,7 +265,7 @@ function boxesAndEnd(lines) {
 }
 
 module.exports = {
-  programs, site, stopAll, workDir, until, startServer, startNginx, startX, startGame, findWindow, keyIn,
+  programs, site, stopAll, workDir, until, startServer, startNginx, hasIpv6, startX, startGame, findWindow, keyIn,
   closeWindow, exitsWithin, delayingRelay, recordedStates, checkAgainstRecord, boxesAndEnd,
   xdotool,
 };
