@@ -42,19 +42,22 @@ window.voltaroFit = (function () {
   function layout(client) {
     const width = area.clientWidth, height = area.clientHeight;
     const scaleIn = (w, h) => Math.max(0.05, Math.min(w / client.width, h / client.height));
-    if (!touch()) {
+    // Online only the player's own pad takes room beside the scene, on its side.
+    const sides = padsOf === undefined ? 2 : padsOf === null ? 0 : 1;
+    if (!touch() || sides === 0) {
       return { scale: scaleIn(width, height), room: { x: 0, y: 0, width, height }, pads: null };
     }
     const pads = (size) => [{ x: kMargin, y: height - kMargin - size, size },
       { x: width - kMargin - size, y: height - kMargin - size, size }];
     const besidePad = padSize(Math.round(Math.min(width, height) / 7.5));
     const side = besidePad + 2 * kMargin;
-    const beside = scaleIn(width - 2 * side, height);
+    const left = padsOf === 'blue' ? 0 : side;
+    const beside = scaleIn(width - sides * side, height);
     const belowPad = padSize(Math.min(Math.round(height / 7.5), Math.floor((width - 3 * kMargin) / 6)));
     const under = belowPad + 2 * kMargin;
     const below = scaleIn(width, height - under);
     if (beside > below) {
-      return { scale: beside, room: { x: side, y: 0, width: width - 2 * side, height },
+      return { scale: beside, room: { x: left, y: 0, width: width - sides * side, height },
                pads: pads(besidePad) };
     }
     return { scale: below, room: { x: 0, y: 0, width, height: height - under }, pads: pads(belowPad) };

@@ -144,6 +144,8 @@
       linkField.value = location.origin + location.pathname + '?match=' + next.code;
     }
     againButton.hidden = next.phase !== Phase.Over;
+    // With nothing to say, the line gives its room to the field (a phone has little).
+    element('online-menu').hidden = !next.status && linkField.hidden && againButton.hidden;
     showChoice(next.phase);
     window.voltaroFit.showPadsOf(next.seat === 'spectator' ? null : next.seat);
     showBox(next);
