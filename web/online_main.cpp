@@ -4,18 +4,13 @@
 
 #include <emscripten.h>
 
-#include <cmath>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "client/match_view.h"
 #include "scene/controls.h"
-#include "scene/drawing.h"
 #include "scene/layout.h"
-#include "web/canvas_commands.h"
-#include "web/page_imports.h"
-#include "web/scene_commands.h"
+#include "web/canvas_painter.h"
 
 extern "C" {
 // The page's side (online_imports.js).
@@ -30,28 +25,18 @@ namespace {
 
 using voltaro::client::MatchView;
 
-int clientPixels(int twips) {
-    return static_cast<int>(std::lround(twips / voltaro::Drawing::kTwipsPerPixel));
-}
-
-class OnlinePage final : private voltaro::ControlObserver {
+class OnlinePage {
   public:
     // The page sizes the canvas to fit its window and says at which ratio to draw.
-    OnlinePage() : controls_(voltaro::form1Controls()) {
-        controls_.setObserver(this);
-        const auto& form = voltaro::form1Record();
-        ratio_ = voltaro_page_open(form.caption, clientPixels(form.clientWidth),
-                                   clientPixels(form.clientHeight));
-        drawAll();
+    OnlinePage()
+        : controls_(voltaro::form1Controls()), painter_(controls_, voltaro::form1Record()) {
+        painter_.open();
+        painter_.drawAll();
     }
-    ~OnlinePage() override { controls_.setObserver(nullptr); }
 
     MatchView& match() { return match_; }
 
-    void setRatio(double ratio) {
-        ratio_ = ratio;
-        drawAll();
-    }
+    void setRatio(double ratio) { painter_.setRatio(ratio); }
 
     // After every call from the page: frames out, then what changed on the screen.
     void settle() {
@@ -62,7 +47,7 @@ class OnlinePage final : private voltaro::ControlObserver {
             return;
         }
         voltaro::client::showScene(match_.scene(), controls_);
-        drawDirty();
+        painter_.drawDirty();
         voltaro_online_show(static_cast<int>(match_.phase()), match_.status().c_str(),
                             static_cast<int>(match_.boxNumber()), match_.boxText().c_str(),
                             match_.boxAnswered() ? 1 : 0, match_.code().c_str(),
@@ -73,47 +58,9 @@ class OnlinePage final : private voltaro::ControlObserver {
     }
 
   private:
-    void shapeMoved(const voltaro::Shape& shape, const voltaro::TwipBox& before) override {
-        const voltaro::Drawing drawing(ratio_);
-        dirty(drawing.dirtied(before));
-        dirty(drawing.dirtied(shape.box()));
-    }
-    void captionChanged(const voltaro::Label& label) override {
-        dirty(voltaro::Drawing(ratio_).dirtied(label.box()));
-    }
-
-    voltaro::DeviceRect canvasRect() const {
-        const auto& form = voltaro::form1Record();
-        return voltaro::Drawing(ratio_).deviceRect(
-            {0, 0, clientPixels(form.clientWidth), clientPixels(form.clientHeight)});
-    }
-    void dirty(const voltaro::DeviceRect& rect) {
-        dirty_ = dirty_.united(rect.intersected(canvasRect()));
-    }
-    void drawAll() {
-        dirty_ = canvasRect();
-        drawDirty();
-    }
-    void drawDirty() {
-        if (dirty_.empty()) {
-            return;
-        }
-        primitives_.clear();
-        voltaro::Drawing(ratio_).drawScene(controls_, voltaro::form1Record().backColour, dirty_,
-                                           primitives_);
-        commands_.clear();
-        voltaro::toCanvas(primitives_, dirty_, commands_);
-        dirty_ = {};
-        voltaro_page_draw(commands_.words().data(), static_cast<int>(commands_.words().size()),
-                          commands_.texts().c_str());
-    }
-
     voltaro::Controls controls_;
+    voltaro::CanvasPainter painter_;
     MatchView match_;
-    double ratio_ = 1.0;
-    voltaro::DeviceRect dirty_;
-    std::vector<voltaro::Primitive> primitives_;
-    voltaro::CanvasCommands commands_;
 };
 
 std::unique_ptr<OnlinePage> page;

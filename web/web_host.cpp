@@ -15,33 +15,28 @@ namespace {
 constexpr auto kRepeatDelay = std::chrono::milliseconds(500);
 constexpr auto kRepeatInterval = std::chrono::nanoseconds(std::chrono::seconds(1)) / 30;
 
-int clientPixels(int twips) {
-    return static_cast<int>(std::lround(twips / Drawing::kTwipsPerPixel));
-}
-
 double milliseconds(WebHost::Duration t) {
     return std::chrono::duration<double, std::milli>(t).count();
 }
 
 }  // namespace
 
-WebHost::WebHost() : form_(*this), wiring_(*this, form_), repeat_(kRepeatDelay, kRepeatInterval) {
-    controls().setObserver(this);
-}
+WebHost::WebHost()
+    : form_(*this),
+      wiring_(*this, form_),
+      repeat_(kRepeatDelay, kRepeatInterval),
+      painter_(controls(), form()) {}
 
-WebHost::~WebHost() {
-    controls().setObserver(nullptr);
-}
+WebHost::~WebHost() = default;
 
 void WebHost::start(Duration now) {
     if (started_) {
         return;
     }
     started_ = true;
-    ratio_ = voltaro_page_open(form().caption, clientPixels(form().clientWidth),
-                               clientPixels(form().clientHeight));
+    painter_.open();
     wiring_.load();
-    drawAll();
+    painter_.drawAll();
     if (wiring_.ended()) {
         return;
     }
@@ -70,7 +65,7 @@ void WebHost::wake(Duration now) {
     if (ballTick) {
         letComputerPlay(now);
     }
-    drawDirty();
+    painter_.drawDirty();
     arm();
 }
 
@@ -97,7 +92,7 @@ void WebHost::keyDown(int key, std::int16_t code, Duration now) {
         return;  // a key already held repeats on its own schedule
     }
     wiring_.keyDown(code);
-    drawDirty();
+    painter_.drawDirty();
     arm();
 }
 
@@ -110,24 +105,23 @@ void WebHost::releaseAllKeys() {
 }
 
 void WebHost::setDevicePixelRatio(double ratio) {
-    ratio_ = ratio;
-    drawAll();
+    painter_.setRatio(ratio);
 }
 
 void WebHost::programEnded(int exitStatus) {
     repeat_.releaseAll();
-    drawDirty();  // the final scene stays on the page
+    painter_.drawDirty();  // the final scene stays on the page
     voltaro_page_arm(-1.0);
     voltaro_page_ended(exitStatus);
 }
 
 void WebHost::reportRuntimeError(const RuntimeError& error) {
-    drawDirty();
+    painter_.drawDirty();
     voltaro_page_message_box(error.report().c_str(), 1);
 }
 
 void WebHost::showMessageBox(const std::string& prompt) {
-    drawDirty();           // the box opens over the scene as it stands now
+    painter_.drawDirty();  // the box opens over the scene as it stands now
     repeat_.releaseAll();  // the keys' releases will go to the box
     const double closedAt = voltaro_page_message_box(prompt.c_str(), 0);
     // Ticks that fell due while the box was open are dropped, as the event wiring drops every
@@ -142,46 +136,6 @@ void WebHost::arm() {
     }
     const auto next = timers_.nextWakeUp(repeat_);
     voltaro_page_arm(next == Duration::max() ? -1.0 : milliseconds(next));
-}
-
-void WebHost::shapeMoved(const Shape& shape, const TwipBox& before) {
-    const Drawing drawing(ratio_);
-    dirty(drawing.dirtied(before));
-    dirty(drawing.dirtied(shape.box()));
-}
-
-void WebHost::captionChanged(const Label& label) {
-    dirty(Drawing(ratio_).dirtied(label.box()));
-}
-
-// What changed during one call into the host is drawn once, as one rectangle, before the call
-// returns or a box opens.
-void WebHost::dirty(const DeviceRect& rect) {
-    dirty_ = dirty_.united(rect.intersected(canvasRect()));
-}
-
-// The client area in device pixels: the canvas.
-DeviceRect WebHost::canvasRect() const {
-    return Drawing(ratio_).deviceRect(
-        {0, 0, clientPixels(form().clientWidth), clientPixels(form().clientHeight)});
-}
-
-void WebHost::drawAll() {
-    dirty_ = canvasRect();
-    drawDirty();
-}
-
-void WebHost::drawDirty() {
-    if (dirty_.empty()) {
-        return;
-    }
-    primitives_.clear();
-    Drawing(ratio_).drawScene(controls(), form().backColour, dirty_, primitives_);
-    commands_.clear();
-    toCanvas(primitives_, dirty_, commands_);
-    dirty_ = {};
-    voltaro_page_draw(commands_.words().data(), static_cast<int>(commands_.words().size()),
-                      commands_.texts().c_str());
 }
 
 }  // namespace voltaro

@@ -8,12 +8,11 @@
 
 #include "computer/computer_seats.h"
 #include "game/form1.h"
-#include "scene/drawing.h"
 #include "scene/event_wiring.h"
 #include "scene/form_site.h"
 #include "scene/key_repeat.h"
 #include "scene/paced_timers.h"
-#include "web/canvas_commands.h"
+#include "web/canvas_painter.h"
 
 namespace voltaro {
 
@@ -23,7 +22,7 @@ namespace voltaro {
 //
 // A message box suspends the running procedure (Asyncify) until the player presses OK; while it
 // is suspended the page makes no call in here at all.
-class WebHost final : public FormSite, private ControlObserver {
+class WebHost final : public FormSite {
   public:
     using Duration = std::chrono::nanoseconds;
 
@@ -52,24 +51,14 @@ class WebHost final : public FormSite, private ControlObserver {
     void showMessageBox(const std::string& prompt) override;
 
   private:
-    void shapeMoved(const Shape& shape, const TwipBox& before) override;
-    void captionChanged(const Label& label) override;
-
     void arm();
     void letComputerPlay(Duration now);
-    void drawAll();
-    void drawDirty();
-    void dirty(const DeviceRect& rect);
-    DeviceRect canvasRect() const;
 
     Form1 form_;
     EventWiring wiring_;
     PacedTimers timers_;
     KeyRepeat repeat_;
-    std::vector<Primitive> primitives_;
-    CanvasCommands commands_;
-    DeviceRect dirty_;
-    double ratio_ = 1.0;
+    CanvasPainter painter_;
     bool started_ = false;
     std::unique_ptr<computer::ComputerSeats> computer_;
 };
