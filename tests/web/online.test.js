@@ -116,6 +116,22 @@ async function openPage(browser, url, options = {}) {
   return { context, page };
 }
 
+const dialogTitle = '^Soccer Game: VOLTARO! - online$';
+
+// A desktop game that creates a match as red on the server at `url`, and a page that joins it
+// as blue, once both play.
+async function desktopAgainstPage(browser, display, dir, name, url) {
+  const game = h.startGame(display, dir, name, ['--online', '--server', url]);
+  await createIn(game, await h.findWindow(game, dialogTitle));
+  const code = await codeFrom({ name, lines: async () => game.lines() });
+  const { page } = await openPage(browser, `${url}?match=${code}`);
+  const window = await h.findWindow(game, 'you play Red');
+  const red = desktopClient(game, window);
+  const blue = pageClient(page, 'blue');
+  await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
+  return { game, window, code, page, red, blue };
+}
+
 // ---- Cross-play ----
 
 test('two pages play a whole match through the server, as its record says', async ({ browser }) => {
@@ -147,16 +163,9 @@ test('a desktop game and a page play a whole match, as the record says', async (
   const dir = h.workDir('cross');
   const server = await h.startServer(dir);
   const display = await h.startX(dir);
-  const game = h.startGame(display, dir, 'red', ['--online', '--server', server.url]);
-  const dialog = await h.findWindow(game, '^Soccer Game: VOLTARO! - online$');
-  await createIn(game, dialog);
-  const desktopLines = { name: 'red', lines: async () => game.lines() };
-  const code = await codeFrom(desktopLines);
-  const page = (await openPage(browser, server.url + '?match=' + code)).page;
-  const window = await h.findWindow(game, `^Soccer Game: VOLTARO! - you play Red against Blue, room ${code}$`);
-  const red = desktopClient(game, window);
-  const blue = pageClient(page, 'blue');
-  await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
+  const { game, window, code, red, blue } =
+    await desktopAgainstPage(browser, display, dir, 'red', server.url);
+  await h.findWindow(game, `^Soccer Game: VOLTARO! - you play Red against Blue, room ${code}$`);
   await playToTheEnd([red, blue], blue);
   await expectTheRecordedMatch([red, blue], server.records);
   h.closeWindow(game, window);
@@ -169,7 +178,7 @@ test('two desktop games play a whole match, as the record says', async () => {
   const server = await h.startServer(dir);
   const display = await h.startX(dir);
   const redGame = h.startGame(display, dir, 'red', ['--online', '--server', server.url]);
-  await createIn(redGame, await h.findWindow(redGame, '^Soccer Game: VOLTARO! - online$'));
+  await createIn(redGame, await h.findWindow(redGame, dialogTitle));
   const code = await codeFrom({ name: 'red', lines: async () => redGame.lines() });
   const blueGame = h.startGame(display, dir, 'blue', ['--join', server.url + '?match=' + code]);
   const red = desktopClient(redGame, await h.findWindow(redGame, 'you play Red'));
@@ -270,12 +279,8 @@ test('a server stopped mid-match: both clients say so and take their seats back;
   const dir = h.workDir('killed');
   const server = await h.startServer(dir);
   const display = await h.startX(dir);
-  const game = h.startGame(display, dir, 'red', ['--online', '--server', server.url]);
-  await createIn(game, await h.findWindow(game, '^Soccer Game: VOLTARO! - online$'));
-  const desktop = { name: 'red', lines: async () => game.lines() };
-  const code = await codeFrom(desktop);
-  const blue = pageClient((await openPage(browser, server.url + '?match=' + code)).page, 'blue');
-  await h.until('both play', async () => (await playing(desktop)) && (await playing(blue)));
+  const { game, window, red: desktop, blue } =
+    await desktopAgainstPage(browser, display, dir, 'red', server.url);
   // Stopped, the server closes nothing: each client asks it, hears no answer, and says so.
   server.child.kill('SIGSTOP');
   // (Asked after 2 s of silence, given up 4 s later, checked twice a second; and room for a
@@ -292,7 +297,6 @@ test('a server stopped mid-match: both clients say so and take their seats back;
   server.child.kill('SIGKILL');
   await waitStatus(desktop, /^Lost the connection to the server/, 5000);
   await waitStatus(blue, /^Lost the connection to the server/, 5000);
-  const window = await h.findWindow(game, 'you play Red');
   h.closeWindow(game, window);
   expect(await h.exitsWithin(game, 5000)).toEqual({ code: 0, signal: null });
 });
@@ -302,7 +306,6 @@ test('the desktop game exits cleanly when closed in the lobby, while waiting, in
   const dir = h.workDir('close');
   const server = await h.startServer(dir);
   const display = await h.startX(dir);
-  const dialogTitle = '^Soccer Game: VOLTARO! - online$';
 
   const lobby = h.startGame(display, dir, 'lobby', ['--online', '--server', server.url]);
   h.closeWindow(lobby, await h.findWindow(lobby, dialogTitle));
@@ -315,17 +318,7 @@ test('the desktop game exits cleanly when closed in the lobby, while waiting, in
   h.closeWindow(waiting, dialog);
   expect(await h.exitsWithin(waiting, 5000)).toEqual({ code: 0, signal: null });
 
-  // A desktop game as red and a page as blue, in a match.
-  async function match(name) {
-    const game = h.startGame(display, dir, name, ['--online', '--server', server.url]);
-    await createIn(game, await h.findWindow(game, dialogTitle));
-    const red = { name, lines: async () => game.lines() };
-    const code = await codeFrom(red);
-    const blue = pageClient((await openPage(browser, server.url + '?match=' + code)).page, 'blue');
-    const window = await h.findWindow(game, 'you play Red');
-    await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
-    return { game, red, blue, window };
-  }
+  const match = (name) => desktopAgainstPage(browser, display, dir, name, server.url);
   // The friend is told at once that red left.
   async function closeIt({ game, blue, window }) {
     h.closeWindow(game, window);
@@ -381,14 +374,8 @@ test('input to screen through a 100 ms round trip, on a page and on the desktop'
   const server = await h.startServer(dir);
   const relay = await h.delayingRelay(server.port, 50);
   const display = await h.startX(dir);
-  const game = h.startGame(display, dir, 'red', ['--online', '--server', `http://127.0.0.1:${relay.port}/`]);
-  await createIn(game, await h.findWindow(game, '^Soccer Game: VOLTARO! - online$'));
-  const code = await codeFrom({ name: 'red', lines: async () => game.lines() });
-  const page = (await openPage(browser, `http://127.0.0.1:${relay.port}/?match=${code}`)).page;
-  const blue = pageClient(page, 'blue');
-  const window = await h.findWindow(game, 'you play Red');
-  const red = desktopClient(game, window);
-  await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
+  const { game, window, page, blue } =
+    await desktopAgainstPage(browser, display, dir, 'red', `http://127.0.0.1:${relay.port}/`);
   await page.evaluate(() => {
     window.addEventListener('keydown', () => { window.keyAt = performance.now(); }, true);
   });
