@@ -13,7 +13,8 @@ Duration ConnectionHub::now() const {
     return std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - start_);
 }
 
-ConnectionId ConnectionHub::opened(std::shared_ptr<Connection> connection, bool nearby) {
+ConnectionId ConnectionHub::opened(std::shared_ptr<Connection> connection, bool nearby,
+                                   std::string person) {
     const ConnectionId id = nextId_++;
     connections_.emplace(id, Entry{std::move(connection)});
     ++stats_.connectionsOpened;
@@ -22,7 +23,7 @@ ConnectionId ConnectionHub::opened(std::shared_ptr<Connection> connection, bool 
         return id;
     }
     stamp_ = now();
-    lobby_->connected(id, stamp_, nearby);
+    lobby_->connected(id, stamp_, nearby, std::move(person));
     rearm();
     return id;
 }

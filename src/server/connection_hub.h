@@ -40,8 +40,9 @@ class ConnectionHub final : public Transport {
     Duration now() const;
 
     // From the connections.
-    // `nearby`: the peer is on this machine or a private network.
-    ConnectionId opened(std::shared_ptr<Connection> connection, bool nearby);
+    // `nearby`: the peer is on this machine or a private network; `person`: the key its
+    // limits count under.
+    ConnectionId opened(std::shared_ptr<Connection> connection, bool nearby, std::string person);
     void received(ConnectionId id, std::string_view message);
     // The peer went away, or broke a rule of the transport and was closed for it: the Lobby is
     // told, unless the Lobby itself had closed the connection.

@@ -81,6 +81,7 @@ void HttpSession::upgrade(Request request) {
     }
     const auto host = request[http::field::host];
     if (!context_.origins.allows(origin, std::string_view(host.data(), host.size()))) {
+        context_.refusals.count(Refusal::Origin, slot_->address(), context_.hub.now());
         request.keep_alive(false);
         reply(http::status::forbidden, "Pages of this origin may not open matches here", request);
         return;

@@ -10,6 +10,7 @@
 #include "server/address_counter.h"
 #include "server/connection_hub.h"
 #include "server/origin_policy.h"
+#include "server/refusals.h"
 #include "server/server_options.h"
 #include "server/site_folder.h"
 
@@ -22,6 +23,7 @@ struct ServerContext {
     const OriginPolicy& origins;
     ConnectionHub& hub;
     ServerStats& stats;
+    Refusals& refusals;
 };
 
 // One HTTP connection: files of the page for GET and HEAD, and on the match path the upgrade to

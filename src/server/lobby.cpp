@@ -23,6 +23,7 @@ constexpr int kCodeTries = 64;
 struct Connection {
     bool greeted = false;
     bool nearby = false;  // on this machine or a private network
+    std::string person;   // whose limits it counts against
     Room* room = nullptr;
     Seat seat = Seat::Spectator;
 };
@@ -30,13 +31,17 @@ struct Connection {
 }  // namespace
 
 struct Lobby::State {
-    State(Transport& transport, LobbyLimits limits, std::string recordsFolder, RandomSource& random)
-        : limits(std::move(limits)),
+    State(Transport& transport, LobbyLimits limits, std::string recordsFolder, RandomSource& random,
+          Refusals* given)
+        : refusals(given ? *given : ownRefusals),
+          limits(std::move(limits)),
           recordsFolder(std::move(recordsFolder)),
           context{transport, this->limits, random, this->recordsFolder, {}} {
         this->limits.codePrefix = normalisedRoomCode(this->limits.codePrefix);
     }
 
+    Refusals ownRefusals;
+    Refusals& refusals;
     LobbyLimits limits;
     std::string recordsFolder;
     RoomContext context;
@@ -290,14 +295,15 @@ void Lobby::State::received(ConnectionId id, Connection& connection,
     }
 }
 
-Lobby::Lobby(Transport& transport, LobbyLimits limits, std::string recordsDir, RandomSource& random)
-    : state_(std::make_unique<State>(transport, std::move(limits), std::move(recordsDir), random)) {
-}
+Lobby::Lobby(Transport& transport, LobbyLimits limits, std::string recordsDir, RandomSource& random,
+             Refusals* refusals)
+    : state_(std::make_unique<State>(transport, std::move(limits), std::move(recordsDir), random,
+                                     refusals)) {}
 
 Lobby::~Lobby() = default;
 
-void Lobby::connected(ConnectionId id, Duration, bool nearby) {
-    state_->connections[id] = Connection{.nearby = nearby};
+void Lobby::connected(ConnectionId id, Duration, bool nearby, std::string person) {
+    state_->connections[id] = Connection{.nearby = nearby, .person = std::move(person)};
 }
 
 void Lobby::received(ConnectionId id, std::string_view message, Duration now) {
@@ -381,6 +387,10 @@ void Lobby::shutdown(Duration) {
 
 std::size_t Lobby::openRooms() const {
     return state_->rooms.size();
+}
+
+const Refusals& Lobby::refusals() const {
+    return state_->refusals;
 }
 
 std::size_t Lobby::openMatches() const {

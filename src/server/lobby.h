@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "server/random_source.h"
+#include "server/refusals.h"
 #include "server/transport.h"
 
 namespace voltaro::server {
@@ -29,14 +30,16 @@ struct LobbyLimits {
 // through the Transport.
 class Lobby {
   public:
+    // `refusals` counts what the lobby turns away; without one it keeps its own.
     Lobby(Transport& transport, LobbyLimits limits, std::string recordsDir /* empty: none */,
-          RandomSource& random);
+          RandomSource& random, Refusals* refusals = nullptr);
     ~Lobby();
     Lobby(const Lobby&) = delete;
     Lobby& operator=(const Lobby&) = delete;
 
     // `nearby`: the peer is on this machine or a private network (see joinWithoutCode).
-    void connected(ConnectionId id, Duration now, bool nearby = false);
+    // `person`: the key its limits are counted under (personKey() of its address).
+    void connected(ConnectionId id, Duration now, bool nearby = false, std::string person = {});
     void received(ConnectionId id, std::string_view message, Duration now);  // one text frame
     void disconnected(ConnectionId id, Duration now);  // the peer went away (not after close())
     void advance(Duration now);   // runs every tick, repeat and time-out due at `now`
@@ -44,6 +47,7 @@ class Lobby {
     void shutdown(Duration now);  // SIGTERM: tell every open match, write finished records
     std::size_t openRooms() const;
     std::size_t openMatches() const;
+    const Refusals& refusals() const;
 
   private:
     struct State;

@@ -30,10 +30,10 @@ MatchServer::MatchServer(const ServerOptions& options)
     : options_(options),
       addresses_(options.maxPerAddress),
       hub_(io_, stats_),
-      lobby_(hub_, lobbyLimits(options), options.records.string(), random_),
+      lobby_(hub_, lobbyLimits(options), options.records.string(), random_, &refusals_),
       site_(options.site),
       origins_(options.origins),
-      context_{options, site_, origins_, hub_, stats_},
+      context_{options, site_, origins_, hub_, stats_, refusals_},
       acceptor_(io_),
       signals_(io_),
       retryOrQuit_(io_) {
@@ -98,6 +98,7 @@ void MatchServer::accepted(boost::system::error_code error, tcp::socket socket) 
     const std::string address = peerError ? std::string() : peer.address().to_string();
     if (peerError || !addresses_.add(address)) {
         ++stats_.connectionsRefused;
+        refusals_.count(Refusal::PerAddress, address, hub_.now());
         socket.close(peerError);
     } else {
         // Messages are small and due now: none waits to be merged with the next.

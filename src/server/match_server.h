@@ -11,6 +11,7 @@
 #include "server/lobby.h"
 #include "server/origin_policy.h"
 #include "server/random_source.h"
+#include "server/refusals.h"
 #include "server/server_options.h"
 #include "server/server_stats.h"
 #include "server/site_folder.h"
@@ -29,6 +30,7 @@ class MatchServer {
 
     // Serves until a signal ends the server; writes the figures if asked to.
     void run();
+    const Refusals& refusals() const { return refusals_; }
     // Ends the server as SIGTERM does; callable from any thread.
     void stop();
 
@@ -42,6 +44,7 @@ class MatchServer {
     const ServerOptions& options_;
     // Declared before the io_context, which may still hold connections when it is destroyed.
     ServerStats stats_;
+    Refusals refusals_;
     AddressCounter addresses_;
     boost::asio::io_context io_;
     ConnectionHub hub_;

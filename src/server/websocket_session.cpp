@@ -6,6 +6,7 @@
 
 #include "online/protocol.h"
 #include "server/local_network.h"
+#include "server/person_key.h"
 
 namespace voltaro::server {
 
@@ -43,7 +44,8 @@ void WebSocketSession::accepted(beast::error_code error) {
     if (error) {
         return;  // never a match connection: nothing to tell
     }
-    id_ = hub_.opened(shared_from_this(), onLocalNetwork(slot_.address()));
+    id_ = hub_.opened(shared_from_this(), onLocalNetwork(slot_.address()),
+                      personKey(slot_.address()));
     readNext();
 }
 
