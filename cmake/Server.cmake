@@ -19,14 +19,14 @@ add_library(voltaro_server_net STATIC
     src/server/address_counter.cpp
     src/server/connection_hub.cpp
     src/server/http_session.cpp
-    src/server/latency_histogram.cpp
     src/server/local_network.cpp
     src/server/match_server.cpp
+    src/server/metrics_listener.cpp
+    src/server/metrics_session.cpp
     src/server/message_rate.cpp
     src/server/origin_policy.cpp
     src/server/outgoing_queue.cpp
     src/server/server_options.cpp
-    src/server/server_stats.cpp
     src/server/site_folder.cpp
     src/server/websocket_session.cpp
 )
