@@ -4,6 +4,7 @@
 #include <boost/asio/write.hpp>
 #include <functional>
 #include <random>
+#include <utility>
 
 #include "online/protocol.h"
 #include "ws_client.h"
@@ -94,12 +95,21 @@ struct HostileMix::Peer : std::enable_shared_from_this<Peer> {
             return;
         }
         ++tally.connections;
-        send(script.opening());
+        std::string opening = script.opening();
+        // A WebSocket client waits for the answer to its handshake before it sends a frame
+        // (the server drops frames that come with the request): those go with the first tick.
+        const auto head = opening.find("\r\n\r\n");
+        afterHandshake.clear();
+        if (opening.starts_with("GET /ws ") && head + 4 < opening.size()) {
+            afterHandshake = opening.substr(head + 4);
+            opening.resize(head + 4);
+        }
+        send(opening);
         if (script.reads) {
             read(g);
         }
         born = Clock::now();
-        tick(g);
+        rearm(g, afterHandshake.empty() ? 0ms : 50ms);
     }
 
     void send(std::string bytes) {
@@ -140,10 +150,16 @@ struct HostileMix::Peer : std::enable_shared_from_this<Peer> {
             ended(g);
             return;
         }
-        if (script.drip) {
+        if (!afterHandshake.empty()) {
+            send(std::exchange(afterHandshake, {}));
+        } else if (script.drip) {
             send(script.drip());
         }
-        timer.expires_after(script.every.count() > 0 ? script.every : 100ms);
+        rearm(g, script.every.count() > 0 ? script.every : 100ms);
+    }
+
+    void rearm(unsigned g, std::chrono::milliseconds after) {
+        timer.expires_after(after);
         timer.async_wait([self = shared_from_this(), g](auto error) {
             if (!error && g == self->generation) {
                 self->tick(g);
@@ -182,6 +198,7 @@ struct HostileMix::Peer : std::enable_shared_from_this<Peer> {
     HostileTally& tally;
     Clock::time_point end;
     Clock::time_point born{};
+    std::string afterHandshake;
     unsigned generation = 0;
     bool writing = false;
     bool ours = false;
@@ -239,8 +256,10 @@ struct HostileMix::KeyHolder : std::enable_shared_from_this<KeyHolder> {
         follow();
         if (playing && nextKey <= 246) {
             const online::ClientMessage down = online::client::KeyDown{nextKey++};
-            red->send(online::write(down));
-            blue->send(online::write(down));
+            const std::string sent = online::write(down);
+            red->send(sent);
+            blue->send(sent);
+            tally.bytesSent += 2 * sent.size();
         }
         timer.expires_after(25ms);
         timer.async_wait([self = shared_from_this()](auto error) {

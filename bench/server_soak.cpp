@@ -175,6 +175,14 @@ int main(int argc, char* argv[]) {
     const auto figures = samples(scrapeMetrics(server.metricsPort()));
     server.signal(SIGTERM);
     const auto exited = server.waitForExit(30s);
+    // The journal's share: one line per kind now and then, not one per refusal.
+    std::vector<std::string> refusalLines;
+    std::istringstream errors(server.errors());
+    for (std::string line; std::getline(errors, line);) {
+        if (line.find("refused (") != std::string::npos) {
+            refusalLines.push_back(line);
+        }
+    }
 
     const HonestFigures seen = honest.measure();
     nlohmann::json serverStats = nlohmann::json::object();
@@ -207,6 +215,11 @@ int main(int argc, char* argv[]) {
         {"honest_ticks_missed", seen.ticksMissed},
         {"server_rss_kib", {{"start", rssStart}, {"max", rssMax}, {"end", rssEnd}}},
         {"refusals", refusalsOf(figures)},
+        {"refusal_log_lines", refusalLines.size()},
+        {"first_refusal_log_lines",
+         std::vector<std::string>(refusalLines.begin(),
+                                  refusalLines.begin() + static_cast<long>(std::min<std::size_t>(
+                                                             refusalLines.size(), 12)))},
         {"server_at_end",
          {{"connections",
            figures.contains("voltaro_connections") ? figures.at("voltaro_connections") : -1},
