@@ -18,7 +18,7 @@ CHECKED = -DBUILD_TESTING=ON -DVOLTARO_WERROR=ON
 # What installing and packaging take from the build directory.
 INSTALLED = --target voltaro voltaro-server voltaro_docs
 
-.PHONY: all deps build play host test test-asan bench screenshot install uninstall package format clean
+.PHONY: all deps build play host test test-asan bench soak run-soak screenshot install uninstall package format clean
 .PHONY: web serve test-web screenshot-web fuzz
 
 all: build
@@ -63,10 +63,14 @@ test-asan: deps
 # What the game costs, measured on this machine: one table, and $(BUILD)/bench.json; then the
 # match server's load figures.
 SERVER_MATCHES ?= 400 1000
+# The soak: SOAK_MATCHES honest matches for SOAK_SECONDS beside a hostile mix, with the server's
+# default limits; `make soak SOAK_MATCHES=20 SOAK_SECONDS=60` is a quick look.
+SOAK_MATCHES ?= 200
+SOAK_SECONDS ?= 600
 bench:
 	@scripts/install-deps bench
 	@$(CONFIGURE) -DVOLTARO_BENCH=ON >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS) --target voltaro-bench voltaro-server-load
+	@cmake --build $(BUILD) -j $(JOBS) --target voltaro-bench voltaro-server-load voltaro-server-soak
 	$(BUILD)/voltaro-bench --out $(BUILD)/bench.json
 	@# The match server under SERVER_MATCHES matches at a time, pinned to the first core by
 	@# the load, which runs on the second: $(BUILD)/server-load-N.json.
@@ -76,6 +80,21 @@ bench:
 			--matches $$n --seconds 20 --out $(BUILD)/server-load-$$n.json >/dev/null || exit 1; \
 		cat $(BUILD)/server-load-$$n.json; \
 	done
+	@$(MAKE) --no-print-directory run-soak
+
+# The server pinned to the first core, the honest players and the strangers on the second:
+# $(BUILD)/server-soak.json; it fails when a wanted figure is missed.
+soak:
+	@scripts/install-deps bench
+	@$(CONFIGURE) -DVOLTARO_BENCH=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target voltaro-server-soak
+	@$(MAKE) --no-print-directory run-soak
+
+run-soak:
+	@echo "voltaro-server with $(SOAK_MATCHES) matches for $(SOAK_SECONDS) s beside a hostile mix:"
+	@taskset -c 1 $(BUILD)/voltaro-server-soak --server $(BUILD)/voltaro-server \
+		--matches $(SOAK_MATCHES) --seconds $(SOAK_SECONDS) --out $(BUILD)/server-soak.json \
+		>/dev/null; status=$$?; cat $(BUILD)/server-soak.json; exit $$status
 
 # The README's picture, painted by the game's own painter.
 screenshot: build

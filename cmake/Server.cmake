@@ -19,14 +19,14 @@ add_library(voltaro_server_net STATIC
     src/server/address_counter.cpp
     src/server/connection_hub.cpp
     src/server/http_session.cpp
-    src/server/latency_histogram.cpp
     src/server/local_network.cpp
     src/server/match_server.cpp
+    src/server/metrics_listener.cpp
+    src/server/metrics_session.cpp
     src/server/message_rate.cpp
     src/server/origin_policy.cpp
     src/server/outgoing_queue.cpp
     src/server/server_options.cpp
-    src/server/server_stats.cpp
     src/server/site_folder.cpp
     src/server/websocket_session.cpp
 )
@@ -47,11 +47,19 @@ if(BUILD_TESTING OR VOLTARO_BENCH)
     target_link_libraries(voltaro_server_client PUBLIC voltaro_beast voltaro_protocol)
 endif()
 
-# make bench: the server under the load of many matches on loopback.
+# make bench: the server under the load of many matches on loopback, and beside strangers.
 if(VOLTARO_BENCH)
     find_package(nlohmann_json 3 REQUIRED)
+    add_library(voltaro_bench_players STATIC bench/honest_matches.cpp bench/hostile_mix.cpp)
+    target_include_directories(voltaro_bench_players PUBLIC bench)
+    target_link_libraries(voltaro_bench_players PUBLIC voltaro_server_client voltaro_server_core)
     add_executable(voltaro-server-load bench/server_load.cpp)
-    target_link_libraries(voltaro-server-load PRIVATE voltaro_server_client voltaro_server_net
+    target_link_libraries(voltaro-server-load PRIVATE voltaro_bench_players voltaro_server_net
         nlohmann_json::nlohmann_json)
     add_dependencies(voltaro-server-load voltaro-server)
+    # The server beside a hostile mix, with its default limits: the soak.
+    add_executable(voltaro-server-soak bench/server_soak.cpp)
+    target_link_libraries(voltaro-server-soak PRIVATE voltaro_bench_players
+        nlohmann_json::nlohmann_json)
+    add_dependencies(voltaro-server-soak voltaro-server)
 endif()

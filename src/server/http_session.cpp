@@ -88,7 +88,7 @@ void HttpSession::upgrade(Request request) {
     }
     stream_.expires_never();
     std::make_shared<WebSocketSession>(stream_.release_socket(), std::move(*slot_), context_.hub,
-                                       context_.stats, context_.options)
+                                       context_.stats, context_.refusals, context_.options)
         ->start(std::move(request));
 }
 

@@ -11,12 +11,24 @@ void LatencyHistogram::add(Duration duration) {
     ++counts_[std::min(step, kSteps)];
     ++count_;
     max_ = std::max(max_, duration);
+    sum_ += duration;
 }
 
 void LatencyHistogram::clear() {
     counts_.fill(0);
     count_ = 0;
     max_ = Duration::zero();
+    sum_ = Duration::zero();
+}
+
+std::uint64_t LatencyHistogram::countBelow(Duration bound) const {
+    const auto steps =
+        std::min(static_cast<std::size_t>(std::max(bound, Duration::zero()) / kStep), kSteps + 1);
+    std::uint64_t below = 0;
+    for (std::size_t step = 0; step < steps; ++step) {
+        below += counts_[step];
+    }
+    return below;
 }
 
 Duration LatencyHistogram::percentile(double fraction) const {

@@ -18,6 +18,10 @@ class LatencyHistogram {
     void clear();
     std::uint64_t count() const { return count_; }
     Duration max() const { return max_; }
+    Duration sum() const { return sum_; }
+    // How many of the counted durations fall in the steps below `bound` (a multiple of kStep):
+    // those shorter than it.
+    std::uint64_t countBelow(Duration bound) const;
     // The least duration that `fraction` of the counted ones do not exceed (rounded up to a
     // step); the maximum beyond the last step.
     Duration percentile(double fraction) const;
@@ -26,6 +30,7 @@ class LatencyHistogram {
     std::array<std::uint32_t, kSteps + 1> counts_{};
     std::uint64_t count_ = 0;
     Duration max_{0};
+    Duration sum_{0};
 };
 
 }  // namespace voltaro::server

@@ -316,12 +316,14 @@ void Lobby::received(ConnectionId id, std::string_view message, Duration now) {
     std::string problem;
     const auto parsed = online::readClientMessage(message, problem);
     if (!parsed) {
+        s.refusals.count(Refusal::Malformed, connection.person, now);
         s.closeConnection(id, close_code::kMalformed, "malformed message: " + problem, now);
         return;
     }
     if (!connection.greeted) {
         const auto* hello = std::get_if<online::client::Hello>(&*parsed);
         if (!hello) {
+            s.refusals.count(Refusal::Malformed, connection.person, now);
             s.closeConnection(id, close_code::kOutOfPlace, "the first message must be hello", now);
             return;
         }

@@ -34,6 +34,11 @@ void raiseFileLimit() {
     }
 }
 
+// An address as it stands in a URL: IPv6 ones in brackets.
+std::string urlHost(const boost::asio::ip::address& address) {
+    return address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
+}
+
 bool prepareRecords(const std::filesystem::path& folder) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
@@ -68,12 +73,15 @@ int main(int argc, char* argv[]) {
                          "builds the page; --site names its folder)\n",
                          options.site.c_str());
         }
+        // The operator's port first: the public one is the last line a supervisor waits for.
+        if (const auto metrics = server.metricsEndpoint()) {
+            std::printf("voltaro-server: metrics on http://%s:%u/metrics\n",
+                        urlHost(metrics->address()).c_str(),
+                        static_cast<unsigned>(metrics->port()));
+        }
         const auto endpoint = server.endpoint();
-        const std::string host = endpoint.address().is_v6()
-                                     ? "[" + endpoint.address().to_string() + "]"
-                                     : endpoint.address().to_string();
-        std::printf("voltaro-server: listening on http://%s:%u/\n", host.c_str(),
-                    static_cast<unsigned>(endpoint.port()));
+        std::printf("voltaro-server: listening on http://%s:%u/\n",
+                    urlHost(endpoint.address()).c_str(), static_cast<unsigned>(endpoint.port()));
         std::fflush(stdout);
         server.run();
     } catch (const boost::system::system_error& error) {

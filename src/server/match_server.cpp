@@ -6,6 +6,9 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
+
+#include "server/metrics_text.h"
 
 namespace voltaro::server {
 
@@ -51,10 +54,42 @@ MatchServer::MatchServer(const ServerOptions& options)
     }
     acceptor_.bind(endpoint);
     acceptor_.listen(asio::socket_base::max_listen_connections);
+    if (!options.metricsAddress.empty()) {
+        listenForMetrics();
+    }
+}
+
+void MatchServer::listenForMetrics() {
+    const tcp::endpoint at(asio::ip::make_address(options_.metricsAddress), options_.metricsPort);
+    try {
+        metrics_.emplace(io_, at, options_.timeout, [this] { return metricsText(); });
+    } catch (const boost::system::system_error& error) {
+        throw std::runtime_error("cannot listen on " + options_.metricsAddress + ":" +
+                                 std::to_string(options_.metricsPort) +
+                                 " for --metrics: " + error.code().message());
+    }
+}
+
+std::optional<tcp::endpoint> MatchServer::metricsEndpoint() const {
+    if (!metrics_) {
+        return std::nullopt;
+    }
+    return metrics_->endpoint();
+}
+
+std::string MatchServer::metricsText() const {
+    return server::metricsText({.stats = stats_,
+                                .refusals = refusals_,
+                                .connections = hub_.openConnections(),
+                                .rooms = lobby_.openRooms(),
+                                .matches = lobby_.openMatches()});
 }
 
 void MatchServer::run() {
     acceptNext();
+    if (metrics_) {
+        metrics_->start();
+    }
     if (options_.ownSignals) {
         waitForSignal();
     }
@@ -126,6 +161,9 @@ void MatchServer::waitForSignal() {
 void MatchServer::beginShutdown() {
     boost::system::error_code ignored;
     acceptor_.close(ignored);
+    if (metrics_) {
+        metrics_->stop();
+    }
     signals_.cancel(ignored);
     hub_.shutdown();
     shutdownStarted_ = hub_.now();

@@ -4,11 +4,14 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <optional>
+#include <string>
 
 #include "server/address_counter.h"
 #include "server/connection_hub.h"
 #include "server/http_session.h"
 #include "server/lobby.h"
+#include "server/metrics_listener.h"
 #include "server/origin_policy.h"
 #include "server/random_source.h"
 #include "server/refusals.h"
@@ -19,14 +22,17 @@
 namespace voltaro::server {
 
 // The whole server on one thread: the listening socket, every connection, the Lobby and its
-// clock, all run by one io_context; SIGTERM and SIGINT end it cleanly, SIGUSR1 starts the
-// figures of --stats afresh.
+// clock, and the operator's port of --metrics, all run by one io_context; SIGTERM and SIGINT end
+// it cleanly, SIGUSR1 starts the figures of --stats (and the counters of --metrics) afresh.
 class MatchServer {
   public:
-    // Binds the listening socket; throws boost::system::system_error when it cannot.
+    // Binds the listening socket; throws boost::system::system_error when it cannot, and
+    // std::runtime_error when the port of --metrics cannot be had.
     explicit MatchServer(const ServerOptions& options);
 
     boost::asio::ip::tcp::endpoint endpoint() const { return acceptor_.local_endpoint(); }
+    // Where --metrics serves, when it was given.
+    std::optional<boost::asio::ip::tcp::endpoint> metricsEndpoint() const;
 
     // Serves until a signal ends the server; writes the figures if asked to.
     void run();
@@ -40,6 +46,8 @@ class MatchServer {
     void waitForSignal();
     void beginShutdown();
     void awaitQuiet();
+    void listenForMetrics();
+    std::string metricsText() const;
 
     const ServerOptions& options_;
     // Declared before the io_context, which may still hold connections when it is destroyed.
@@ -56,6 +64,7 @@ class MatchServer {
     boost::asio::ip::tcp::acceptor acceptor_;
     boost::asio::signal_set signals_;
     boost::asio::steady_timer retryOrQuit_;
+    std::optional<MetricsListener> metrics_;
     Duration shutdownStarted_{0};
 };
 

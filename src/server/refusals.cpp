@@ -8,9 +8,9 @@ namespace voltaro::server {
 std::string_view refusalName(Refusal reason) {
     // In the order of the enumeration.
     static constexpr std::array<std::string_view, static_cast<std::size_t>(Refusal::kCount)> kNames{
-        "per_address",  "connection_cap", "connection_rate",  "room_quota",
-        "code_guesses", "message_rate",   "origin",           "malformed",
-        "idle",         "held_keys",      "request_too_large"};
+        "per_address",  "connection_cap", "connection_rate", "room_quota",
+        "code_guesses", "message_rate",   "slow_reader",     "origin",
+        "malformed",    "idle",           "held_keys",       "request_too_large"};
     const auto i = static_cast<std::size_t>(reason);
     return i < kNames.size() ? kNames[i] : "unknown";
 }

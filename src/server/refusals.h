@@ -19,6 +19,7 @@ enum class Refusal : std::uint8_t {
     RoomQuota,        // too many rooms from one address
     CodeGuesses,      // too many wrong room codes from one address
     MessageRate,      // too many frames on one connection
+    SlowReader,       // a connection that left too much unread
     Origin,           // a page of another site, or a Host the server does not answer to
     Malformed,        // a message, frame or request that breaks the rules
     Idle,             // no hello, or a connection left in the lobby, too long

@@ -35,6 +35,8 @@ port: open http://ADDR:PORT/ in a browser, or connect a game to ws://ADDR:PORT/w
                          server behind a proxy that limits them itself)
   --max-rate N           messages a second one connection may send (default 50)
   --stats FILE           on exit, write tick lateness, delivery and traffic figures as JSON
+  --metrics ADDR:PORT    serve the server's figures for Prometheus on a port of their own:
+                         http://ADDR:PORT/metrics, and /healthz (keep it off the public network)
   -h, --help             print this help and exit
   -v, --version          print the version and exit
 
@@ -58,14 +60,14 @@ std::optional<unsigned long> readNumber(std::string_view text, unsigned long max
 
 // ADDR:PORT with a numeric IPv4 address, or [ADDR]:PORT with an IPv6 one. Names are not looked
 // up: the server listens where it is told, not where a resolver points.
-bool readListen(std::string_view text, ServerOptions& options) {
+bool readListen(std::string_view text, std::string& address, std::uint16_t& port) {
     const auto colon = text.rfind(':');
     if (colon == std::string_view::npos) {
         return false;
     }
     std::string host(text.substr(0, colon));
-    const auto port = readNumber(text.substr(colon + 1), 65535);
-    if (!port) {
+    const auto number = readNumber(text.substr(colon + 1), 65535);
+    if (!number) {
         return false;
     }
     unsigned char bytes[16];
@@ -77,8 +79,8 @@ bool readListen(std::string_view text, ServerOptions& options) {
     } else if (inet_pton(AF_INET, host.c_str(), bytes) != 1) {
         return false;
     }
-    options.address = host;
-    options.port = static_cast<std::uint16_t>(*port);
+    address = host;
+    port = static_cast<std::uint16_t>(*number);
     return true;
 }
 
@@ -92,8 +94,9 @@ bool isOrigin(std::string_view text) {
 }
 
 bool isKnownOption(std::string_view name) {
-    for (std::string_view known : {"--listen", "--site", "--records", "--origin", "--code-prefix",
-                                   "--timeout", "--max-per-address", "--max-rate", "--stats"}) {
+    for (std::string_view known :
+         {"--listen", "--site", "--records", "--origin", "--code-prefix", "--timeout",
+          "--max-per-address", "--max-rate", "--stats", "--metrics"}) {
         if (name == known) {
             return true;
         }
@@ -112,7 +115,7 @@ std::string helpText(const std::filesystem::path& defaultSite) {
 std::optional<std::string> applyOption(std::string_view name, const std::string& value,
                                        ServerOptions& options) {
     if (name == "--listen") {
-        if (!readListen(value, options)) {
+        if (!readListen(value, options.address, options.port)) {
             return "--listen wants ADDR:PORT with a numeric address, not '" + value + "'";
         }
     } else if (name == "--site") {
@@ -155,6 +158,10 @@ std::optional<std::string> applyOption(std::string_view name, const std::string&
         options.maxMessagesPerSecond = *count;
     } else if (name == "--stats") {
         options.stats = value;
+    } else if (name == "--metrics") {
+        if (!readListen(value, options.metricsAddress, options.metricsPort)) {
+            return "--metrics wants ADDR:PORT with a numeric address, not '" + value + "'";
+        }
     }
     return std::nullopt;
 }

@@ -27,6 +27,10 @@ struct ServerOptions {
     std::size_t maxPerAddress = 16;  // open connections from one address; 0: no limit
     std::size_t maxMessagesPerSecond = 50;
     std::filesystem::path stats;  // empty: no figures written at exit
+    // The operator's figures (Prometheus's text format) on a port of their own; an empty
+    // address: not served.
+    std::string metricsAddress;
+    std::uint16_t metricsPort = 0;
     // The server's own process ends on SIGTERM and SIGINT; a server run inside the desktop game
     // (voltaro --host) leaves the signals to the game and is stopped with MatchServer::stop().
     bool ownSignals = true;

@@ -39,6 +39,7 @@ bool ServerStats::write(const std::filesystem::path& file, Duration now, std::si
         << "  \"messages_sent\": " << messagesSent << ",\n"
         << "  \"bytes_sent\": " << bytesSent << ",\n"
         << "  \"messages_received\": " << messagesReceived << ",\n"
+        << "  \"bytes_received\": " << bytesReceived << ",\n"
         << "  \"states_replaced\": " << statesReplaced << ",\n"
         << "  \"connections_opened\": " << connectionsOpened << ",\n"
         << "  \"connections_refused\": " << connectionsRefused << ",\n"

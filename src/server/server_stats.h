@@ -13,9 +13,10 @@ struct ServerStats {
     LatencyHistogram tickLateness;  // wake-up time against the time it was due
     LatencyHistogram delivery;      // written to the socket, from the tick (or call) that made it
     std::uint64_t messagesSent = 0;
-    std::uint64_t bytesSent = 0;  // WebSocket payloads
-    std::uint64_t messagesReceived = 0;
-    std::uint64_t statesReplaced = 0;  // states a slow reader never got: a newer one took over
+    std::uint64_t bytesSent = 0;         // WebSocket payloads
+    std::uint64_t messagesReceived = 0;  // handed to the Lobby
+    std::uint64_t bytesReceived = 0;     // WebSocket payloads, refused ones too
+    std::uint64_t statesReplaced = 0;    // states a slow reader never got: a newer one took over
     std::uint64_t connectionsOpened = 0;
     std::uint64_t connectionsRefused = 0;  // over the per-address limit
     Duration since{0};                     // when these figures started

@@ -14,12 +14,13 @@ namespace beast = boost::beast;
 namespace websocket = boost::beast::websocket;
 
 WebSocketSession::WebSocketSession(boost::asio::ip::tcp::socket&& socket, AddressSlot slot,
-                                   ConnectionHub& hub, ServerStats& stats,
+                                   ConnectionHub& hub, ServerStats& stats, Refusals& refusals,
                                    const ServerOptions& options)
     : ws_(std::move(socket)),
       slot_(std::move(slot)),
       hub_(hub),
       stats_(stats),
+      refusals_(refusals),
       rate_(options.maxMessagesPerSecond) {
     // The WebSocket stream keeps its own time: a handshake (opening or closing) must finish
     // within the timeout, and a peer silent for half of it is pinged, and closed if it stays
@@ -57,21 +58,30 @@ void WebSocketSession::readNext() {
 
 void WebSocketSession::read(beast::error_code error) {
     if (error) {
+        countBrokenFrames(error);
         end();
         return;
     }
+    stats_.bytesReceived += buffer_.size();
     if (closing_) {
         buffer_.clear();  // what arrives after a close is no longer the Lobby's business
     } else if (!ws_.got_text()) {
-        refuse(websocket::close_code::unknown_data, "Text messages only");
+        refuse(Refusal::Malformed, websocket::close_code::unknown_data, "Text messages only");
     } else if (!rate_.take(hub_.now())) {
-        refuse(websocket::close_code::policy_error, "Too many messages");
+        refuse(Refusal::MessageRate, websocket::close_code::policy_error, "Too many messages");
     } else {
         const auto data = buffer_.cdata();
         hub_.received(id_, std::string_view(static_cast<const char*>(data.data()), data.size()));
     }
     buffer_.clear();
     readNext();
+}
+
+void WebSocketSession::countBrokenFrames(beast::error_code error) {
+    if (!closing_ && (error == websocket::condition::protocol_violation ||
+                      error == websocket::error::message_too_big)) {
+        refusals_.count(Refusal::Malformed, slot_.address(), hub_.now());
+    }
 }
 
 void WebSocketSession::push(Transport::Kind kind, std::string message, Duration stamp) {
@@ -82,7 +92,8 @@ void WebSocketSession::push(Transport::Kind kind, std::string message, Duration 
         case OutgoingQueue::Pushed::Overflow:
             // Called from inside the Lobby, which must not be called back before it returns.
             boost::asio::post(ws_.get_executor(), [self = shared_from_this()] {
-                self->refuse(websocket::close_code::policy_error, "Reading too slowly");
+                self->refuse(Refusal::SlowReader, websocket::close_code::policy_error,
+                             "Reading too slowly");
             });
             return;
         case OutgoingQueue::Pushed::ReplacedState:
@@ -104,10 +115,11 @@ void WebSocketSession::closeWith(std::uint16_t code, std::string reason) {
     writeNext();
 }
 
-void WebSocketSession::refuse(std::uint16_t code, std::string reason) {
+void WebSocketSession::refuse(Refusal why, std::uint16_t code, std::string reason) {
     if (closing_) {
         return;
     }
+    refusals_.count(why, slot_.address(), hub_.now());
     queue_.clear();
     closeWith(code, std::move(reason));
     hub_.lost(id_);

@@ -12,6 +12,7 @@
 #include "server/connection_hub.h"
 #include "server/message_rate.h"
 #include "server/outgoing_queue.h"
+#include "server/refusals.h"
 #include "server/server_options.h"
 
 namespace voltaro::server {
@@ -27,7 +28,7 @@ class WebSocketSession final : public Connection,
     using Request = boost::beast::http::request<boost::beast::http::string_body>;
 
     WebSocketSession(boost::asio::ip::tcp::socket&& socket, AddressSlot slot, ConnectionHub& hub,
-                     ServerStats& stats, const ServerOptions& options);
+                     ServerStats& stats, Refusals& refusals, const ServerOptions& options);
 
     void start(Request upgrade);
 
@@ -41,7 +42,9 @@ class WebSocketSession final : public Connection,
     void writeNext();
     void written(boost::beast::error_code error);
     // A rule of the transport was broken: drop what is queued, close, and let the Lobby know.
-    void refuse(std::uint16_t code, std::string reason);
+    void refuse(Refusal why, std::uint16_t code, std::string reason);
+    // Counts a connection Beast closed for breaking the framing rules.
+    void countBrokenFrames(boost::beast::error_code error);
     void end();
 
     // On the bare socket: the WebSocket stream keeps its own time, and every message costs less
@@ -51,6 +54,7 @@ class WebSocketSession final : public Connection,
     AddressSlot slot_;
     ConnectionHub& hub_;
     ServerStats& stats_;
+    Refusals& refusals_;
     MessageRate rate_;
     OutgoingQueue queue_;
     std::optional<OutgoingQueue::Message> inFlight_;

@@ -1,6 +1,7 @@
 // The transport's defences, each against the real program on loopback: the page's files and
 // nothing else, the Origin allow-list, and the limits on message size, message rate,
-// connections per address, slow headers, silent peers and broken frames.
+// connections per address, slow headers, silent peers and broken frames; and the operator's
+// port, where what they refused is counted.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -56,8 +57,12 @@ class ServerDefences : public ::testing::Test {
         std::string body;
     };
     Reply get(const std::string& target, http::verb method = http::verb::get) {
+        return getFrom(endpoint_, target, method);
+    }
+    Reply getFrom(const tcp::endpoint& at, const std::string& target,
+                  http::verb method = http::verb::get) {
         tcp::socket socket(io_);
-        socket.connect(endpoint_);
+        socket.connect(at);
         http::request<http::empty_body> request(method, target, 11);
         request.set(http::field::host, "127.0.0.1");
         http::write(socket, request);
@@ -234,6 +239,46 @@ TEST_F(ServerDefences, BrokenFramesCloseTheConnectionWithAProtocolError) {
     EXPECT_EQ(static_cast<unsigned char>((*sent)[close + 2]) * 256 +
                   static_cast<unsigned char>((*sent)[close + 3]),
               1002);
+}
+
+// The figures are on a port of their own, never the public one, and count each refusal by its
+// reason as it happens; the journal gets a line for it.
+TEST_F(ServerDefences, TheOperatorsPortCountsWhatTheServerRefused) {
+    start({"--metrics", "127.0.0.1:0", "--max-rate", "20"});
+    ASSERT_NE(server_->metricsPort(), 0u);
+    const tcp::endpoint metrics(asio::ip::make_address("127.0.0.1"), server_->metricsPort());
+    const Reply health = getFrom(metrics, "/healthz");
+    EXPECT_EQ(health.status, 200u);
+    EXPECT_EQ(health.body, "ok\n");
+    for (const char* elsewhere : {"/", "/metrics/", "/ws"}) {
+        EXPECT_EQ(getFrom(metrics, elsewhere).status, 404u) << elsewhere;
+    }
+    EXPECT_EQ(getFrom(metrics, "/metrics", http::verb::post).status, 404u);
+    EXPECT_EQ(get("/metrics").status, 404u) << "not on the public port";
+
+    EXPECT_EQ(connect({.origin = "http://evil.example"})->refusedWith(), 403u);
+    const auto binary = connect();
+    binary->sendBinary("\x01");
+    EXPECT_EQ(closeCode(*binary), 1003u);
+    const auto flood = connect();
+    flood->send(online::write(online::ClientMessage{online::client::Hello{}}));
+    for (int i = 0; i < 60; ++i) {
+        flood->send(online::write(online::ClientMessage{online::client::FocusLost{}}));
+    }
+    EXPECT_EQ(closeCode(*flood), 1008u);
+
+    const Reply figures = getFrom(metrics, "/metrics");
+    EXPECT_EQ(figures.status, 200u);
+    EXPECT_EQ(figures.type, "text/plain; version=0.0.4; charset=utf-8");
+    for (const char* line : {"voltaro_refusals_total{reason=\"origin\"} 1\n",
+                             "voltaro_refusals_total{reason=\"malformed\"} 1\n",
+                             "voltaro_refusals_total{reason=\"message_rate\"} 1\n",
+                             "voltaro_refusals_total{reason=\"per_address\"} 0\n",
+                             "voltaro_rooms 0\n", "voltaro_tick_lateness_seconds_count "}) {
+        EXPECT_NE(figures.body.find(line), std::string::npos) << line << figures.body;
+    }
+    EXPECT_NE(server_->errors().find("refused (origin) 127.0.0.1"), std::string::npos)
+        << server_->errors();
 }
 
 }  // namespace

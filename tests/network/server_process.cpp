@@ -17,11 +17,14 @@ namespace voltaro::server::testing {
 
 namespace {
 
-// The first line the server prints: "voltaro-server: listening on http://127.0.0.1:PORT/".
-unsigned short readAnnouncedPort(int fd) {
-    std::string line;
+// The server's announcements, up to the line "voltaro-server: listening on
+// http://127.0.0.1:PORT/" (after "voltaro-server: metrics on http://127.0.0.1:PORT/metrics" when
+// asked for).
+std::string readAnnouncements(int fd) {
+    std::string text;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (line.find('\n') == std::string::npos) {
+    while (text.find("listening on") == std::string::npos ||
+           text.find('\n', text.find("listening on")) == std::string::npos) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         pollfd ready{fd, POLLIN, 0};
@@ -33,8 +36,18 @@ unsigned short readAnnouncedPort(int fd) {
         if (n <= 0) {
             throw std::runtime_error("voltaro-server exited before listening");
         }
-        line.append(chunk, static_cast<std::size_t>(n));
+        text.append(chunk, static_cast<std::size_t>(n));
     }
+    return text;
+}
+
+// The port in the announcement that follows `words`; 0 when there is none.
+unsigned short announcedPort(const std::string& text, const std::string& words) {
+    const auto start = text.find(words);
+    if (start == std::string::npos) {
+        return 0;
+    }
+    const auto line = text.substr(start, text.find('\n', start) - start);
     const auto colon = line.rfind(':');
     return static_cast<unsigned short>(std::atoi(line.c_str() + colon + 1));
 }
@@ -73,7 +86,9 @@ ServerProcess::ServerProcess(const std::string& program, const std::vector<std::
     close(out[1]);
     close(errorFd);
     try {
-        port_ = readAnnouncedPort(out[0]);
+        const std::string announced = readAnnouncements(out[0]);
+        port_ = announcedPort(announced, "listening on");
+        metricsPort_ = announcedPort(announced, "metrics on");
     } catch (...) {
         close(out[0]);
         throw;

@@ -23,6 +23,8 @@ class ServerProcess {
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     unsigned short port() const { return port_; }
+    // The port of --metrics, when it was asked for (0 otherwise).
+    unsigned short metricsPort() const { return metricsPort_; }
     pid_t pid() const { return pid_; }
     void signal(int number) const;
     // The exit status once it has exited (-1 for a death by signal), waiting up to `limit`.
@@ -33,6 +35,7 @@ class ServerProcess {
   private:
     pid_t pid_ = -1;
     unsigned short port_ = 0;
+    unsigned short metricsPort_ = 0;
     std::string errorFile_;
 };
 

@@ -11,6 +11,18 @@ namespace websocket = boost::beast::websocket;
 WsClient::WsClient(boost::asio::io_context& io) : ws_(io) {}
 
 void WsClient::connect(const boost::asio::ip::tcp::endpoint& server, Options options) {
+    if (from_) {
+        auto& socket = beast::get_lowest_layer(ws_);
+        beast::error_code error;
+        socket.open(server.protocol(), error);
+        if (!error) {
+            socket.bind({*from_, 0}, error);
+        }
+        if (error) {
+            failed_ = ended_ = true;
+            return;
+        }
+    }
     beast::get_lowest_layer(ws_).async_connect(server, [self = shared_from_this(), server,
                                                         options](beast::error_code error) {
         if (error) {

@@ -33,6 +33,9 @@ class WsClient : public std::enable_shared_from_this<WsClient> {
 
     explicit WsClient(boost::asio::io_context& io);
 
+    // Connects from this loopback address (127.0.0.2, ...), as another machine would; before
+    // connect().
+    void bindTo(const boost::asio::ip::address& from) { from_ = from; }
     // Starts connecting; `connected()` or `failed()` tells how it went.
     void connect(const boost::asio::ip::tcp::endpoint& server, Options options = {});
     void send(std::string text);
@@ -66,6 +69,7 @@ class WsClient : public std::enable_shared_from_this<WsClient> {
     bool failed_ = false;
     bool ended_ = false;
     unsigned refusedWith_ = 0;
+    std::optional<boost::asio::ip::address> from_;
     std::optional<boost::beast::websocket::close_reason> closeReason_;
 };
 

@@ -171,9 +171,14 @@ TEST_F(LobbyTest, ClosesOnlyTheConnectionThatSentABadMessage) {
         const ConnectionId watcher = connect();
         tell(watcher, say::Watch{p.code});
         const ConnectionId culprit = c.spectator ? watcher : p.red;
+        const auto refusedBefore = lobby().refusals().total(Refusal::Malformed);
         tellRaw(culprit, c.text);
         ASSERT_TRUE(transport.closed.contains(culprit));
         EXPECT_EQ(transport.closed[culprit].code, c.code);
+        // What no client could have sent is counted for the operator; a message out of its
+        // place may be a slow client's, and is not.
+        EXPECT_EQ(lobby().refusals().total(Refusal::Malformed) - refusedBefore,
+                  c.code == close_code::kMalformed ? 1U : 0U);
         EXPECT_FALSE(transport.closed[culprit].reason.empty());
         EXPECT_FALSE(transport.closed.contains(p.blue));
         take(p.blue);
@@ -192,8 +197,10 @@ TEST_F(LobbyTest, ClosesOnlyTheConnectionThatSentABadMessage) {
 
     // Before hello nothing is understood.
     const ConnectionId rude = nextConnection();
+    const auto refusedBefore = lobby().refusals().total(Refusal::Malformed);
     tell(rude, say::Create{});
     EXPECT_EQ(transport.closed[rude].code, close_code::kOutOfPlace);
+    EXPECT_EQ(lobby().refusals().total(Refusal::Malformed), refusedBefore + 1);
 }
 
 // A game hosting on a home network: a friend nearby who knows only its address joins the one

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "online/protocol.h"
+#include "server/latency_histogram.h"
+#include "ws_client.h"
+
+namespace voltaro::bench {
+
+// One player of the load: keys pressed and released at a human's pace, boxes answered and a new
+// match asked for after a human's pause; every state's arrival kept against its tick.
+struct HonestPlayer {
+    std::shared_ptr<server::testing::WsClient> socket;
+    online::Seat seat = online::Seat::Red;
+    bool playing = false;
+    std::int16_t held = 0;
+    server::testing::Clock::time_point nextAction{};
+    std::optional<online::ClientMessage> pending;  // sent at nextAction
+    // Per match: arrival minus tick * period; its least value is the match's tick origin as
+    // seen from here, so that the rest measure how much later than the best a state came.
+    std::vector<std::vector<std::int64_t>> offsets;
+    std::uint64_t states = 0;
+    std::uint64_t gaps = 0;  // ticks a state skipped (a slow read on this side or the server's)
+    std::uint32_t lastTick = 0;
+    std::string code;  // of the room it plays in
+};
+
+// What the honest players saw, over every match they played.
+struct HonestFigures {
+    server::LatencyHistogram delivery;  // a state's arrival against the best of its match
+    std::uint64_t states = 0;
+    std::uint64_t ticksMissed = 0;  // tick numbers no state carried, between two that did
+    std::uint64_t bytes = 0;
+};
+
+// N matches of two players each against the server on loopback, all on one io_context.
+class HonestMatches {
+  public:
+    // `spread`: each match from an address of its own (127.1.x.y), so that limits per address
+    // see one person per match, as on the internet; otherwise every player is 127.0.0.1.
+    HonestMatches(int matches, const boost::asio::ip::tcp::endpoint& server, bool spread);
+
+    boost::asio::io_context& io() { return io_; }
+    // Opens every match; false when they are not all playing within `limit`.
+    bool open(std::chrono::seconds limit);
+    // Plays for `length` (reading all the while), calling `every` each second; then stops
+    // pressing keys.
+    void play(std::chrono::seconds length, const std::function<void()>& every = {});
+    HonestFigures measure() const;
+    int playing() const;
+    int connected() const;
+    // The codes of the rooms in play.
+    std::vector<std::string> codes() const;
+
+  private:
+    void connect(std::size_t index, const std::string& target);
+    void onMessage(std::size_t index, std::string_view text, server::testing::Clock::time_point at);
+    void act();
+    std::optional<boost::asio::ip::address> addressOf(std::size_t index) const;
+
+    int matches_;
+    boost::asio::ip::tcp::endpoint server_;
+    bool spread_;
+    boost::asio::io_context io_;
+    std::vector<HonestPlayer> players_;
+    boost::asio::steady_timer timer_;
+    std::mt19937 random_{12345};
+    bool acting_ = true;
+};
+
+}  // namespace voltaro::bench
