@@ -201,6 +201,9 @@ TEST_F(MatchTest, WaitsForAPlayerWhoLeftAndEndsWhenTheyDoNotReturn) {
     ASSERT_TRUE(closed);
     EXPECT_NE(closed->reason.find("Blue did not come back"), std::string::npos);
     EXPECT_TRUE(takeLast<msg::RoomClosed>(p.red));
+    // Back in the lobby, the others have its wait to find another room; then nothing is due.
+    runFor(limits.lobbyWait);
+    EXPECT_EQ(transport.closed[watcher].code, online::close_code::kIdle);
     EXPECT_EQ(lobby().nextWakeUp(), Duration::max());
 }
 
