@@ -40,7 +40,8 @@ inline constexpr std::uint16_t kMalformed = 4000;   // not a message of this pro
 inline constexpr std::uint16_t kVersion = 4001;     // the client speaks another version
 inline constexpr std::uint16_t kOutOfPlace = 4002;  // a message no correct client sends now
 inline constexpr std::uint16_t kSeatTakenOver =
-    4003;  // the seat's token came back on a new connection
+    4003;                                     // the seat's token came back on a new connection
+inline constexpr std::uint16_t kIdle = 4004;  // no hello, or no room, within the server's wait
 }  // namespace close_code
 
 enum class Seat : std::uint8_t { Red, Blue, Spectator };

@@ -1,11 +1,16 @@
 #include "server/lobby.h"
 
+#include <fmt/format.h>
+
+#include <algorithm>
 #include <set>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "online/protocol.h"
+#include "server/deadlines.h"
+#include "server/person_allowance.h"
 #include "server/room.h"
 #include "server/room_code.h"
 
@@ -19,6 +24,13 @@ namespace close_code = online::close_code;
 // Codes are drawn until one is free; with a billion codes and at most the room limit in use,
 // running out of tries means the random source is broken, not that the server is full.
 constexpr int kCodeTries = 64;
+
+// The window over which a person's new rooms and wrong codes are counted.
+constexpr Duration kQuotaWindow = std::chrono::minutes(1);
+
+long long wholeSeconds(Duration span) {
+    return std::chrono::duration_cast<std::chrono::seconds>(span).count();
+}
 
 struct Connection {
     bool greeted = false;
@@ -36,7 +48,9 @@ struct Lobby::State {
         : refusals(given ? *given : ownRefusals),
           limits(std::move(limits)),
           recordsFolder(std::move(recordsFolder)),
-          context{transport, this->limits, random, this->recordsFolder, {}} {
+          context{transport, this->limits, random, this->recordsFolder, {}},
+          newRooms(this->limits.newRoomsPerMinute, kQuotaWindow),
+          wrongCodes(this->limits.wrongCodesPerMinute, kQuotaWindow) {
         this->limits.codePrefix = normalisedRoomCode(this->limits.codePrefix);
     }
 
@@ -50,6 +64,11 @@ struct Lobby::State {
     std::set<std::pair<Duration, Room*>> wakeUps;  // every room with something due, soonest first
     std::vector<Room*> due;
     std::size_t openMatches = 0;
+    // When each connection that is not in a room is closed: without hello, or in the lobby.
+    Deadlines deadlines;
+    PersonAllowance newRooms;
+    PersonAllowance wrongCodes;
+    std::unordered_map<std::string, std::size_t> roomsHeld;  // open rooms by their creator
 
     Transport& transport() { return context.transport; }
 
@@ -66,24 +85,50 @@ struct Lobby::State {
         }
         Room* room = found->second.room;
         const Seat seat = found->second.seat;
-        connections.erase(found);
+        forget(found);
         transport().close(id, code, reason.substr(0, 123));
         if (room) {
             room->disconnected(id, seat, now);
-            settle(*room);
+            settle(*room, now);
         }
     }
 
+    void forget(std::unordered_map<ConnectionId, Connection>::iterator connection) {
+        deadlines.clear(connection->first);
+        connections.erase(connection);
+    }
+
+    // Greeted and in no room: it has the lobby's wait to find one.
+    void backInLobby(ConnectionId id, Connection& connection, Duration now) {
+        connection.room = nullptr;
+        deadlines.set(id, now + limits.lobbyWait);
+    }
+
+    // A connection whose deadline came: one that never said hello, or sat in the lobby.
+    void expire(ConnectionId id, Duration now) {
+        const auto found = connections.find(id);
+        if (found == connections.end() || found->second.room) {
+            return;
+        }
+        refusals.count(Refusal::Idle, found->second.person, now);
+        const std::string reason =
+            found->second.greeted
+                ? fmt::format("No room was created, joined or watched within {} s",
+                              wholeSeconds(limits.lobbyWait))
+                : fmt::format("No hello came within {} s", wholeSeconds(limits.helloWait));
+        closeConnection(id, close_code::kIdle, reason, now);
+    }
+
     // Files the room under its next wake-up, or removes it once it has closed.
-    void settle(Room& room) {
+    void settle(Room& room, Duration now) {
         wakeUps.erase({room.scheduledWakeUp, &room});
         if (room.closed()) {
             for (const ConnectionId id : room.members()) {
                 if (const auto c = connections.find(id); c != connections.end()) {
-                    c->second.room = nullptr;
+                    backInLobby(id, c->second, now);
                 }
             }
-            rooms.erase(room.code());
+            removeRoom(room);
             return;
         }
         room.scheduledWakeUp = room.nextWakeUp();
@@ -92,19 +137,62 @@ struct Lobby::State {
         }
     }
 
-    Room* findRoom(const std::string& typed) {
-        const auto found = rooms.find(normalisedRoomCode(typed));
-        return found == rooms.end() ? nullptr : found->second.get();
+    void removeRoom(Room& room) {
+        if (const auto held = roomsHeld.find(room.quotaOf); held != roomsHeld.end()) {
+            if (--held->second == 0) {
+                roomsHeld.erase(held);
+            }
+        }
+        rooms.erase(room.code());
     }
 
-    static void enter(Connection& connection, Room& room, Seat seat) {
+    // Whether the person may try another code: a guesser is turned away before any lookup.
+    bool mayTryCodes(ConnectionId id, const Connection& connection, Duration now) {
+        if (wrongCodes.left(connection.person, now)) {
+            return true;
+        }
+        refusals.count(Refusal::CodeGuesses, connection.person, now);
+        send(id, online::server::Error{"Too many wrong codes: wait a minute and try again"});
+        return false;
+    }
+
+    // The room with that code; a miss is spent from the person's wrong codes.
+    Room* findRoom(const std::string& typed, const Connection& connection, Duration now) {
+        const auto found = rooms.find(normalisedRoomCode(typed));
+        if (found == rooms.end()) {
+            wrongCodes.take(connection.person, now);
+            return nullptr;
+        }
+        return found->second.get();
+    }
+
+    void enter(ConnectionId id, Connection& connection, Room& room, Seat seat) {
         connection.room = &room;
         connection.seat = seat;
+        deadlines.clear(id);
+    }
+
+    // Why this person may not open another room now; nothing when they may.
+    const char* roomRefusal(const Connection& connection, Duration now) {
+        const auto held = roomsHeld.find(connection.person);
+        if (held != roomsHeld.end() && held->second >= limits.roomsPerPerson) {
+            return "You have as many rooms open as one player may: leave one, or wait until "
+                   "it closes";
+        }
+        if (!newRooms.take(connection.person, now)) {
+            return "You opened too many rooms in a short while: wait a minute and try again";
+        }
+        return nullptr;
     }
 
     void create(ConnectionId id, Connection& connection, Duration now) {
         if (rooms.size() >= limits.maxRooms) {
             send(id, online::server::Error{"The server is full: try again in a while"});
+            return;
+        }
+        if (const char* refusal = roomRefusal(connection, now)) {
+            refusals.count(Refusal::RoomQuota, connection.person, now);
+            send(id, online::server::Error{refusal});
             return;
         }
         std::string code;
@@ -116,9 +204,11 @@ struct Lobby::State {
             return;
         }
         auto& room = *rooms.emplace(code, std::make_unique<Room>(code, context)).first->second;
-        enter(connection, room, Seat::Red);
+        room.quotaOf = connection.person;
+        ++roomsHeld[connection.person];
+        enter(id, connection, room, Seat::Red);
         room.seatCreator(id, now);
-        settle(room);
+        settle(room, now);
     }
 
     // The one room that waits for a friend, if there is just one.
@@ -148,28 +238,34 @@ struct Lobby::State {
                                                      "link"});
             return;
         }
-        Room* room = findRoom(code);
+        if (!mayTryCodes(id, connection, now)) {
+            return;
+        }
+        Room* room = findRoom(code, connection, now);
         if (!room) {
             send(id, online::server::Error{"No room has that code"});
             return;
         }
         if (watch && room->addSpectator(id, now)) {
-            enter(connection, *room, Seat::Spectator);
+            enter(id, connection, *room, Seat::Spectator);
         } else if (watch) {
             send(id, online::server::Error{"That room has as many spectators as it can take"});
             return;
         } else if (room->seatJoiner(id, now)) {
-            enter(connection, *room, Seat::Blue);
+            enter(id, connection, *room, Seat::Blue);
         } else {
             send(id, online::server::Error{"That room has both its players: watch it instead"});
             return;
         }
-        settle(*room);
+        settle(*room, now);
     }
 
     void rejoin(ConnectionId id, Connection& connection, const online::client::Rejoin& m,
                 Duration now) {
-        Room* room = findRoom(m.code);
+        if (!mayTryCodes(id, connection, now)) {
+            return;
+        }
+        Room* room = findRoom(m.code, connection, now);
         if (!room) {
             send(id, online::server::Error{"No room has that code: the match is over"});
             return;
@@ -182,13 +278,15 @@ struct Lobby::State {
                             now);
             return;
         }
-        enter(connection, *room, *seat);
+        enter(id, connection, *room, *seat);
         if (displaced) {
-            connections.erase(*displaced);
+            if (const auto old = connections.find(*displaced); old != connections.end()) {
+                forget(old);
+            }
             transport().close(*displaced, close_code::kSeatTakenOver,
                               "Your seat was taken over by a new connection");
         }
-        settle(*room);
+        settle(*room, now);
     }
 
     void received(ConnectionId id, Connection& connection, const online::ClientMessage& message,
@@ -247,7 +345,9 @@ struct Lobby::State::Dispatch {
     }
     void operator()(const online::client::KeyDown& m) {
         if (Room* room = playerRoom("a spectator has no keys")) {
-            room->keyDown(connection.seat, m.code, now);
+            if (!room->keyDown(connection.seat, m.code, now)) {
+                lobby.refusals.count(Refusal::HeldKeys, connection.person, now);
+            }
         }
     }
     void operator()(const online::client::KeyUp& m) {
@@ -277,7 +377,7 @@ struct Lobby::State::Dispatch {
     }
     void operator()(const online::client::Leave&) {
         if (Room* room = connection.room) {
-            connection.room = nullptr;
+            lobby.backInLobby(id, connection, now);
             room->left(id, connection.seat, now);
         }
     }
@@ -291,7 +391,7 @@ void Lobby::State::received(ConnectionId id, Connection& connection,
     // The connection may be gone now (closed), and with it `connection`; the room it was in
     // may be gone too. What is left of it is settled.
     if (const auto room = rooms.find(before); !before.empty() && room != rooms.end()) {
-        settle(*room->second);
+        settle(*room->second, now);
     }
 }
 
@@ -302,8 +402,9 @@ Lobby::Lobby(Transport& transport, LobbyLimits limits, std::string recordsDir, R
 
 Lobby::~Lobby() = default;
 
-void Lobby::connected(ConnectionId id, Duration, bool nearby, std::string person) {
+void Lobby::connected(ConnectionId id, Duration now, bool nearby, std::string person) {
     state_->connections[id] = Connection{.nearby = nearby, .person = std::move(person)};
+    state_->deadlines.set(id, now + state_->limits.helloWait);
 }
 
 void Lobby::received(ConnectionId id, std::string_view message, Duration now) {
@@ -337,6 +438,7 @@ void Lobby::received(ConnectionId id, std::string_view message, Duration now) {
             return;
         }
         connection.greeted = true;
+        s.backInLobby(id, connection, now);
         s.send(id, online::server::Welcome{});
         return;
     }
@@ -351,27 +453,32 @@ void Lobby::disconnected(ConnectionId id, Duration now) {
     }
     Room* room = found->second.room;
     const Seat seat = found->second.seat;
-    s.connections.erase(found);
+    s.forget(found);
     if (room) {
         room->disconnected(id, seat, now);
-        s.settle(*room);
+        s.settle(*room, now);
     }
 }
 
 void Lobby::advance(Duration now) {
     State& s = *state_;
+    while (const auto id = s.deadlines.takeDue(now)) {
+        s.expire(*id, now);
+    }
     s.due.clear();
     for (auto it = s.wakeUps.begin(); it != s.wakeUps.end() && it->first <= now; ++it) {
         s.due.push_back(it->second);
     }
     for (Room* room : s.due) {
         room->advance(now);
-        s.settle(*room);
+        s.settle(*room, now);
     }
 }
 
 Duration Lobby::nextWakeUp() const {
-    return state_->wakeUps.empty() ? Duration::max() : state_->wakeUps.begin()->first;
+    const Duration room =
+        state_->wakeUps.empty() ? Duration::max() : state_->wakeUps.begin()->first;
+    return std::min(room, state_->deadlines.next());
 }
 
 void Lobby::shutdown(Duration) {
@@ -380,7 +487,9 @@ void Lobby::shutdown(Duration) {
         room->close("The server is shutting down");
     }
     s.rooms.clear();
+    s.roomsHeld.clear();
     s.wakeUps.clear();
+    s.deadlines.clearAll();
     for (const auto& [id, connection] : s.connections) {
         s.transport().close(id, close_code::kGoingAway, "The server is shutting down");
     }

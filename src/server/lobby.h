@@ -23,6 +23,15 @@ struct LobbyLimits {
     // a server that a game hosts on a home network (voltaro --host), where the friend may know
     // only its address. From anywhere else a code is still needed.
     bool joinWithoutCode = false;
+
+    // What one person (an address, an IPv6 /64) may do, so that nobody fills the server alone.
+    // Rooms they created that are open, those that wait for their creator's return too:
+    std::size_t roomsPerPerson = 4;
+    int newRoomsPerMinute = 12;    // rooms they may open, a minute's share at once at most
+    int wrongCodesPerMinute = 10;  // unknown codes they may try: a right one takes a seat
+    // A connection that does not say hello, or that stays in the lobby in no room, is closed.
+    Duration helloWait = std::chrono::seconds(10);
+    Duration lobbyWait = std::chrono::seconds(120);
 };
 
 // The sans-IO match core: every room, seat and match of one server process. It knows no sockets,

@@ -35,8 +35,8 @@ std::int16_t ownKeyCode(Seat player, std::int16_t pressed) {
 MatchHost::MatchHost(Duration start, MatchRecord record)
     : form_(*this),
       wiring_(*this, form_),
-      repeats_{KeyRepeat(kDefaultRepeatDelay, kDefaultRepeatInterval),
-               KeyRepeat(kDefaultRepeatDelay, kDefaultRepeatInterval)},
+      keys_{PlayerKeys(kDefaultRepeatDelay, kDefaultRepeatInterval),
+            PlayerKeys(kDefaultRepeatDelay, kDefaultRepeatInterval)},
       record_(std::move(record)),
       start_(start),
       period_(TickSchedule(std::chrono::milliseconds(controls().timer("tmrBall").Interval()), start)
@@ -81,7 +81,8 @@ void MatchHost::advance(Duration now) {
 
 // Each player's due repeats, the player whose repeat fell due first going first.
 void MatchHost::deliverRepeats(Duration now) {
-    auto& [red, blue] = repeats_;
+    KeyRepeat& red = keys_[0].repeats();
+    KeyRepeat& blue = keys_[1].repeats();
     const auto redDue = red.nextDue().value_or(Duration::max());
     const auto blueDue = blue.nextDue().value_or(Duration::max());
     for (KeyRepeat* keys : redDue <= blueDue ? std::array{&red, &blue} : std::array{&blue, &red}) {
@@ -95,15 +96,15 @@ Duration MatchHost::nextWakeUp() const {
     if (paused_ || wiring_.ended()) {
         return Duration::max();
     }
-    auto next = timers_.nextWakeUp(repeats_[0]);
-    if (const auto repeat = repeats_[1].nextDue()) {
+    auto next = timers_.nextWakeUp(keys_[0].repeats());
+    if (const auto repeat = keys_[1].repeats().nextDue()) {
         next = std::min(next, *repeat);
     }
     return next;
 }
 
-KeyRepeat& MatchHost::repeatOf(Seat player) {
-    return repeats_[player == Seat::Red ? 0 : 1];
+PlayerKeys& MatchHost::keysOf(Seat player) {
+    return keys_[player == Seat::Red ? 0 : 1];
 }
 
 void MatchHost::deliverKey(std::int16_t code) {
@@ -127,43 +128,50 @@ bool MatchHost::PressAllowance::take(Duration now) {
     return true;
 }
 
-void MatchHost::keyDown(Seat player, std::int16_t pressed, Duration now) {
+bool MatchHost::keyDown(Seat player, std::int16_t pressed, Duration now) {
     if (player == Seat::Spectator || paused_ || wiring_.ended()) {
-        return;
+        return true;
     }
     advance(now);  // what fell due before the press comes first
-    KeyRepeat& keys = repeatOf(player);
+    PlayerKeys& keys = keysOf(player);
     const std::int16_t code = ownKeyCode(player, pressed);
-    if (keys.press(pressed, code, now)) {
-        if (!presses_[player == Seat::Red ? 0 : 1].take(now)) {
-            keys.release(pressed);  // one press too many: as if it never came
-            return;
-        }
-        deliverKey(code);
+    switch (keys.press(pressed, code, now)) {
+        case PlayerKeys::Press::TooMany:
+            return false;
+        case PlayerKeys::Press::Held:
+            return true;
+        case PlayerKeys::Press::New:
+            break;
     }
+    if (!presses_[player == Seat::Red ? 0 : 1].take(now)) {
+        keys.release(pressed);  // one press too many: as if it never came
+        return true;
+    }
+    deliverKey(code);
+    return true;
 }
 
 void MatchHost::keyUp(Seat player, std::int16_t pressed) {
     if (player != Seat::Spectator) {
-        repeatOf(player).release(pressed);
+        keysOf(player).release(pressed);
     }
 }
 
 void MatchHost::releaseKeys(Seat player) {
     if (player != Seat::Spectator) {
-        repeatOf(player).releaseAll();
+        keysOf(player).releaseAll();
     }
 }
 
 void MatchHost::setKeyRepeat(Seat player, Duration delay, Duration interval) {
     if (player != Seat::Spectator) {
-        repeatOf(player).setTiming(delay, interval);
+        keysOf(player).repeats().setTiming(delay, interval);
     }
 }
 
 void MatchHost::pause() {
     paused_ = true;
-    for (KeyRepeat& keys : repeats_) {
+    for (PlayerKeys& keys : keys_) {
         keys.releaseAll();  // their releases went wherever the players were meanwhile
     }
 }
@@ -199,7 +207,7 @@ void MatchHost::showMessageBox(const std::string& prompt) {
     record_.comment("box " + prompt);
     boxes_.push_back({prompt, scene()});
     paused_ = true;  // nothing more reaches the form until the room has shown the box
-    for (KeyRepeat& keys : repeats_) {
+    for (PlayerKeys& keys : keys_) {
         keys.releaseAll();  // the keys' releases will go to the box
     }
 }
@@ -211,7 +219,7 @@ void MatchHost::reportRuntimeError(const RuntimeError& error) {
 }
 
 void MatchHost::programEnded(int) {
-    for (KeyRepeat& keys : repeats_) {
+    for (PlayerKeys& keys : keys_) {
         keys.releaseAll();
     }
     record_.finish();

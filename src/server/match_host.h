@@ -10,15 +10,15 @@
 #include "online/protocol.h"
 #include "scene/event_wiring.h"
 #include "scene/form_site.h"
-#include "scene/key_repeat.h"
 #include "scene/paced_timers.h"
 #include "server/match_record.h"
+#include "server/player_keys.h"
 #include "server/transport.h"
 
 namespace voltaro::server {
 
 // The forms host of one online match: Form1 on the server, with the desktop's paced timers and
-// per-key repeat, driven by the time the lobby passes in.
+// per-key repeat (one per direction), driven by the time the lobby passes in.
 //
 // A player cannot be made to wait inside a procedure here, and no match may wait on another: a
 // message box is noted with the scene as it stood when it opened and answered at once, so the
@@ -39,7 +39,8 @@ class MatchHost final : public FormSite, private ControlObserver {
     Duration nextWakeUp() const;
 
     // A key of that player's keyboard. Arrows and W/A/S/D alike move the player's own piece.
-    void keyDown(online::Seat player, std::int16_t pressed, Duration now);
+    // False when it was turned away: the player holds as many keys as a keyboard can.
+    bool keyDown(online::Seat player, std::int16_t pressed, Duration now);
     void keyUp(online::Seat player, std::int16_t pressed);
     void releaseKeys(online::Seat player);
     void setKeyRepeat(online::Seat player, Duration delay, Duration interval);
@@ -77,7 +78,7 @@ class MatchHost final : public FormSite, private ControlObserver {
         bool take(Duration now);
     };
 
-    KeyRepeat& repeatOf(online::Seat player);
+    PlayerKeys& keysOf(online::Seat player);
     void deliverKey(std::int16_t code);
     void noteTick(Duration now);
     void deliverRepeats(Duration now);
@@ -85,7 +86,7 @@ class MatchHost final : public FormSite, private ControlObserver {
     Form1 form_;
     EventWiring wiring_;
     PacedTimers timers_;
-    std::array<KeyRepeat, 2> repeats_;  // red's, blue's
+    std::array<PlayerKeys, 2> keys_;  // red's, blue's
     std::array<PressAllowance, 2> presses_;
     MatchRecord record_;
     std::vector<Box> boxes_;

@@ -96,11 +96,13 @@ std::optional<Seat> Room::rejoin(ConnectionId id, std::string_view token, Durati
     return std::nullopt;
 }
 
-void Room::keyDown(Seat seat, std::int16_t code, Duration now) {
-    if (phase_ == Phase::Playing && match_) {
-        match_->keyDown(seat, code, now);
-        afterEvents(now);
+bool Room::keyDown(Seat seat, std::int16_t code, Duration now) {
+    if (phase_ != Phase::Playing || !match_) {
+        return true;
     }
+    const bool taken = match_->keyDown(seat, code, now);
+    afterEvents(now);
+    return taken;
 }
 
 void Room::keyUp(Seat seat, std::int16_t code) {

@@ -44,7 +44,8 @@ class Room {
     std::optional<online::Seat> rejoin(ConnectionId id, std::string_view token, Duration now,
                                        std::optional<ConnectionId>& displaced);
 
-    void keyDown(online::Seat player, std::int16_t code, Duration now);
+    // False when the press was turned away: the player holds as many keys as a keyboard can.
+    bool keyDown(online::Seat player, std::int16_t code, Duration now);
     void keyUp(online::Seat player, std::int16_t code);
     void focusLost(online::Seat player);
     void keyRepeat(online::Seat player, const online::client::KeyRepeat& settings);
@@ -68,6 +69,7 @@ class Room {
     std::vector<ConnectionId> members() const;
 
     Duration scheduledWakeUp = Duration::max();  // where the lobby filed this room
+    std::string quotaOf;  // the person (its creator) among whose rooms the lobby counts it
 
   private:
     enum class Phase { Waiting, Playing, Boxes, Over, Closed };

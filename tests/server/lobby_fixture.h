@@ -10,6 +10,7 @@
 
 #include "online/protocol.h"
 #include "server/lobby.h"
+#include "server/refusals.h"
 
 namespace voltaro::server::test {
 
@@ -51,23 +52,25 @@ class LobbyTest : public ::testing::Test {
     // The lobby is made on first use, with the limits and records folder set by then.
     Lobby& lobby() {
         if (!lobby_) {
-            lobby_ = std::make_unique<Lobby>(transport, limits, records, *randomSource);
+            lobby_ = std::make_unique<Lobby>(transport, limits, records, *randomSource, &refusals);
         }
         return *lobby_;
     }
 
-    // `nearby`: from this machine or a private network.
-    ConnectionId nextConnection(bool nearby = false) {
+    // `nearby`: from this machine or a private network. `person`: whose limits it counts
+    // against; unless given, every connection is a person of its own.
+    ConnectionId nextConnection(bool nearby = false, std::optional<std::string> person = {}) {
         const ConnectionId id = nextId_++;
-        lobby().connected(id, now, nearby);
+        lobby().connected(id, now, nearby, person ? *person : "person " + std::to_string(id));
         return id;
     }
     // A connection that has said hello.
-    ConnectionId connect(bool nearby = false) {
-        const ConnectionId id = nextConnection(nearby);
+    ConnectionId connect(bool nearby = false, std::optional<std::string> person = {}) {
+        const ConnectionId id = nextConnection(nearby, std::move(person));
         tell(id, say::Hello{});
         return id;
     }
+    ConnectionId connectAs(const std::string& person) { return connect(false, person); }
     void forgetSent() {
         transport = {};
         taken_.clear();
@@ -168,6 +171,8 @@ class LobbyTest : public ::testing::Test {
     SeededRandom seeded{20260501};
     RandomSource* randomSource = &seeded;
     LobbyLimits limits;
+    std::vector<std::string> refusalLines;  // what the server would log
+    Refusals refusals{[this](const std::string& line) { refusalLines.push_back(line); }};
     std::string records;
     Duration now = 1s;
 

@@ -255,5 +255,109 @@ TEST_F(LobbyTest, IgnoresMessagesThatCrossedAChange) {
     EXPECT_TRUE(takeLast<msg::Pong>(p.blue));
 }
 
+// One person cannot fill the server: their open rooms are counted, those that wait for them to
+// come back too, and so are the rooms they open in a minute; anyone else can still open one.
+TEST_F(LobbyTest, LimitsTheRoomsOfOnePersonSoThatOthersCanOpenOne) {
+    limits.maxRooms = 20;
+    const auto create = [&](const std::string& person) {
+        const ConnectionId id = connectAs(person);
+        tell(id, say::Create{});
+        const auto error = takeLast<msg::Error>(id);
+        EXPECT_FALSE(transport.closed.contains(id));
+        return std::pair{id, error ? error->message : std::string()};
+    };
+    for (int i = 0; i < 100; ++i) {  // open and drop, as fast as messages go
+        lobby().disconnected(create("198.51.100.7").first, now);
+    }
+    EXPECT_EQ(lobby().openRooms(), limits.roomsPerPerson);
+    EXPECT_EQ(create("198.51.100.7").second,
+              "You have as many rooms open as one player may: leave one, or wait until it closes");
+    EXPECT_EQ(create("203.0.113.9").second, "");
+    EXPECT_EQ(refusals.total(Refusal::RoomQuota), 97U);
+    ASSERT_FALSE(refusalLines.empty());
+    EXPECT_NE(refusalLines[0].find("room_quota"), std::string::npos);
+
+    // Once the creator's seats stop waiting, the rooms are theirs no more: a minute's share of
+    // new rooms is all they may open, then one every five seconds.
+    runFor(limits.reconnectWait);
+    EXPECT_EQ(lobby().openRooms(), 1U);
+    const std::string person = "2001:db8:1:2::/64";
+    for (int i = 0; i < limits.newRoomsPerMinute; ++i) {
+        const auto [id, error] = create(person);
+        EXPECT_EQ(error, "");
+        tell(id, say::Leave{});
+    }
+    EXPECT_EQ(create(person).second,
+              "You opened too many rooms in a short while: wait a minute and try again");
+    runFor(5s + 1ms);
+    EXPECT_EQ(create(person).second, "");
+    EXPECT_NE(create(person).second, "");
+}
+
+// Every wrong code costs the person one of ten a minute; past that, join, watch and rejoin are
+// refused before any lookup, the right code too, while someone else's join goes through.
+TEST_F(LobbyTest, RefusesCodesFromAPersonWhoGuessedTooOften) {
+    const ConnectionId red = connect();
+    tell(red, say::Create{});
+    const std::string code = takeLast<msg::Seated>(red)->code;
+    const ConnectionId guesser = connectAs("192.0.2.1");
+    const ConnectionId other = connectAs("192.0.2.1");
+    for (int i = 0; i < limits.wrongCodesPerMinute; ++i) {
+        tell(i % 2 ? guesser : other, say::Join{"ZZZZ" + std::to_string(i)});
+    }
+    EXPECT_EQ(takeLast<msg::Error>(guesser)->message, "No room has that code");
+    const std::string refused = "Too many wrong codes: wait a minute and try again";
+    for (const online::ClientMessage& m : std::vector<online::ClientMessage>{
+             say::Join{code}, say::Watch{code}, say::Rejoin{code, std::string(32, '0')}}) {
+        tell(guesser, m);
+        EXPECT_EQ(takeLast<msg::Error>(guesser)->message, refused);
+    }
+    EXPECT_FALSE(transport.closed.contains(guesser));
+    EXPECT_EQ(refusals.total(Refusal::CodeGuesses), 3U);
+    EXPECT_TRUE(takeAll<msg::MatchStarted>(red).empty());
+
+    const ConnectionId friendly = connect();
+    tell(friendly, say::Join{code});
+    EXPECT_EQ(takeLast<msg::Seated>(friendly)->seat, Seat::Blue);
+    runFor(6s + 1ms);  // one more try refilled
+    tell(guesser, say::Watch{code});
+    EXPECT_EQ(takeLast<msg::Seated>(guesser)->seat, Seat::Spectator);
+}
+
+// A connection that never says hello, or that sits in the lobby in no room, is closed when its
+// wait ends; pings do not extend it. In a room, as player or spectator, none is closed.
+TEST_F(LobbyTest, ClosesConnectionsThatSayNoHelloOrFindNoRoomInTime) {
+    const ConnectionId silent = nextConnection();
+    const ConnectionId idle = connect();
+    const Players p = startMatch();
+    const ConnectionId watcher = connect();
+    tell(watcher, say::Watch{p.code});
+    runFor(limits.helloWait - 1ms);
+    EXPECT_TRUE(transport.closed.empty());
+    runFor(1ms);
+    ASSERT_TRUE(transport.closed.contains(silent));
+    EXPECT_EQ(transport.closed[silent].code, close_code::kIdle);
+    EXPECT_EQ(transport.closed[silent].reason, "No hello came within 10 s");
+    EXPECT_EQ(transport.closed.size(), 1U);
+
+    tell(idle, say::Ping{});
+    tell(idle, say::Join{"ZZZZZZ"});
+    runUntil(1s + limits.lobbyWait);
+    EXPECT_EQ(transport.closed[idle].code, close_code::kIdle);
+    EXPECT_EQ(transport.closed[idle].reason, "No room was created, joined or watched within 120 s");
+    EXPECT_EQ(refusals.total(Refusal::Idle), 2U);
+
+    // Out of a room the wait starts again.
+    runFor(limits.lobbyWait);
+    EXPECT_EQ(transport.closed.size(), 2U);
+    tell(watcher, say::Leave{});
+    runFor(limits.lobbyWait - 1ms);
+    EXPECT_FALSE(transport.closed.contains(watcher));
+    runFor(1ms);
+    EXPECT_EQ(transport.closed[watcher].code, close_code::kIdle);
+    EXPECT_FALSE(transport.closed.contains(p.red));
+    EXPECT_FALSE(transport.closed.contains(p.blue));
+}
+
 }  // namespace
 }  // namespace voltaro::server::test

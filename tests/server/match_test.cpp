@@ -107,6 +107,46 @@ TEST_F(MatchTest, RepeatsHeldKeysAtThePlayersRateWithinLimits) {
     EXPECT_LE(moves, 21);
 }
 
+// One direction is one held key: an arrow and its letter held together move a player as far in
+// a second as the arrow alone, and the direction stays held while either is.
+TEST_F(MatchTest, MovesADirectionOnceWhicheverOfItsKeysHoldIt) {
+    const Players p = startMatch();
+    for (const ConnectionId id : {p.red, p.blue}) {
+        tell(id, say::KeyRepeat{250, 100});  // a press, then repeats at 250, 350 ... 950 ms
+    }
+    tell(p.red, say::KeyDown{39});  // the right arrow and D
+    tell(p.red, say::KeyDown{68});
+    tell(p.blue, say::KeyDown{37});  // the left arrow alone
+    runFor(1s);
+    online::Scene scene = lastScene(p.red);
+    EXPECT_EQ(scene.red.left - 1920, 9 * 200);
+    EXPECT_EQ(9840 - scene.blue.left, 9 * 200);
+
+    tell(p.red, say::KeyUp{39});
+    runFor(500ms);
+    EXPECT_EQ(lastScene(p.red).red.left - 1920, 14 * 200);  // D holds it still
+    tell(p.red, say::KeyUp{68});
+    runFor(500ms);
+    EXPECT_EQ(lastScene(p.red).red.left - 1920, 14 * 200);
+}
+
+// A player holds at most what a keyboard's rollover allows: a press beyond it is ignored and
+// counted, and letting one key go makes room again.
+TEST_F(MatchTest, IgnoresPressesBeyondTheKeysAKeyboardCanHold) {
+    const Players p = startMatch();
+    for (std::int16_t key = 48; key < 58; ++key) {  // the digits, which move nothing
+        tell(p.red, say::KeyDown{key});
+    }
+    tell(p.red, say::KeyDown{39});
+    runFor(1s);
+    EXPECT_EQ(lastScene(p.blue).red.left, 1920);
+    EXPECT_EQ(refusals.total(Refusal::HeldKeys), 1U);
+    tell(p.red, say::KeyUp{48});
+    tell(p.red, say::KeyDown{39});
+    EXPECT_EQ(lastScene(p.blue).red.left, 1920 + 200);
+    EXPECT_FALSE(transport.closed.contains(p.red));
+}
+
 // The goal's boxes come one by one over the scene as it stood when each opened; each waits for
 // both players' OK or for the time limit; then the final scene, and both may play again.
 TEST_F(MatchTest, ShowsEachBoxUntilBothPressOkOrTheWaitEnds) {
@@ -201,6 +241,9 @@ TEST_F(MatchTest, WaitsForAPlayerWhoLeftAndEndsWhenTheyDoNotReturn) {
     ASSERT_TRUE(closed);
     EXPECT_NE(closed->reason.find("Blue did not come back"), std::string::npos);
     EXPECT_TRUE(takeLast<msg::RoomClosed>(p.red));
+    // Back in the lobby, the others have its wait to find another room; then nothing is due.
+    runFor(limits.lobbyWait);
+    EXPECT_EQ(transport.closed[watcher].code, online::close_code::kIdle);
     EXPECT_EQ(lobby().nextWakeUp(), Duration::max());
 }
 
