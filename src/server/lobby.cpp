@@ -31,19 +31,17 @@ struct Connection {
 }  // namespace
 
 struct Lobby::State {
-    State(Transport& transport, LobbyLimits limits, std::string recordsFolder, RandomSource& random,
+    State(Transport& transport, LobbyLimits limits, RecordWriter* records, RandomSource& random,
           Refusals* given)
         : refusals(given ? *given : ownRefusals),
           limits(std::move(limits)),
-          recordsFolder(std::move(recordsFolder)),
-          context{transport, this->limits, random, this->recordsFolder, {}} {
+          context{transport, this->limits, random, records, {}} {
         this->limits.codePrefix = normalisedRoomCode(this->limits.codePrefix);
     }
 
     Refusals ownRefusals;
     Refusals& refusals;
     LobbyLimits limits;
-    std::string recordsFolder;
     RoomContext context;
     std::unordered_map<ConnectionId, Connection> connections;
     std::unordered_map<std::string, std::unique_ptr<Room>> rooms;
@@ -295,10 +293,9 @@ void Lobby::State::received(ConnectionId id, Connection& connection,
     }
 }
 
-Lobby::Lobby(Transport& transport, LobbyLimits limits, std::string recordsDir, RandomSource& random,
+Lobby::Lobby(Transport& transport, LobbyLimits limits, RecordWriter* records, RandomSource& random,
              Refusals* refusals)
-    : state_(std::make_unique<State>(transport, std::move(limits), std::move(recordsDir), random,
-                                     refusals)) {}
+    : state_(std::make_unique<State>(transport, std::move(limits), records, random, refusals)) {}
 
 Lobby::~Lobby() = default;
 

@@ -10,6 +10,7 @@
 
 #include "online/protocol.h"
 #include "server/lobby.h"
+#include "server/record_writer.h"
 
 namespace voltaro::server::test {
 
@@ -48,10 +49,10 @@ struct FakeTransport final : Transport {
 // the protocol module as real ones do.
 class LobbyTest : public ::testing::Test {
   protected:
-    // The lobby is made on first use, with the limits and records folder set by then.
+    // The lobby is made on first use, with the limits and record writer set by then.
     Lobby& lobby() {
         if (!lobby_) {
-            lobby_ = std::make_unique<Lobby>(transport, limits, records, *randomSource);
+            lobby_ = std::make_unique<Lobby>(transport, limits, records.get(), *randomSource);
         }
         return *lobby_;
     }
@@ -168,7 +169,8 @@ class LobbyTest : public ::testing::Test {
     SeededRandom seeded{20260501};
     RandomSource* randomSource = &seeded;
     LobbyLimits limits;
-    std::string records;
+    // Outlives the lobby, whose unfinished records it takes back.
+    std::unique_ptr<RecordWriter> records;
     Duration now = 1s;
 
   private:
