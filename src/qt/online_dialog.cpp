@@ -34,6 +34,7 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     link_->setReadOnly(true);
     link_->setObjectName(QStringLiteral("link"));
     link_->hide();
+    status_->setTextFormat(Qt::PlainText);  // it shows what a server says: never its markup
     status_->setWordWrap(true);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     status_->setObjectName(QStringLiteral("status"));
@@ -47,6 +48,7 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     auto* layout = new QVBoxLayout(this);
     if (!hostNote.isEmpty()) {
         auto* note = new QLabel(hostNote);
+        note->setTextFormat(Qt::PlainText);
         note->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->addWidget(note);
     } else {

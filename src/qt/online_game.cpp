@@ -61,6 +61,10 @@ OnlineGame::OnlineGame(Start start)
                              : QStringLiteral("This game hosts the match on your network."))),
       server_(start_.server) {
     controls_.setObserver(this);
+    // What these show comes from the server: as plain text, or any server could draw its own
+    // widgets, images and links into the game.
+    status_->setTextFormat(Qt::PlainText);
+    endText_->setTextFormat(Qt::PlainText);
     status_->setObjectName(QStringLiteral("status"));
     status_->setStyleSheet(QStringLiteral(
         "background: #fff8c4; color: #000; border: 1px solid #888; padding: 4px 8px;"));
@@ -310,6 +314,7 @@ void OnlineGame::showBox() {
     window_.repaint();  // the box opens over its scene
     box_ = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("voltaro"), text(match_.boxText()),
                            QMessageBox::Ok, &window_);
+    box_->setTextFormat(Qt::PlainText);  // the server's words, never its markup
     box_->setAttribute(Qt::WA_DeleteOnClose);
     box_->setWindowModality(Qt::NonModal);
     connect(box_, &QMessageBox::finished, this, [this] {

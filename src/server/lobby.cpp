@@ -43,12 +43,11 @@ struct Connection {
 }  // namespace
 
 struct Lobby::State {
-    State(Transport& transport, LobbyLimits limits, std::string recordsFolder, RandomSource& random,
+    State(Transport& transport, LobbyLimits limits, RecordWriter* records, RandomSource& random,
           Refusals* given)
         : refusals(given ? *given : ownRefusals),
           limits(std::move(limits)),
-          recordsFolder(std::move(recordsFolder)),
-          context{transport, this->limits, random, this->recordsFolder, {}},
+          context{transport, this->limits, random, records, {}},
           newRooms(this->limits.newRoomsPerMinute, kQuotaWindow),
           wrongCodes(this->limits.wrongCodesPerMinute, kQuotaWindow) {
         this->limits.codePrefix = normalisedRoomCode(this->limits.codePrefix);
@@ -57,7 +56,6 @@ struct Lobby::State {
     Refusals ownRefusals;
     Refusals& refusals;
     LobbyLimits limits;
-    std::string recordsFolder;
     RoomContext context;
     std::unordered_map<ConnectionId, Connection> connections;
     std::unordered_map<std::string, std::unique_ptr<Room>> rooms;
@@ -395,10 +393,9 @@ void Lobby::State::received(ConnectionId id, Connection& connection,
     }
 }
 
-Lobby::Lobby(Transport& transport, LobbyLimits limits, std::string recordsDir, RandomSource& random,
+Lobby::Lobby(Transport& transport, LobbyLimits limits, RecordWriter* records, RandomSource& random,
              Refusals* refusals)
-    : state_(std::make_unique<State>(transport, std::move(limits), std::move(recordsDir), random,
-                                     refusals)) {}
+    : state_(std::make_unique<State>(transport, std::move(limits), records, random, refusals)) {}
 
 Lobby::~Lobby() = default;
 

@@ -12,6 +12,8 @@
 
 namespace voltaro::server {
 
+class RecordWriter;
+
 struct LobbyLimits {
     std::size_t maxRooms = 10000;                 // open rooms in this process
     Duration boxWait = std::chrono::seconds(15);  // a box closes when both OK'd or after this
@@ -39,9 +41,10 @@ struct LobbyLimits {
 // through the Transport.
 class Lobby {
   public:
-    // `refusals` counts what the lobby turns away; without one it keeps its own.
-    Lobby(Transport& transport, LobbyLimits limits, std::string recordsDir /* empty: none */,
-          RandomSource& random, Refusals* refusals = nullptr);
+    // `records` writes every finished match (none: matches are not recorded); `refusals` counts
+    // what the lobby turns away, without one it keeps its own.
+    Lobby(Transport& transport, LobbyLimits limits, RecordWriter* records, RandomSource& random,
+          Refusals* refusals = nullptr);
     ~Lobby();
     Lobby(const Lobby&) = delete;
     Lobby& operator=(const Lobby&) = delete;

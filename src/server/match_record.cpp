@@ -1,54 +1,30 @@
 #include "server/match_record.h"
 
-#include <fcntl.h>
 #include <fmt/format.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <utility>
+
+#include "server/record_writer.h"
 
 namespace voltaro::server {
 
 namespace {
 
-// A few kilobytes at a time: a match's memory stays small however long it lasts, and the file
-// is opened once every few seconds of play, not on every tick.
+// A few kilobytes at a time: a match's memory stays small however long it lasts, and the writer
+// opens the file once every few seconds of play, not on every tick.
 constexpr std::size_t kFlushBytes = 4096;
-
-bool writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t done = ::write(fd, text.data(), text.size());
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(done));
-    }
-    return true;
-}
 
 }  // namespace
 
-MatchRecord::MatchRecord(std::string folder, std::string name) : folder_(std::move(folder)) {
-    if (folder_.empty()) {
-        return;
-    }
-    path_ = folder_ + "/" + name;
-    temporary_ = folder_ + "/." + name + ".part";
-}
+MatchRecord::MatchRecord(RecordWriter* writer, std::string name)
+    : writer_(writer), name_(std::move(name)) {}
 
 MatchRecord::MatchRecord(MatchRecord&& other) noexcept
-    : folder_(std::move(other.folder_)),
-      path_(std::move(other.path_)),
-      temporary_(std::move(other.temporary_)),
+    : writer_(std::exchange(other.writer_, nullptr)),
+      name_(std::move(other.name_)),
       pending_(std::move(other.pending_)),
-      failed_(other.failed_),
-      written_(std::exchange(other.written_, false)) {
-    other.folder_.clear();
-}
+      total_(other.total_),
+      handedOver_(std::exchange(other.handedOver_, false)) {}
 
 MatchRecord::~MatchRecord() {
     abandon();
@@ -56,6 +32,12 @@ MatchRecord::~MatchRecord() {
 
 void MatchRecord::line(std::string_view text) {
     if (!active()) {
+        return;
+    }
+    total_ += text.size() + 1;
+    if (total_ > writer_->limits().maxRecordBytes) {
+        writer_->noteCutOff();
+        abandon();
         return;
     }
     pending_.append(text);
@@ -86,52 +68,34 @@ void MatchRecord::flush() {
     if (!active() || pending_.empty()) {
         return;
     }
-    const int fd =
-        ::open(temporary_.c_str(),
-               O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (written_ ? 0 : O_TRUNC), 0644);
-    if (fd < 0) {
-        failed_ = true;
+    if (!writer_->append(name_, std::exchange(pending_, {}))) {
         abandon();
         return;
     }
-    written_ = true;
-    const bool wrote = writeAll(fd, pending_);
-    if (::close(fd) != 0 || !wrote) {
-        failed_ = true;
-        abandon();
-        return;
-    }
-    pending_.clear();
+    handedOver_ = true;
+    pending_.reserve(kFlushBytes + 64);
 }
 
 bool MatchRecord::finish() {
     if (!active()) {
         return false;
     }
-    flush();
-    if (!active()) {
-        return false;
-    }
-    const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CLOEXEC);
-    const bool durable = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    if (!durable || std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        failed_ = true;
+    if (!writer_->finish(name_, std::exchange(pending_, {}))) {
         abandon();
         return false;
     }
-    written_ = false;
-    folder_.clear();  // done: nothing more is recorded
+    handedOver_ = false;
+    writer_ = nullptr;  // done: nothing more is recorded
     return true;
 }
 
+// Nothing more is recorded; what the writer has of it is removed.
 void MatchRecord::abandon() {
-    if (written_) {
-        ::unlink(temporary_.c_str());
-        written_ = false;
+    if (writer_ && handedOver_) {
+        writer_->abandon(name_);
     }
+    handedOver_ = false;
+    writer_ = nullptr;
     pending_.clear();
     pending_.shrink_to_fit();
 }

@@ -6,42 +6,44 @@
 
 namespace voltaro::server {
 
+class RecordWriter;
+
 // One match as a script of the replay tool: every tick and key press that reached the form, in
 // order, under "# tick N" lines that say when. Replaying it gives the match's final state.
 //
-// The file appears whole or not at all: lines are gathered in memory and appended now and then
-// to a hidden temporary file beside it, which is renamed to its name when the match is over. A
-// match that never ends (abandoned, or the server stopped) leaves nothing behind.
+// Lines are gathered in memory and handed to the writer a few kilobytes at a time; the file
+// appears whole or not at all. A match that never ends (abandoned, or the server stopped), one
+// that grows past the writer's bound for a record, and one the writer had no room for while it
+// lagged behind leave nothing behind: a cut script would replay to another end.
 class MatchRecord {
   public:
-    // An empty folder records nothing.
-    MatchRecord(std::string folder, std::string name);
+    // Without a writer nothing is recorded. `name` is the file's name in the writer's folder.
+    MatchRecord(RecordWriter* writer, std::string name);
     ~MatchRecord();
     MatchRecord(MatchRecord&& other) noexcept;
     MatchRecord(const MatchRecord&) = delete;
     MatchRecord& operator=(const MatchRecord&) = delete;
 
-    bool active() const { return !folder_.empty() && !failed_; }
+    bool active() const { return writer_ != nullptr; }
     void line(std::string_view text);
     void tick(std::uint32_t number);
     // A "# " line for the reader; a line break in `text` cannot make a command of its rest.
     void comment(std::string_view text);
 
-    // Writes what is left, makes it durable and gives the file its name. False when the record
-    // could not be written; nothing is left behind then.
+    // Hands over what is left; the writer makes it durable and gives the file its name. False
+    // when the record was lost already.
     bool finish();
-    const std::string& path() const { return path_; }
+    const std::string& name() const { return name_; }
 
   private:
     void flush();
     void abandon();
 
-    std::string folder_;
-    std::string path_;
-    std::string temporary_;
+    RecordWriter* writer_;
+    std::string name_;
     std::string pending_;
-    bool failed_ = false;
-    bool written_ = false;  // the temporary file exists
+    std::size_t total_ = 0;    // every byte of the record so far
+    bool handedOver_ = false;  // the writer has some of it
 };
 
 }  // namespace voltaro::server

@@ -27,13 +27,23 @@ LobbyLimits lobbyLimits(const ServerOptions& options) {
     return limits;
 }
 
+std::unique_ptr<RecordWriter> recordWriter(const ServerOptions& options) {
+    if (options.records.empty()) {
+        return nullptr;
+    }
+    RecordLimits limits;
+    limits.maxFolderBytes = options.recordsMaxBytes;
+    return std::make_unique<RecordWriter>(options.records, limits);
+}
+
 }  // namespace
 
 MatchServer::MatchServer(const ServerOptions& options)
     : options_(options),
+      records_(recordWriter(options)),
       addresses_(options.maxPerAddress),
       hub_(io_, stats_),
-      lobby_(hub_, lobbyLimits(options), options.records.string(), random_, &refusals_),
+      lobby_(hub_, lobbyLimits(options), records_.get(), random_, &refusals_),
       site_(options.site),
       origins_(options.origins),
       context_{options, site_, origins_, hub_, stats_, refusals_},
@@ -94,10 +104,22 @@ void MatchServer::run() {
         waitForSignal();
     }
     io_.run();
+    noteRecords();
     if (!options_.stats.empty() &&
         !stats_.write(options_.stats, hub_.now(), lobby_.openRooms(), lobby_.openMatches())) {
         std::fprintf(stderr, "voltaro-server: cannot write %s\n", options_.stats.c_str());
     }
+}
+
+// The records of the matches that ended with the server are on disk before it reports.
+void MatchServer::noteRecords() {
+    if (!records_) {
+        return;
+    }
+    records_->waitUntilIdle();
+    const RecordWriter::Counts counts = records_->counts();
+    stats_.recordsDropped = counts.dropped + counts.failed;
+    stats_.recordsCutOff = counts.cutOff;
 }
 
 void MatchServer::stop() {

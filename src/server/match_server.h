@@ -4,6 +4,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "server/metrics_listener.h"
 #include "server/origin_policy.h"
 #include "server/random_source.h"
+#include "server/record_writer.h"
 #include "server/refusals.h"
 #include "server/server_options.h"
 #include "server/server_stats.h"
@@ -37,6 +39,8 @@ class MatchServer {
     // Serves until a signal ends the server; writes the figures if asked to.
     void run();
     const Refusals& refusals() const { return refusals_; }
+    // None without --records.
+    const RecordWriter* records() const { return records_.get(); }
     // Ends the server as SIGTERM does; callable from any thread.
     void stop();
 
@@ -48,10 +52,13 @@ class MatchServer {
     void awaitQuiet();
     void listenForMetrics();
     std::string metricsText() const;
+    void noteRecords();
 
     const ServerOptions& options_;
     // Declared before the io_context, which may still hold connections when it is destroyed.
     ServerStats stats_;
+    // Before the lobby: the records of its matches are written until the end.
+    std::unique_ptr<RecordWriter> records_;
     Refusals refusals_;
     AddressCounter addresses_;
     boost::asio::io_context io_;

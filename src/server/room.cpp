@@ -181,9 +181,8 @@ void Room::left(ConnectionId id, Seat seat, Duration now) {
 
 void Room::startMatch(Duration now) {
     ++matchNumber_;
-    MatchRecord record(context_.recordsFolder,
-                       fmt::format("{}-{}-{}.replay", code_, matchNumber_,
-                                   newSeatToken(context_.random).substr(0, 8)));
+    MatchRecord record(context_.records, fmt::format("{}-{}-{}.replay", code_, matchNumber_,
+                                                     newSeatToken(context_.random).substr(0, 8)));
     record.comment(fmt::format("voltaro match record: room {}, match {}", code_, matchNumber_));
     match_ = std::make_unique<MatchHost>(now, std::move(record));
     for (const Seat seat : {Seat::Red, Seat::Blue}) {

@@ -18,7 +18,7 @@ struct RoomContext {
     Transport& transport;
     const LobbyLimits& limits;
     RandomSource& random;
-    const std::string& recordsFolder;
+    RecordWriter* records;  // none: matches are not recorded
     std::string stateText;  // one State message's text, written once for every client
 };
 

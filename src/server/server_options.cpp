@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -24,6 +25,9 @@ port: open http://ADDR:PORT/ in a browser, or connect a game to ws://ADDR:PORT/w
                          for IPv6; port 0 picks a free one)
   --site DIR             the web edition's site folder to serve (default: %SITE%)
   --records DIR          write every finished match into DIR as a replay script
+  --records-max-bytes N  keep DIR's records under N bytes, removing the oldest first
+                         (default 1073741824, 1 GiB; a match longer than 4 MiB is not
+                         recorded)
   --origin ORIGIN        also accept WebSocket connections from pages of ORIGIN, such as
                          https://voltaro.example.org (repeatable; pages of the server's own
                          address are always accepted)
@@ -95,8 +99,8 @@ bool isOrigin(std::string_view text) {
 
 bool isKnownOption(std::string_view name) {
     for (std::string_view known :
-         {"--listen", "--site", "--records", "--origin", "--code-prefix", "--timeout",
-          "--max-per-address", "--max-rate", "--stats", "--metrics"}) {
+         {"--listen", "--site", "--records", "--records-max-bytes", "--origin", "--code-prefix",
+          "--timeout", "--max-per-address", "--max-rate", "--stats", "--metrics"}) {
         if (name == known) {
             return true;
         }
@@ -122,6 +126,12 @@ std::optional<std::string> applyOption(std::string_view name, const std::string&
         options.site = value;
     } else if (name == "--records") {
         options.records = value;
+    } else if (name == "--records-max-bytes") {
+        const auto bytes = readNumber(value, std::numeric_limits<unsigned long>::max());
+        if (!bytes || *bytes == 0) {
+            return "--records-max-bytes wants a number of bytes above 0, not '" + value + "'";
+        }
+        options.recordsMaxBytes = *bytes;
     } else if (name == "--origin") {
         if (!isOrigin(value)) {
             return "--origin wants scheme://host[:port], not '" + value + "'";

@@ -19,6 +19,8 @@ struct ServerOptions {
     std::uint16_t port = 8000;     // 0: any free port, announced at start-up
     std::filesystem::path site;
     std::filesystem::path records;  // empty: matches are not recorded
+    // What the records in that folder may take together; the oldest go to make room.
+    std::uint64_t recordsMaxBytes = std::uint64_t{1} << 30;
     std::vector<std::string> origins;
     std::string codePrefix;
     // How long a connection may keep the server waiting: for the headers of an HTTP request, for

@@ -43,6 +43,8 @@ bool ServerStats::write(const std::filesystem::path& file, Duration now, std::si
         << "  \"states_replaced\": " << statesReplaced << ",\n"
         << "  \"connections_opened\": " << connectionsOpened << ",\n"
         << "  \"connections_refused\": " << connectionsRefused << ",\n"
+        << "  \"records_dropped\": " << recordsDropped << ",\n"
+        << "  \"records_cut_off\": " << recordsCutOff << ",\n"
         << "  \"open_rooms\": " << openRooms << ",\n"
         << "  \"open_matches\": " << openMatches << "\n}\n";
     return static_cast<bool>(out.flush());

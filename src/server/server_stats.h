@@ -19,7 +19,10 @@ struct ServerStats {
     std::uint64_t statesReplaced = 0;    // states a slow reader never got: a newer one took over
     std::uint64_t connectionsOpened = 0;
     std::uint64_t connectionsRefused = 0;  // over the per-address limit
-    Duration since{0};                     // when these figures started
+    // Match records lost since the start: the writer lagged too far behind, or the disk failed.
+    std::uint64_t recordsDropped = 0;
+    std::uint64_t recordsCutOff = 0;  // matches too long to record, since the start
+    Duration since{0};                // when these figures started
 
     void restart(Duration now);
     // As one JSON object; false when the file cannot be written.

@@ -84,11 +84,13 @@ TEST(ServerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
     };
     const auto options = std::get<ServerOptions>(
         read({"--listen", "[::1]:9000", "--records=/tmp/r", "--origin", "https://a.example",
-              "--origin", "http://b.example:8080", "--code-prefix", "b2", "--timeout", "3"}));
+              "--origin", "http://b.example:8080", "--code-prefix", "b2", "--timeout", "3",
+              "--records-max-bytes", "5000000"}));
     EXPECT_EQ(options.address, "::1");
     EXPECT_EQ(options.port, 9000);
     EXPECT_EQ(options.site, "/usr/share/voltaro/site");
     EXPECT_EQ(options.records, "/tmp/r");
+    EXPECT_EQ(options.recordsMaxBytes, 5000000u);
     EXPECT_EQ(options.origins.size(), 2u);
     EXPECT_EQ(options.codePrefix, "B2");
     EXPECT_EQ(options.timeout, 3s);
@@ -106,6 +108,8 @@ TEST(ServerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
                                                {"--timeout", "0"},
                                                {"--code-prefix", "A/"},
                                                {"--records"},
+                                               {"--records-max-bytes", "0"},
+                                               {"--records-max-bytes", "1G"},
                                                {"--frobnicate"},
                                                {"stray"}}) {
         const auto exit = std::get<EarlyExit>(read(bad));

@@ -125,12 +125,17 @@ TEST_F(MatchThroughServer, TwoPlayersPlayToTheEndAsTheSpectatorSeesAndTheRecordR
     EXPECT_GT(seen, 100u) << "the ball took hundreds of ticks to the goal";
     EXPECT_GT(shared * 2, seen);
 
-    // The record, replayed, ends where the players saw the match end.
+    // The record, replayed, ends where the players saw the match end. The server's writer puts
+    // it on disk a moment after the match has told its players.
     std::vector<std::filesystem::path> written;
-    for (const auto& entry : std::filesystem::directory_iterator(records_)) {
-        written.push_back(entry.path());
-    }
-    ASSERT_EQ(written.size(), 1u);
+    const auto recorded = [&] {
+        written.clear();
+        for (const auto& entry : std::filesystem::directory_iterator(records_)) {
+            written.push_back(entry.path());
+        }
+        return written.size() == 1 && written[0].extension() == ".replay";
+    };
+    ASSERT_TRUE(runUntil(io_, recorded, kPatience));
     EXPECT_EQ(replayedScene(written.front()), redEnd->scene);
 
     // Both want another: it starts, and SIGTERM ends the server with it in play. Everyone is told

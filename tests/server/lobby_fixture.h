@@ -10,6 +10,7 @@
 
 #include "online/protocol.h"
 #include "server/lobby.h"
+#include "server/record_writer.h"
 #include "server/refusals.h"
 
 namespace voltaro::server::test {
@@ -49,10 +50,11 @@ struct FakeTransport final : Transport {
 // the protocol module as real ones do.
 class LobbyTest : public ::testing::Test {
   protected:
-    // The lobby is made on first use, with the limits and records folder set by then.
+    // The lobby is made on first use, with the limits and record writer set by then.
     Lobby& lobby() {
         if (!lobby_) {
-            lobby_ = std::make_unique<Lobby>(transport, limits, records, *randomSource, &refusals);
+            lobby_ = std::make_unique<Lobby>(transport, limits, records.get(), *randomSource,
+                                             &refusals);
         }
         return *lobby_;
     }
@@ -173,7 +175,8 @@ class LobbyTest : public ::testing::Test {
     LobbyLimits limits;
     std::vector<std::string> refusalLines;  // what the server would log
     Refusals refusals{[this](const std::string& line) { refusalLines.push_back(line); }};
-    std::string records;
+    // Outlives the lobby, whose unfinished records it takes back.
+    std::unique_ptr<RecordWriter> records;
     Duration now = 1s;
 
   private:

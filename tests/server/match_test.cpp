@@ -1,8 +1,12 @@
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "lobby_fixture.h"
 
@@ -255,11 +259,21 @@ class RecordTest : public MatchTest {
                   std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
                   std::to_string(reinterpret_cast<std::uintptr_t>(this)));
         fs::create_directories(folder);
-        records = folder.string();
+        useWriter({});
     }
-    void TearDown() override { fs::remove_all(folder); }
+    void TearDown() override {
+        records->waitUntilIdle();
+        fs::remove_all(folder);
+    }
 
+    void useWriter(RecordLimits bounds, std::function<void()> beforeEachJob = {}) {
+        records.reset();
+        records = std::make_unique<RecordWriter>(folder, bounds, std::move(beforeEachJob));
+    }
+
+    // What is in the folder once the writer has written everything it was given.
     std::vector<fs::path> files() const {
+        records->waitUntilIdle();
         std::vector<fs::path> found;
         for (const auto& entry : fs::directory_iterator(folder)) {
             found.push_back(entry.path());
@@ -359,6 +373,101 @@ TEST_F(RecordTest, ShutdownTellsEveryoneAndLeavesOnlyWholeRecords) {
     EXPECT_EQ(left[0].filename().string().substr(0, finished.code.size()), finished.code);
 }
 
+void writeFile(const fs::path& path, std::size_t bytes, std::chrono::hours age) {
+    std::ofstream(path) << std::string(bytes, '#');
+    fs::last_write_time(path, fs::file_time_type::clock::now() - age);
+}
+
+// The folder stays within its bound, counting what was there at the start: the oldest records
+// go first, a temporary file left by a stopped server goes, and files that are not records stay.
+TEST_F(RecordTest, KeepsTheFolderWithinItsBoundOldestFirst) {
+    writeFile(folder / "old.replay", 1000, 3h);
+    writeFile(folder / "older.replay", 1000, 4h);
+    writeFile(folder / "new.replay", 1000, 1h);
+    writeFile(folder / ".cut.replay.part", 500, 2h);
+    writeFile(folder / "notes.txt", 5000, 5h);
+    useWriter({.maxFolderBytes = 2500});
+    const auto names = [&] {
+        std::set<std::string> found;
+        for (const fs::path& file : files()) {
+            found.insert(file.filename().string());
+        }
+        return found;
+    };
+    EXPECT_EQ(names(), (std::set<std::string>{"new.replay", "old.replay", "notes.txt"}));
+
+    ASSERT_TRUE(records->append("next.replay", std::string(600, '#')));
+    ASSERT_TRUE(records->finish("next.replay", std::string(600, '#')));
+    EXPECT_EQ(names(), (std::set<std::string>{"new.replay", "next.replay", "notes.txt"}));
+    EXPECT_EQ(fs::file_size(folder / "next.replay"), 1200U);
+    EXPECT_EQ(records->counts().pruned, 2U);
+    EXPECT_EQ(records->counts().written, 1U);
+}
+
+// A match that outgrows a record's bound is not recorded at all, rather than cut short: a cut
+// script would replay to another end.
+TEST_F(RecordTest, LeavesNothingOfAMatchLongerThanARecordMayBe) {
+    useWriter({.maxRecordBytes = 8192});
+    const Players p = startMatch();
+    runFor(60s);  // the drifting ball fills more than 8 KB of script
+    tell(p.red, say::Leave{});
+    EXPECT_TRUE(files().empty());
+    EXPECT_EQ(records->counts().cutOff, 1U);
+}
+
+// A writer stuck on a slow disk never holds up the matches: the lobby's calls return while it
+// is stuck, the records it has no room for are dropped, and once it moves again the folder has
+// the whole records and nothing half-written.
+TEST_F(RecordTest, AStalledWriterNeverHoldsUpTheMatches) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool stalled = true, reached = false;
+    useWriter({.maxQueuedBytes = 16384}, [&] {
+        std::unique_lock lock(mutex);
+        reached = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return !stalled; });
+    });
+    const auto release = [&] {
+        std::lock_guard lock(mutex);
+        stalled = false;
+        changed.notify_all();
+    };
+    Players finished;
+    auto play = std::async(std::launch::async, [&] {
+        finished = startMatch();
+        const auto boxes = playToTheGoal(finished);
+        ASSERT_FALSE(boxes.empty());
+        for (const std::uint32_t box : {boxes[0].box, boxes[0].box + 1}) {
+            tell(finished.red, say::BoxOk{box});
+            tell(finished.blue, say::BoxOk{box});
+        }
+        ASSERT_TRUE(takeLast<msg::GameOver>(finished.red));
+        std::vector<Players> lasting;
+        for (int i = 0; i < 4; ++i) {
+            lasting.push_back(startMatch());
+        }
+        runFor(60s);  // the drifting balls fill more script than the writer takes
+        for (const Players& p : lasting) {
+            tell(p.red, say::Leave{});
+        }
+    });
+    const bool prompt = play.wait_for(60s) == std::future_status::ready;
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_TRUE(reached);
+    }
+    release();
+    play.get();
+    EXPECT_TRUE(prompt) << "the lobby waited for a stalled writer";
+    EXPECT_GE(records->counts().dropped, 1U);
+
+    const auto left = files();
+    ASSERT_EQ(left.size(), 1U);
+    EXPECT_EQ(left[0].filename().string().substr(0, finished.code.size()), finished.code);
+    EXPECT_EQ(replayedEnd(left[0])["ended"], true);
+}
+
 // What one match costs the server: its room, Form1 with its controls, schedules and record
 // buffer, measured on the heap, against a budget of 64 KB. Ten seconds of play fill the record's
 // buffer at least once.
@@ -376,6 +485,7 @@ TEST_F(RecordTest, KeepsEachMatchWithinItsMemoryBudget) {
     const std::clock_t started = std::clock();
     runFor(10s);
     const double cpu = double(std::clock() - started) / CLOCKS_PER_SEC;
+    records->waitUntilIdle();  // chunks waiting for the writer are not the match's
     std::printf("processor time per second of one match: %.0f us\n", cpu / kMatches / 10 * 1e6);
     forgetSent();  // what the fake transport keeps is not the server's
     const std::size_t perMatch = (mallinfo2().uordblks - before) / kMatches;
