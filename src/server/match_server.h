@@ -4,9 +4,12 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <optional>
+#include <string>
 
 #include "server/address_counter.h"
 #include "server/connection_hub.h"
+#include "server/connection_rate.h"
 #include "server/http_session.h"
 #include "server/lobby.h"
 #include "server/origin_policy.h"
@@ -15,6 +18,7 @@
 #include "server/server_options.h"
 #include "server/server_stats.h"
 #include "server/site_folder.h"
+#include "server/trusted_proxies.h"
 
 namespace voltaro::server {
 
@@ -37,6 +41,9 @@ class MatchServer {
   private:
     void acceptNext();
     void accepted(boost::system::error_code error, boost::asio::ip::tcp::socket socket);
+    void acceptLater();
+    // Counts the new connection of `address`; the refusal when it may not have one.
+    std::optional<Refusal> admit(const std::string& address, bool fromProxy);
     void waitForSignal();
     void beginShutdown();
     void awaitQuiet();
@@ -45,6 +52,8 @@ class MatchServer {
     // Declared before the io_context, which may still hold connections when it is destroyed.
     ServerStats stats_;
     Refusals refusals_;
+    TrustedProxies proxies_;
+    NewConnectionRate newConnections_;
     AddressCounter addresses_;
     boost::asio::io_context io_;
     ConnectionHub hub_;

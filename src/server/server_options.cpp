@@ -7,6 +7,9 @@
 #include <charconv>
 #include <optional>
 #include <string_view>
+#include <utility>
+
+#include "server/trusted_proxies.h"
 
 #ifndef VOLTARO_VERSION
 #define VOLTARO_VERSION "unknown"
@@ -27,12 +30,20 @@ port: open http://ADDR:PORT/ in a browser, or connect a game to ws://ADDR:PORT/w
   --origin ORIGIN        also accept WebSocket connections from pages of ORIGIN, such as
                          https://voltaro.example.org (repeatable; pages of the server's own
                          address are always accepted)
+  --name NAME            also answer to the host name NAME, such as voltaro.example.org
+                         (repeatable; IP addresses, localhost and the hosts of --origin
+                         always do): a request for any other name is refused
+  --trusted-proxy ADDR   a reverse proxy in front, ADDR or ADDR/BITS: its connections count
+                         as the client's that it names last in X-Forwarded-For (repeatable;
+                         default 127.0.0.0/8 and ::1; none trusts no peer)
   --code-prefix TEXT     start every room code with TEXT, so that a reverse proxy can route
                          a room to this process
   --timeout SECONDS      how long a silent connection is kept: request headers and answers to
                          pings must come within it (default 20)
-  --max-per-address N    open connections from one address (default 16; 0: no limit, for a
-                         server behind a proxy that limits them itself)
+  --max-per-address N    open connections from one address, or IPv6 /64 (default 16;
+                         0: no limit)
+  --max-new-rate N       new connections a second from one address, or IPv6 /64, with a few
+                         seconds' worth at once (default 10; 0: no limit)
   --max-rate N           messages a second one connection may send (default 50)
   --stats FILE           on exit, write tick lateness, delivery and traffic figures as JSON
   -h, --help             print this help and exit
@@ -91,9 +102,28 @@ bool isOrigin(std::string_view text) {
     return text.find_first_of("/?# ", scheme + 3) == std::string_view::npos;
 }
 
+// A DNS name as a browser puts it in Host: letters, digits, hyphens and dots.
+bool isHostName(std::string_view text) {
+    return !text.empty() && text.size() <= 253 && text.front() != '.' && text.front() != '-' &&
+           std::all_of(text.begin(), text.end(),
+                       [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '.'; });
+}
+
+std::string lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Options that may be given again: the first one given replaces the default.
+struct Repeated {
+    bool trustedProxies = false;
+};
+
 bool isKnownOption(std::string_view name) {
     for (std::string_view known : {"--listen", "--site", "--records", "--origin", "--code-prefix",
-                                   "--timeout", "--max-per-address", "--max-rate", "--stats"}) {
+                                   "--timeout", "--max-per-address", "--max-rate", "--stats",
+                                   "--trusted-proxy", "--name", "--max-new-rate"}) {
         if (name == known) {
             return true;
         }
@@ -110,7 +140,7 @@ std::string helpText(const std::filesystem::path& defaultSite) {
 
 // Applies one option that takes a value; an error message when the value does not fit.
 std::optional<std::string> applyOption(std::string_view name, const std::string& value,
-                                       ServerOptions& options) {
+                                       ServerOptions& options, Repeated& given) {
     if (name == "--listen") {
         if (!readListen(value, options)) {
             return "--listen wants ADDR:PORT with a numeric address, not '" + value + "'";
@@ -153,6 +183,32 @@ std::optional<std::string> applyOption(std::string_view name, const std::string&
             return "--max-rate wants a number from 1 to 100000, not '" + value + "'";
         }
         options.maxMessagesPerSecond = *count;
+    } else if (name == "--max-new-rate") {
+        const auto count = readNumber(value, 100000);
+        if (!count) {
+            return "--max-new-rate wants a number, not '" + value + "'";
+        }
+        options.maxNewPerSecond = *count;
+    } else if (name == "--trusted-proxy") {
+        if (!std::exchange(given.trustedProxies, true)) {
+            options.trustedProxies.clear();
+        }
+        if (value == "none") {
+            return std::nullopt;
+        }
+        if (!TrustedProxies::isNetwork(value)) {
+            return "--trusted-proxy wants a numeric ADDR or ADDR/BITS, not '" + value + "'";
+        }
+        options.trustedProxies.push_back(value);
+    } else if (name == "--name") {
+        std::string host = lowered(value);
+        if (host.ends_with('.')) {
+            host.pop_back();
+        }
+        if (!isHostName(host)) {
+            return "--name wants a host name such as voltaro.example.org, not '" + value + "'";
+        }
+        options.names.push_back(host);
     } else if (name == "--stats") {
         options.stats = value;
     }
@@ -165,6 +221,7 @@ std::variant<ServerOptions, EarlyExit> readServerOptions(const std::vector<std::
                                                          const std::filesystem::path& defaultSite) {
     ServerOptions options;
     options.site = defaultSite;
+    Repeated given;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
         if (arg == "-h" || arg == "--help") {
@@ -189,7 +246,7 @@ std::variant<ServerOptions, EarlyExit> readServerOptions(const std::vector<std::
         } else {
             return usageError("option '" + std::string(arg) + "' needs a value");
         }
-        if (auto error = applyOption(name, value, options)) {
+        if (auto error = applyOption(name, value, options, given)) {
             return usageError(*error);
         }
     }
