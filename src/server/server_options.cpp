@@ -44,7 +44,8 @@ port: open http://ADDR:PORT/ in a browser, or connect a game to ws://ADDR:PORT/w
                          0: no limit)
   --max-new-rate N       new connections a second from one address, or IPv6 /64, with a few
                          seconds' worth at once (default 10; 0: no limit)
-  --max-rate N           messages a second one connection may send (default 50)
+  --max-rate N           frames a second one connection may send, pings and empty
+                         fragments too (default 50)
   --stats FILE           on exit, write tick lateness, delivery and traffic figures as JSON
   -h, --help             print this help and exit
   -v, --version          print the version and exit
