@@ -20,7 +20,7 @@ class NewConnectionRate {
     bool take(const std::string& person, Duration now);
     std::size_t people() const { return buckets_.size(); }
 
-    static constexpr Duration kBurst = std::chrono::seconds(4);
+    static constexpr Duration kBurst = std::chrono::seconds(5);
 
   private:
     struct Bucket {

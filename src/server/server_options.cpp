@@ -43,7 +43,7 @@ port: open http://ADDR:PORT/ in a browser, or connect a game to ws://ADDR:PORT/w
   --max-per-address N    open connections from one address, or IPv6 /64 (default 16;
                          0: no limit)
   --max-new-rate N       new connections a second from one address, or IPv6 /64, with a few
-                         seconds' worth at once (default 10; 0: no limit)
+                         seconds' worth at once (default 20; 0: no limit)
   --max-rate N           frames a second one connection may send, pings and empty
                          fragments too (default 50)
   --stats FILE           on exit, write tick lateness, delivery and traffic figures as JSON

@@ -25,7 +25,7 @@ struct ServerOptions {
     // any sign of life from a WebSocket peer that was pinged.
     std::chrono::milliseconds timeout = std::chrono::seconds(20);
     std::size_t maxPerAddress = 16;    // open connections from one person; 0: no limit
-    std::size_t maxNewPerSecond = 10;  // new connections a second from one person; 0: no limit
+    std::size_t maxNewPerSecond = 20;  // new connections a second from one person; 0: no limit
     // Peers (ADDR or ADDR/BITS) whose X-Forwarded-For names the client: the reverse proxies in
     // front. The client's address, not theirs, is what every per-person limit counts.
     std::vector<std::string> trustedProxies = {"127.0.0.0/8", "::1"};

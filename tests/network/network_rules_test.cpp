@@ -76,7 +76,7 @@ TEST(NewConnectionRate, EachPersonGetsABurstThenTheSteadyRate) {
     while (rate.take("203.0.113.5", 1s) && taken < 1000) {
         ++taken;
     }
-    EXPECT_EQ(taken, 40) << "four seconds' worth at once";
+    EXPECT_EQ(taken, 50) << "five seconds' worth at once";
     EXPECT_TRUE(rate.take("203.0.113.6", 1s)) << "another person has their own";
     EXPECT_FALSE(rate.take("203.0.113.5", 1s + 99ms));
     EXPECT_TRUE(rate.take("203.0.113.5", 1s + 100ms));
@@ -219,7 +219,7 @@ TEST(ServerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
     EXPECT_EQ(options.codePrefix, "B2");
     EXPECT_EQ(options.timeout, 3s);
     EXPECT_EQ(options.trustedProxies, (std::vector<std::string>{"127.0.0.0/8", "::1"}));
-    EXPECT_EQ(options.maxNewPerSecond, 10u);
+    EXPECT_EQ(options.maxNewPerSecond, 20u);
 
     const auto proxied = std::get<ServerOptions>(
         read({"--trusted-proxy", "10.0.0.0/8", "--trusted-proxy=2001:db8::1", "--name",
