@@ -86,7 +86,8 @@ int main(int argc, char* argv[]) {
     setrlimit(RLIMIT_NOFILE, &files);
     const std::string statsFile = "/tmp/voltaro-server-load-" + std::to_string(getpid()) + ".json";
     ServerProcess server(settings.server,
-                         {"--max-per-address", "0", "--max-rate", "1000", "--stats", statsFile},
+                         {"--max-per-address", "0", "--max-new-rate", "0", "--max-rate", "1000",
+                          "--stats", statsFile},
                          settings.serverCpu);
     const long idleKiB = residentKiB(server.pid());
     HonestMatches load(settings.matches, {asio::ip::make_address("127.0.0.1"), server.port()},

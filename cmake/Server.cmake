@@ -18,6 +18,8 @@ target_link_libraries(voltaro_beast PUBLIC Boost::headers Threads::Threads)
 add_library(voltaro_server_net STATIC
     src/server/address_counter.cpp
     src/server/connection_hub.cpp
+    src/server/connection_rate.cpp
+    src/server/frame_counter.cpp
     src/server/http_session.cpp
     src/server/local_network.cpp
     src/server/match_server.cpp
@@ -28,6 +30,7 @@ add_library(voltaro_server_net STATIC
     src/server/outgoing_queue.cpp
     src/server/server_options.cpp
     src/server/site_folder.cpp
+    src/server/trusted_proxies.cpp
     src/server/websocket_session.cpp
 )
 target_link_libraries(voltaro_server_net PUBLIC voltaro_server_core voltaro_beast)

@@ -14,6 +14,9 @@ HostedServer::HostedServer(std::uint16_t port, std::filesystem::path site) {
     options_.ownSignals = false;
     options_.ipv4Too = true;
     options_.joinWithoutCode = true;  // the friend may know only this machine's address
+    // No proxy stands in front of a game: every peer speaks for itself, and every request's
+    // Host is checked (a page of another site pointed at this machine's address is refused).
+    options_.trustedProxies.clear();
     std::optional<boost::system::system_error> failed;
     for (const char* address : {"::", "0.0.0.0"}) {
         for (const std::uint16_t tried : {port, std::uint16_t{0}}) {

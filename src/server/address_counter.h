@@ -7,41 +7,52 @@
 
 namespace voltaro::server {
 
-// Open connections per peer address, so that one machine cannot take every socket the server
-// has. A limit of 0 counts nothing: behind a reverse proxy every peer is the proxy, which limits
-// its clients itself.
+// Open connections, per person (personKey(): an address, an IPv6 /64) and in all: one machine
+// cannot take every socket the server has, and the server never takes more sockets than the
+// descriptors it may open. A per-person limit of 0 counts every person as unlimited.
 class AddressCounter {
   public:
-    explicit AddressCounter(std::size_t limit) : limit_(limit) {}
+    AddressCounter(std::size_t perPerson, std::size_t total);
 
-    // Counts a new connection from `address`; false, and nothing counted, when it has its limit.
-    bool add(const std::string& address);
-    void remove(const std::string& address);
-    std::size_t count(const std::string& address) const;
+    enum class Added { Yes, PersonFull, ServerFull };
+    // Counts a new connection of `person`; nothing is counted unless Yes. `limited` false: the
+    // person's limit does not apply (a trusted proxy, which carries many people).
+    Added add(const std::string& person, bool limited);
+    // Counts one connection of `from` as `to`'s from now on, where `to`'s limit allows.
+    bool move(const std::string& from, const std::string& to);
+    void remove(const std::string& person);
+    std::size_t count(const std::string& person) const;
+    std::size_t total() const { return total_; }
 
   private:
-    std::size_t limit_;
+    std::size_t perPerson_;
+    std::size_t most_;
+    std::size_t total_ = 0;
     std::unordered_map<std::string, std::size_t> open_;
 };
 
-// One counted connection, given back when the connection (which owns it) is gone.
+// One counted connection, given back when the connection (which owns it) is gone. `address` is
+// the peer's, or the client's that a trusted proxy named, as it is; `person()` its key.
 class AddressSlot {
   public:
-    AddressSlot(AddressCounter& counter, std::string address)
-        : counter_(&counter), address_(std::move(address)) {}
+    AddressSlot(AddressCounter& counter, std::string address);
     AddressSlot(AddressSlot&& other) noexcept
-        : counter_(std::exchange(other.counter_, nullptr)), address_(std::move(other.address_)) {}
+        : counter_(std::exchange(other.counter_, nullptr)),
+          address_(std::move(other.address_)),
+          person_(std::move(other.person_)) {}
     AddressSlot& operator=(AddressSlot&&) = delete;
+    ~AddressSlot();
+
     const std::string& address() const { return address_; }
-    ~AddressSlot() {
-        if (counter_ != nullptr) {
-            counter_->remove(address_);
-        }
-    }
+    const std::string& person() const { return person_; }
+    // Counts the connection as `address`'s from now on; false, and nothing changed, when that
+    // person has their limit.
+    bool moveTo(std::string address);
 
   private:
     AddressCounter* counter_;
     std::string address_;
+    std::string person_;
 };
 
 }  // namespace voltaro::server

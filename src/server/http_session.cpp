@@ -5,6 +5,7 @@
 #include <boost/beast/websocket/rfc6455.hpp>
 #include <utility>
 
+#include "server/person_key.h"
 #include "server/websocket_session.h"
 
 namespace voltaro::server {
@@ -14,9 +15,31 @@ namespace http = boost::beast::http;
 
 namespace {
 
-// Enough for any browser's request headers; a request for a page has no body.
+// Enough for any browser's request headers; no request here has a body. The read buffer holds
+// one request's headers and what a client sent after them, and never grows past that.
 constexpr std::uint32_t kMaxHeaderBytes = 8 * 1024;
-constexpr std::uint64_t kMaxBodyBytes = 1024;
+constexpr std::size_t kMaxBufferedBytes = 2 * kMaxHeaderBytes;
+
+// Every X-Forwarded-For header of `request`, in order, as one list.
+std::string forwardedFor(const http::request<http::string_body>& request) {
+    std::string list;
+    const auto [first, last] = request.equal_range("X-Forwarded-For");
+    for (auto field = first; field != last; ++field) {
+        if (!list.empty()) {
+            list += ',';
+        }
+        list.append(field->value().data(), field->value().size());
+    }
+    return list;
+}
+
+// Errors that are a peer going away or falling silent rather than breaking the rules.
+bool isGoingAway(beast::error_code error) {
+    return error == http::error::end_of_stream || error == beast::error::timeout ||
+           error == boost::asio::error::operation_aborted ||
+           error == boost::asio::error::connection_reset || error == boost::asio::error::eof ||
+           error == http::error::partial_message;
+}
 
 std::string_view pathOf(beast::string_view target) {
     const std::string_view text(target.data(), target.size());
@@ -33,9 +56,14 @@ void setCommonFields(Response& response, const http::request<http::string_body>&
 
 }  // namespace
 
-HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, AddressSlot slot,
+HttpSession::HttpSession(boost::asio::ip::tcp::socket&& socket, AddressSlot slot, bool fromProxy,
                          const ServerContext& context)
-    : stream_(std::move(socket)), slot_(std::move(slot)), context_(context) {}
+    : stream_(std::move(socket)),
+      buffer_(kMaxBufferedBytes),
+      slot_(std::move(slot)),
+      peer_(slot_->address()),
+      fromProxy_(fromProxy),
+      context_(context) {}
 
 void HttpSession::start() {
     readNext();
@@ -44,22 +72,32 @@ void HttpSession::start() {
 void HttpSession::readNext() {
     parser_.emplace();
     parser_->header_limit(kMaxHeaderBytes);
-    parser_->body_limit(kMaxBodyBytes);
     // A request (its headers most of all) must come within the timeout: a client that sends a
-    // byte now and then cannot hold a connection open.
+    // byte now and then cannot hold a connection open. Only the headers are read: a request
+    // with a body is refused before any of it is.
     stream_.expires_after(context_.options.timeout);
-    http::async_read(
+    http::async_read_header(
         stream_, buffer_, *parser_,
         [self = shared_from_this()](beast::error_code error, std::size_t) { self->read(error); });
 }
 
 void HttpSession::read(beast::error_code error) {
     if (error) {
-        beast::error_code ignored;
-        stream_.socket().shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
+        readFailed(error);
         return;
     }
+    const bool withBody =
+        !parser_->is_done() || parser_->get().count(http::field::transfer_encoding) > 0;
     Request request = parser_->release();
+    if (withBody) {
+        context_.refusals.count(Refusal::RequestTooLarge, slot_->address(), context_.hub.now());
+        request.keep_alive(false);
+        reply(http::status::bad_request, "Requests here carry no body", request);
+        return;
+    }
+    if (!acceptable(request)) {
+        return;
+    }
     if (context_.hub.shuttingDown()) {
         request.keep_alive(false);
         reply(http::status::service_unavailable, "The server is shutting down", request);
@@ -68,6 +106,62 @@ void HttpSession::read(beast::error_code error) {
     } else {
         serveFile(request);
     }
+}
+
+void HttpSession::readFailed(beast::error_code error) {
+    if (error == http::error::header_limit || error == http::error::buffer_overflow) {
+        context_.refusals.count(Refusal::RequestTooLarge, slot_->address(), context_.hub.now());
+    } else if (!isGoingAway(error)) {
+        context_.refusals.count(Refusal::Malformed, slot_->address(), context_.hub.now());
+    }
+    beast::error_code ignored;
+    stream_.socket().shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
+}
+
+// Whether the request may be answered: its Host is one this server answers to, and its client
+// is within their limits. Refused (and answered so) when not.
+bool HttpSession::acceptable(Request& request) {
+    // Through a proxy in front the name was the proxy's to check: a browser reaches it under a
+    // name only with that name's certificate.
+    const bool proxied = fromProxy_ && request.count("X-Forwarded-For") > 0;
+    const auto host = request[http::field::host];
+    if (!proxied && !context_.origins.answersTo(std::string_view(host.data(), host.size()))) {
+        context_.refusals.count(Refusal::Origin, slot_->address(), context_.hub.now());
+        request.keep_alive(false);
+        reply(http::status::misdirected_request, "This server does not answer to that name",
+              request);
+        return false;
+    }
+    return countedAsClient(request);
+}
+
+// Behind a trusted proxy the connection is the client's that the proxy names: its new
+// connections and open ones count against that client's limits, as they would if it had
+// connected itself. Checked again whenever the proxy sends another client's request on it.
+bool HttpSession::countedAsClient(Request& request) {
+    if (!fromProxy_) {
+        return true;  // counted at accept, under the peer
+    }
+    std::string client = context_.proxies.clientOf(peer_, forwardedFor(request));
+    if (countedAsClient_ && client == slot_->address()) {
+        return true;
+    }
+    const std::string person = personKey(client);
+    std::optional<Refusal> refusal;
+    if (!context_.newConnections.take(person, context_.hub.now())) {
+        refusal = Refusal::ConnectionRate;
+    } else if (!slot_->moveTo(client)) {
+        refusal = Refusal::PerAddress;
+    }
+    if (refusal) {
+        ++context_.stats.connectionsRefused;
+        context_.refusals.count(*refusal, client, context_.hub.now());
+        request.keep_alive(false);
+        reply(http::status::too_many_requests, "Too many connections from your address", request);
+        return false;
+    }
+    countedAsClient_ = true;
+    return true;
 }
 
 void HttpSession::upgrade(Request request) {

@@ -1,5 +1,8 @@
 #include "server/match_server.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/asio/post.hpp>
@@ -9,6 +12,7 @@
 #include <stdexcept>
 
 #include "server/metrics_text.h"
+#include "server/person_key.h"
 
 namespace voltaro::server {
 
@@ -19,6 +23,27 @@ namespace {
 
 // How long the connections get to hear their close after SIGTERM before the server stops anyway.
 constexpr Duration kShutdownGrace = std::chrono::seconds(5);
+
+// Every connection takes a descriptor: the server holds no more connections than it may open
+// descriptors, less a margin for its own (the listening socket, records, timers), so that
+// accepting never fails for want of one.
+std::size_t connectionCap() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY) {
+        return 1u << 20;
+    }
+    const rlim_t margin = std::max<rlim_t>(32, files.rlim_cur / 8);
+    return files.rlim_cur > 2 * margin ? static_cast<std::size_t>(files.rlim_cur - margin)
+                                       : static_cast<std::size_t>(files.rlim_cur / 2);
+}
+
+// Accepting fails for want of memory or descriptors (then waiting a moment helps), or because
+// one peer's connection went wrong before it was taken (then the next one is fine).
+bool isShortage(boost::system::error_code error) {
+    return error == asio::error::no_descriptors || error == asio::error::no_buffer_space ||
+           error == asio::error::no_memory ||
+           error == boost::system::error_code(ENFILE, boost::system::system_category());
+}
 
 LobbyLimits lobbyLimits(const ServerOptions& options) {
     LobbyLimits limits;
@@ -41,12 +66,14 @@ std::unique_ptr<RecordWriter> recordWriter(const ServerOptions& options) {
 MatchServer::MatchServer(const ServerOptions& options)
     : options_(options),
       records_(recordWriter(options)),
-      addresses_(options.maxPerAddress),
+      proxies_(options.trustedProxies),
+      newConnections_(options.maxNewPerSecond),
+      addresses_(options.maxPerAddress, connectionCap()),
       hub_(io_, stats_),
       lobby_(hub_, lobbyLimits(options), records_.get(), random_, &refusals_),
       site_(options.site),
-      origins_(options.origins),
-      context_{options, site_, origins_, hub_, stats_, refusals_},
+      origins_(options.origins, options.names),
+      context_{options, site_, origins_, hub_, stats_, refusals_, proxies_, newConnections_},
       acceptor_(io_),
       signals_(io_),
       retryOrQuit_(io_) {
@@ -141,29 +168,59 @@ void MatchServer::accepted(boost::system::error_code error, tcp::socket socket) 
         return;
     }
     if (error) {
-        // Out of descriptors, most likely: try again shortly rather than spin.
-        retryOrQuit_.expires_after(std::chrono::milliseconds(100));
-        retryOrQuit_.async_wait([this](boost::system::error_code waited) {
-            if (!waited) {
-                acceptNext();
-            }
-        });
+        if (isShortage(error)) {
+            acceptLater();
+        } else {
+            acceptNext();
+        }
         return;
     }
     boost::system::error_code peerError;
     const auto peer = socket.remote_endpoint(peerError);
     const std::string address = peerError ? std::string() : peer.address().to_string();
-    if (peerError || !addresses_.add(address)) {
+    const bool fromProxy = !peerError && proxies_.trusts(address);
+    const auto refusal = peerError ? std::optional(Refusal::Malformed) : admit(address, fromProxy);
+    if (refusal) {
+        // Closed at once, before a byte is read: a refusal costs the server next to nothing.
         ++stats_.connectionsRefused;
-        refusals_.count(Refusal::PerAddress, address, hub_.now());
+        refusals_.count(*refusal, address, hub_.now());
         socket.close(peerError);
     } else {
         // Messages are small and due now: none waits to be merged with the next.
         socket.set_option(tcp::no_delay(true), peerError);
-        std::make_shared<HttpSession>(std::move(socket), AddressSlot(addresses_, address), context_)
+        std::make_shared<HttpSession>(std::move(socket), AddressSlot(addresses_, address),
+                                      fromProxy, context_)
             ->start();
     }
     acceptNext();
+}
+
+// A trusted proxy's connections are counted in all, and its clients' limits applied once their
+// requests name them; anyone else's are held to their limits here.
+std::optional<Refusal> MatchServer::admit(const std::string& address, bool fromProxy) {
+    const std::string person = personKey(address);
+    if (!fromProxy && !newConnections_.take(person, hub_.now())) {
+        return Refusal::ConnectionRate;
+    }
+    switch (addresses_.add(person, !fromProxy)) {
+        case AddressCounter::Added::Yes:
+            return std::nullopt;
+        case AddressCounter::Added::PersonFull:
+            return Refusal::PerAddress;
+        case AddressCounter::Added::ServerFull:
+            return Refusal::ConnectionCap;
+    }
+    return Refusal::ConnectionCap;
+}
+
+// Out of descriptors or memory: try again shortly rather than spin.
+void MatchServer::acceptLater() {
+    retryOrQuit_.expires_after(std::chrono::milliseconds(100));
+    retryOrQuit_.async_wait([this](boost::system::error_code waited) {
+        if (!waited) {
+            acceptNext();
+        }
+    });
 }
 
 void MatchServer::waitForSignal() {

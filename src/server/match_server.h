@@ -10,6 +10,7 @@
 
 #include "server/address_counter.h"
 #include "server/connection_hub.h"
+#include "server/connection_rate.h"
 #include "server/http_session.h"
 #include "server/lobby.h"
 #include "server/metrics_listener.h"
@@ -20,6 +21,7 @@
 #include "server/server_options.h"
 #include "server/server_stats.h"
 #include "server/site_folder.h"
+#include "server/trusted_proxies.h"
 
 namespace voltaro::server {
 
@@ -47,6 +49,9 @@ class MatchServer {
   private:
     void acceptNext();
     void accepted(boost::system::error_code error, boost::asio::ip::tcp::socket socket);
+    void acceptLater();
+    // Counts the new connection of `address`; the refusal when it may not have one.
+    std::optional<Refusal> admit(const std::string& address, bool fromProxy);
     void waitForSignal();
     void beginShutdown();
     void awaitQuiet();
@@ -60,6 +65,8 @@ class MatchServer {
     // Before the lobby: the records of its matches are written until the end.
     std::unique_ptr<RecordWriter> records_;
     Refusals refusals_;
+    TrustedProxies proxies_;
+    NewConnectionRate newConnections_;
     AddressCounter addresses_;
     boost::asio::io_context io_;
     ConnectionHub hub_;

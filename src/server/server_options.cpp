@@ -8,6 +8,9 @@
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <utility>
+
+#include "server/trusted_proxies.h"
 
 #ifndef VOLTARO_VERSION
 #define VOLTARO_VERSION "unknown"
@@ -31,13 +34,22 @@ port: open http://ADDR:PORT/ in a browser, or connect a game to ws://ADDR:PORT/w
   --origin ORIGIN        also accept WebSocket connections from pages of ORIGIN, such as
                          https://voltaro.example.org (repeatable; pages of the server's own
                          address are always accepted)
+  --name NAME            also answer to the host name NAME, such as voltaro.example.org
+                         (repeatable; IP addresses, localhost and the hosts of --origin
+                         always do): a request for any other name is refused
+  --trusted-proxy ADDR   a reverse proxy in front, ADDR or ADDR/BITS: its connections count
+                         as the client's that it names last in X-Forwarded-For (repeatable;
+                         default 127.0.0.0/8 and ::1; none trusts no peer)
   --code-prefix TEXT     start every room code with TEXT, so that a reverse proxy can route
                          a room to this process
   --timeout SECONDS      how long a silent connection is kept: request headers and answers to
                          pings must come within it (default 20)
-  --max-per-address N    open connections from one address (default 16; 0: no limit, for a
-                         server behind a proxy that limits them itself)
-  --max-rate N           messages a second one connection may send (default 50)
+  --max-per-address N    open connections from one address, or IPv6 /64 (default 16;
+                         0: no limit)
+  --max-new-rate N       new connections a second from one address, or IPv6 /64, with a few
+                         seconds' worth at once (default 20; 0: no limit)
+  --max-rate N           frames a second one connection may send, pings and empty
+                         fragments too (default 50)
   --stats FILE           on exit, write tick lateness, delivery and traffic figures as JSON
   --metrics ADDR:PORT    serve the server's figures for Prometheus on a port of their own:
                          http://ADDR:PORT/metrics, and /healthz (keep it off the public network)
@@ -97,10 +109,29 @@ bool isOrigin(std::string_view text) {
     return text.find_first_of("/?# ", scheme + 3) == std::string_view::npos;
 }
 
+// A DNS name as a browser puts it in Host: letters, digits, hyphens and dots.
+bool isHostName(std::string_view text) {
+    return !text.empty() && text.size() <= 253 && text.front() != '.' && text.front() != '-' &&
+           std::all_of(text.begin(), text.end(),
+                       [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '.'; });
+}
+
+std::string lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Options that may be given again: the first one given replaces the default.
+struct Repeated {
+    bool trustedProxies = false;
+};
+
 bool isKnownOption(std::string_view name) {
     for (std::string_view known :
          {"--listen", "--site", "--records", "--records-max-bytes", "--origin", "--code-prefix",
-          "--timeout", "--max-per-address", "--max-rate", "--stats", "--metrics"}) {
+          "--timeout", "--max-per-address", "--max-rate", "--stats", "--metrics", "--trusted-proxy",
+          "--name", "--max-new-rate"}) {
         if (name == known) {
             return true;
         }
@@ -117,7 +148,7 @@ std::string helpText(const std::filesystem::path& defaultSite) {
 
 // Applies one option that takes a value; an error message when the value does not fit.
 std::optional<std::string> applyOption(std::string_view name, const std::string& value,
-                                       ServerOptions& options) {
+                                       ServerOptions& options, Repeated& given) {
     if (name == "--listen") {
         if (!readListen(value, options.address, options.port)) {
             return "--listen wants ADDR:PORT with a numeric address, not '" + value + "'";
@@ -166,6 +197,32 @@ std::optional<std::string> applyOption(std::string_view name, const std::string&
             return "--max-rate wants a number from 1 to 100000, not '" + value + "'";
         }
         options.maxMessagesPerSecond = *count;
+    } else if (name == "--max-new-rate") {
+        const auto count = readNumber(value, 100000);
+        if (!count) {
+            return "--max-new-rate wants a number, not '" + value + "'";
+        }
+        options.maxNewPerSecond = *count;
+    } else if (name == "--trusted-proxy") {
+        if (!std::exchange(given.trustedProxies, true)) {
+            options.trustedProxies.clear();
+        }
+        if (value == "none") {
+            return std::nullopt;
+        }
+        if (!TrustedProxies::isNetwork(value)) {
+            return "--trusted-proxy wants a numeric ADDR or ADDR/BITS, not '" + value + "'";
+        }
+        options.trustedProxies.push_back(value);
+    } else if (name == "--name") {
+        std::string host = lowered(value);
+        if (host.ends_with('.')) {
+            host.pop_back();
+        }
+        if (!isHostName(host)) {
+            return "--name wants a host name such as voltaro.example.org, not '" + value + "'";
+        }
+        options.names.push_back(host);
     } else if (name == "--stats") {
         options.stats = value;
     } else if (name == "--metrics") {
@@ -182,6 +239,7 @@ std::variant<ServerOptions, EarlyExit> readServerOptions(const std::vector<std::
                                                          const std::filesystem::path& defaultSite) {
     ServerOptions options;
     options.site = defaultSite;
+    Repeated given;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
         if (arg == "-h" || arg == "--help") {
@@ -206,7 +264,7 @@ std::variant<ServerOptions, EarlyExit> readServerOptions(const std::vector<std::
         } else {
             return usageError("option '" + std::string(arg) + "' needs a value");
         }
-        if (auto error = applyOption(name, value, options)) {
+        if (auto error = applyOption(name, value, options, given)) {
             return usageError(*error);
         }
     }

@@ -26,7 +26,14 @@ struct ServerOptions {
     // How long a connection may keep the server waiting: for the headers of an HTTP request, for
     // any sign of life from a WebSocket peer that was pinged.
     std::chrono::milliseconds timeout = std::chrono::seconds(20);
-    std::size_t maxPerAddress = 16;  // open connections from one address; 0: no limit
+    std::size_t maxPerAddress = 16;    // open connections from one person; 0: no limit
+    std::size_t maxNewPerSecond = 20;  // new connections a second from one person; 0: no limit
+    // Peers (ADDR or ADDR/BITS) whose X-Forwarded-For names the client: the reverse proxies in
+    // front. The client's address, not theirs, is what every per-person limit counts.
+    std::vector<std::string> trustedProxies = {"127.0.0.0/8", "::1"};
+    // Host names the server answers to besides IP literals and localhost (the hosts of
+    // `origins` too): a page reached through a name nobody gave is another site's.
+    std::vector<std::string> names;
     std::size_t maxMessagesPerSecond = 50;
     std::filesystem::path stats;  // empty: no figures written at exit
     // The operator's figures (Prometheus's text format) on a port of their own; an empty

@@ -13,10 +13,17 @@ namespace voltaro::server {
 namespace beast = boost::beast;
 namespace websocket = boost::beast::websocket;
 
+namespace {
+// Room for one whole message of the longest kind a client may send, and no more: a message over
+// it is refused (1009) before the buffer is full.
+constexpr std::size_t kMaxBufferedBytes = 2 * online::kMaxClientMessageBytes;
+}  // namespace
+
 WebSocketSession::WebSocketSession(boost::asio::ip::tcp::socket&& socket, AddressSlot slot,
                                    ConnectionHub& hub, ServerStats& stats, Refusals& refusals,
                                    const ServerOptions& options)
-    : ws_(std::move(socket)),
+    : ws_(std::move(socket), [this](std::size_t frames) { framesArrived(frames); }),
+      buffer_(kMaxBufferedBytes),
       slot_(std::move(slot)),
       hub_(hub),
       stats_(stats),
@@ -67,8 +74,8 @@ void WebSocketSession::read(beast::error_code error) {
         buffer_.clear();  // what arrives after a close is no longer the Lobby's business
     } else if (!ws_.got_text()) {
         refuse(Refusal::Malformed, websocket::close_code::unknown_data, "Text messages only");
-    } else if (!rate_.take(hub_.now())) {
-        refuse(Refusal::MessageRate, websocket::close_code::policy_error, "Too many messages");
+    } else if (overRate_) {
+        // refused already, on the frames' arrival
     } else {
         const auto data = buffer_.cdata();
         hub_.received(id_, std::string_view(static_cast<const char*>(data.data()), data.size()));
@@ -81,6 +88,23 @@ void WebSocketSession::countBrokenFrames(beast::error_code error) {
     if (!closing_ && (error == websocket::condition::protocol_violation ||
                       error == websocket::error::message_too_big)) {
         refusals_.count(Refusal::Malformed, slot_.address(), hub_.now());
+    }
+}
+
+// Every frame counts against the rate as it arrives, before the WebSocket stream has answered a
+// ping or skipped an empty fragment. Called from inside a read: the refusal waits for it to end.
+void WebSocketSession::framesArrived(std::size_t frames) {
+    if (overRate_) {
+        return;
+    }
+    for (std::size_t i = 0; i < frames && !overRate_; ++i) {
+        overRate_ = !rate_.take(hub_.now());
+    }
+    if (overRate_) {
+        boost::asio::post(ws_.get_executor(), [self = shared_from_this()] {
+            self->refuse(Refusal::MessageRate, websocket::close_code::policy_error,
+                         "Too many messages");
+        });
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "server/address_counter.h"
 #include "server/connection_hub.h"
+#include "server/frame_counting_socket.h"
 #include "server/message_rate.h"
 #include "server/outgoing_queue.h"
 #include "server/refusals.h"
@@ -21,7 +22,8 @@ namespace voltaro::server {
 // Lobby's messages out through the outgoing queue. Beast answers pings and closes connections
 // that break the framing rules (1002), send bad UTF-8 (1007) or too long a message (1009); this
 // session closes those that send binary frames (1003), too many messages or leave too much unread
-// (1008), and the WebSocket timeout closes a peer that answers no ping.
+// (1008), and the WebSocket timeout closes a peer that answers no ping. The rate counts frames, not
+// messages: pings, pongs and empty fragments cost the server as much.
 class WebSocketSession final : public Connection,
                                public std::enable_shared_from_this<WebSocketSession> {
   public:
@@ -37,6 +39,7 @@ class WebSocketSession final : public Connection,
 
   private:
     void accepted(boost::beast::error_code error);
+    void framesArrived(std::size_t frames);
     void readNext();
     void read(boost::beast::error_code error);
     void writeNext();
@@ -47,9 +50,9 @@ class WebSocketSession final : public Connection,
     void countBrokenFrames(boost::beast::error_code error);
     void end();
 
-    // On the bare socket: the WebSocket stream keeps its own time, and every message costs less
-    // without the timed stream's bookkeeping.
-    boost::beast::websocket::stream<boost::asio::ip::tcp::socket> ws_;
+    // On the socket itself, frames counted: the WebSocket stream keeps its own time, and every
+    // message costs less without the timed stream's bookkeeping.
+    boost::beast::websocket::stream<FrameCountingSocket> ws_;
     boost::beast::flat_buffer buffer_;
     AddressSlot slot_;
     ConnectionHub& hub_;
@@ -60,7 +63,8 @@ class WebSocketSession final : public Connection,
     std::optional<OutgoingQueue::Message> inFlight_;
     std::optional<boost::beast::websocket::close_reason> closing_;
     bool closeStarted_ = false;
-    ConnectionId id_ = 0;  // 0 until the handshake is done
+    bool overRate_ = false;  // what arrives from now on is not read
+    ConnectionId id_ = 0;    // 0 until the handshake is done
 };
 
 }  // namespace voltaro::server

@@ -1,8 +1,10 @@
 // The transport's defences, each against the real program on loopback: the page's files and
-// nothing else, the Origin allow-list, and the limits on message size, message rate,
-// connections per address, slow headers, silent peers and broken frames; and the operator's
-// port, where what they refused is counted.
+// nothing else, the Origin and Host rules, requests with bodies, and the limits on message size,
+// frame rate, connections per client (behind a proxy too) and in all, new connections, slow
+// headers, silent peers and broken frames; and the operator's port, where what they refused is
+// counted.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -28,11 +30,19 @@ using tcp = asio::ip::tcp;
 // Generous bounds for a loaded machine; every wait ends as soon as its condition holds.
 constexpr auto kPatience = 10s;
 
+// How a test's HTTP request is made.
+struct Request {
+    http::verb method = http::verb::get;
+    std::string host = "127.0.0.1";
+    std::vector<std::pair<std::string, std::string>> headers{};
+};
+
 class ServerDefences : public ::testing::Test {
   protected:
-    void start(std::vector<std::string> args = {}) {
+    void start(std::vector<std::string> args = {}, std::optional<unsigned> files = {}) {
         args.insert(args.end(), {"--site", site_.string()});
-        server_.emplace(VOLTARO_SERVER, args);
+        server_.reset();
+        server_.emplace(VOLTARO_SERVER, args, std::nullopt, files);
         endpoint_ = tcp::endpoint(asio::ip::make_address("127.0.0.1"), server_->port());
     }
 
@@ -56,23 +66,45 @@ class ServerDefences : public ::testing::Test {
         std::string type;
         std::string body;
     };
-    Reply get(const std::string& target, http::verb method = http::verb::get) {
-        return getFrom(endpoint_, target, method);
+    // One request on a connection of its own; status 0 when the server closed it unanswered.
+    Reply get(const std::string& target, Request how = {}) {
+        return getFrom(endpoint_, target, how);
     }
-    Reply getFrom(const tcp::endpoint& at, const std::string& target,
-                  http::verb method = http::verb::get) {
+    Reply getFrom(const tcp::endpoint& at, const std::string& target, Request how = {}) {
         tcp::socket socket(io_);
         socket.connect(at);
-        http::request<http::empty_body> request(method, target, 11);
-        request.set(http::field::host, "127.0.0.1");
-        http::write(socket, request);
+        timeval wait{10, 0};
+        setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        http::request<http::empty_body> request(how.method, target, 11);
+        request.set(http::field::host, how.host);
+        for (const auto& [name, value] : how.headers) {
+            request.insert(name, value);
+        }
+        boost::system::error_code error;
+        http::write(socket, request, error);
         boost::beast::flat_buffer buffer;
         http::response_parser<http::string_body> parser;
-        parser.skip(method == http::verb::head);
-        http::read(socket, buffer, parser);
+        parser.skip(how.method == http::verb::head);
+        http::read(socket, buffer, parser, error);
+        if (error) {
+            return {};
+        }
         const auto& response = parser.get();
         return {response.result_int(), std::string(response[http::field::content_type]),
                 response.body()};
+    }
+    Reply get(const std::string& target, http::verb method) {
+        return get(target, Request{.method = method});
+    }
+
+    long residentKiB() const {
+        std::ifstream status("/proc/" + std::to_string(server_->pid()) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("VmRSS:")) {
+                return std::stol(line.substr(6));
+            }
+        }
+        return -1;
     }
 
     // A raw TCP connection that has done the WebSocket handshake by hand and from then on does
@@ -111,6 +143,39 @@ class ServerDefences : public ::testing::Test {
             }
         }
         return std::nullopt;
+    }
+
+    // The code of the first close frame in what the server sent; 0 for none.
+    static unsigned closeCodeIn(const std::string& sent) {
+        const auto close = sent.find('\x88');
+        if (close == std::string::npos || sent.size() < close + 4) {
+            return 0;
+        }
+        return static_cast<unsigned char>(sent[close + 2]) * 256u +
+               static_cast<unsigned char>(sent[close + 3]);
+    }
+
+    // Reads until the server sends a close frame (its code) or ends the connection (0).
+    unsigned closeFrameCode(tcp::socket& socket) {
+        timeval wait{1, 0};
+        setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        std::string all;
+        const auto deadline = Clock::now() + kPatience;
+        while (closeCodeIn(all) == 0 && Clock::now() < deadline) {
+            char chunk[4096];
+            const ssize_t n = ::recv(socket.native_handle(), chunk, sizeof chunk, 0);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
+                break;
+            }
+            all.append(chunk, n > 0 ? static_cast<std::size_t>(n) : 0);
+        }
+        return closeCodeIn(all);
+    }
+
+    static std::string maskedFrame(unsigned char first, std::string_view payload = {}) {
+        std::string frame{static_cast<char>(first), static_cast<char>(0x80 | payload.size())};
+        frame += std::string(4, '\0');  // a mask of zeros leaves the payload as it is
+        return frame += payload;
     }
 
     static std::filesystem::path makeSite() {
@@ -196,13 +261,15 @@ TEST_F(ServerDefences, MessagesOverTheSizeOrRateOrInBinaryCloseTheirConnection) 
 }
 
 TEST_F(ServerDefences, OneAddressGetsOnlyItsShareOfConnections) {
-    start({"--max-per-address", "3"});
+    // No proxy trusted: the peer's own address counts, whatever its headers say.
+    start({"--max-per-address", "3", "--trusted-proxy", "none"});
     std::vector<std::shared_ptr<WsClient>> open;
     for (int i = 0; i < 3; ++i) {
         open.push_back(connect());
         ASSERT_TRUE(open.back()->connected());
     }
     EXPECT_FALSE(connect()->connected());
+    EXPECT_FALSE(connect({.headers = {{"X-Forwarded-For", "203.0.113.5"}}})->connected());
     open.front()->close();
     runUntil(
         io_, [&] { return open.front()->ended(); }, kPatience);
@@ -233,12 +300,124 @@ TEST_F(ServerDefences, BrokenFramesCloseTheConnectionWithAProtocolError) {
     asio::write(broken, asio::buffer(std::string("\x81\x02hi", 4)));
     const auto sent = readUntilClosed(broken);
     ASSERT_TRUE(sent.has_value());
-    const auto close = sent->find('\x88');
-    ASSERT_NE(close, std::string::npos);
-    ASSERT_GE(sent->size(), close + 4);
-    EXPECT_EQ(static_cast<unsigned char>((*sent)[close + 2]) * 256 +
-                  static_cast<unsigned char>((*sent)[close + 3]),
-              1002);
+    EXPECT_EQ(closeCodeIn(*sent), 1002u);
+}
+
+TEST_F(ServerDefences, EveryFrameCountsAgainstTheRatePingsAndEmptyFragmentsToo) {
+    start({"--max-rate", "20"});
+    tcp::socket pinger = rawWebSocket();
+    std::string pings;
+    for (int i = 0; i < 100; ++i) {
+        pings += maskedFrame(0x89);
+    }
+    asio::write(pinger, asio::buffer(pings));
+    EXPECT_EQ(closeFrameCode(pinger), 1008u) << "100 pings at once were all answered";
+
+    tcp::socket fragments = rawWebSocket();
+    std::string endless = maskedFrame(0x01);  // a text message's first part, empty
+    for (int i = 0; i < 100; ++i) {
+        endless += maskedFrame(0x00);  // and more empty parts, none the last
+    }
+    asio::write(fragments, asio::buffer(endless));
+    EXPECT_EQ(closeFrameCode(fragments), 1008u) << "a message of empty parts that never ends";
+}
+
+TEST_F(ServerDefences, RequestsWithBodiesAreRefusedAndAnEndlessOneCostsNoMemory) {
+    start();
+    tcp::socket withBody(io_);
+    withBody.connect(endpoint_);
+    asio::write(withBody,
+                asio::buffer(std::string(
+                    "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 5\r\n\r\nhello")));
+    EXPECT_TRUE(readUntilClosed(withBody).value_or("").starts_with("HTTP/1.1 400"));
+
+    const long before = residentKiB();
+    tcp::socket endless(io_);
+    endless.connect(endpoint_);
+    const std::string head =
+        "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n";
+    ::send(endless.native_handle(), head.data(), head.size(), MSG_NOSIGNAL);
+    // A chunk's size line that never ends.
+    const std::string digits(64 * 1024, 'f');
+    std::size_t sent = 0;
+    bool closed = false;
+    while (sent < 50u * 1024 * 1024 && !closed) {
+        const ssize_t n =
+            ::send(endless.native_handle(), digits.data(), digits.size(), MSG_NOSIGNAL);
+        closed = n < 0;
+        sent += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    EXPECT_TRUE(closed) << "the server read all " << sent << " bytes";
+    EXPECT_LT(residentKiB() - before, 4 * 1024) << "KiB grown";
+}
+
+TEST_F(ServerDefences, OnlyHostNamesTheServerAnswersToAreServed) {
+    start({"--name", "play.example.org"});
+    const std::string port = ":" + std::to_string(server_->port());
+    // A page of another site whose name now points at this server: Host and Origin agree.
+    const auto rebound = connect({.origin = "http://evil.test" + port, .host = "evil.test" + port});
+    EXPECT_EQ(rebound->refusedWith(), 421u);
+    EXPECT_EQ(get("/", {.host = "evil.test" + port}).status, 421u);
+    EXPECT_TRUE(
+        connect({.origin = "http://localhost" + port, .host = "localhost" + port})->connected());
+    EXPECT_TRUE(
+        connect({.origin = "https://play.example.org", .host = "play.example.org"})->connected());
+    EXPECT_EQ(get("/", {.host = "[::1]" + port}).status, 200u);
+}
+
+TEST_F(ServerDefences, BehindAProxyEveryLimitCountsTheClientItNames) {
+    start({"--max-per-address", "2", "--max-new-rate", "1"});
+    const auto from = [&](std::string forwarded) {
+        return connect({.headers = {{"X-Forwarded-For", std::move(forwarded)}}});
+    };
+    std::vector<std::shared_ptr<WsClient>> open{from("203.0.113.5"), from("203.0.113.5")};
+    EXPECT_EQ(from("203.0.113.5")->refusedWith(), 429u);
+    // What is left of the proxy's own entry is the client's word, forged or not.
+    open.push_back(from("203.0.113.5, 203.0.113.6"));
+    EXPECT_EQ(from("203.0.113.6, 203.0.113.5")->refusedWith(), 429u);
+    // One /64 is one person.
+    open.push_back(from("2001:db8::1"));
+    open.push_back(from("2001:db8::2"));
+    EXPECT_EQ(from("2001:db8::3")->refusedWith(), 429u);
+    open.push_back(from("2001:db8:0:1::1"));
+    for (const auto& client : open) {
+        EXPECT_TRUE(client->connected());
+    }
+    // New connections: five seconds' worth at once at one a second, each client its own.
+    const auto page = [&](const char* client) {
+        return get("/", {.headers = {{"X-Forwarded-For", client}}}).status;
+    };
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(page("198.51.100.7"), 200u) << i;
+    }
+    EXPECT_EQ(page("198.51.100.7"), 429u);
+    EXPECT_EQ(page("198.51.100.8"), 200u);
+}
+
+TEST_F(ServerDefences, ConnectionsStayBelowTheDescriptorLimitAndAcceptingGoesOn) {
+    // 128 descriptors: room for 96 connections, the rest the server's own.
+    start({"--max-per-address", "0", "--max-new-rate", "0"}, 128);
+    std::vector<tcp::socket> held;
+    std::vector<pollfd> watched;
+    for (int i = 0; i < 120; ++i) {
+        held.emplace_back(io_).connect(endpoint_);
+        watched.push_back({held.back().native_handle(), POLLIN, 0});
+    }
+    std::size_t closed = 0;
+    const auto deadline = Clock::now() + kPatience;
+    while (closed < 24 && Clock::now() < deadline) {
+        ::poll(watched.data(), watched.size(), 100);
+        closed = static_cast<std::size_t>(std::count_if(
+            watched.begin(), watched.end(), [](const pollfd& p) { return p.revents != 0; }));
+    }
+    EXPECT_EQ(closed, 24u) << "those past the cap are closed at once, the others held";
+    EXPECT_NE(server_->errors().find("refused (connection_cap)"), std::string::npos);
+    held.clear();
+    unsigned status = 0;
+    for (int i = 0; i < 100 && status == 0; ++i) {
+        status = get("/").status;
+    }
+    EXPECT_EQ(status, 200u) << "the server accepts again once connections have gone";
 }
 
 // The figures are on a port of their own, never the public one, and count each refusal by its
@@ -253,7 +432,7 @@ TEST_F(ServerDefences, TheOperatorsPortCountsWhatTheServerRefused) {
     for (const char* elsewhere : {"/", "/metrics/", "/ws"}) {
         EXPECT_EQ(getFrom(metrics, elsewhere).status, 404u) << elsewhere;
     }
-    EXPECT_EQ(getFrom(metrics, "/metrics", http::verb::post).status, 404u);
+    EXPECT_EQ(getFrom(metrics, "/metrics", Request{.method = http::verb::post}).status, 404u);
     EXPECT_EQ(get("/metrics").status, 404u) << "not on the public port";
 
     EXPECT_EQ(connect({.origin = "http://evil.example"})->refusedWith(), 403u);

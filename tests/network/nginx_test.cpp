@@ -1,6 +1,7 @@
 // The shipped nginx configuration, on loopback: nginx terminates TLS in front of two server
 // processes with different room code prefixes, serves the page, and carries a match to each
-// process by the room code in the URL.
+// process by the room code in the URL; and in front of the one process the shipped systemd unit
+// starts, it carries many players, each counted as themselves.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -58,7 +59,11 @@ class TlsRelay {
                 return;
             }
             auto pair = std::make_shared<Pair>(Pair{std::move(plain), {io_, context_}});
-            pair->secure.next_layer().connect({asio::ip::make_address("127.0.0.1"), nginx_});
+            // From the client's own address: nginx sees, and names, each client apart.
+            auto& out = pair->secure.next_layer();
+            out.open(tcp::v4());
+            out.bind({pair->plain.remote_endpoint().address(), 0});
+            out.connect({asio::ip::make_address("127.0.0.1"), nginx_});
             pair->secure.handshake(ssl::stream_base::client);
             pump(pair, pair->plain, pair->secure, pair->up);
             pump(pair, pair->secure, pair->plain, pair->down);
@@ -94,22 +99,58 @@ class TlsRelay {
     unsigned short nginx_;
 };
 
+// The arguments of the shipped unit's ExecStart line, after the program, with its port and
+// records folder the test's own.
+std::vector<std::string> unitArguments(const std::filesystem::path& records) {
+    std::ifstream unit(VOLTARO_UNIT);
+    std::string line;
+    while (std::getline(unit, line) && !line.starts_with("ExecStart=")) {
+    }
+    std::istringstream words(line.substr(line.find('=') + 1));
+    std::vector<std::string> args;
+    for (std::string word; words >> word;) {
+        args.push_back(word);
+    }
+    EXPECT_GE(args.size(), 1u) << "no ExecStart in " << VOLTARO_UNIT;
+    args.erase(args.begin());
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "--listen") {
+            args[i + 1] = "127.0.0.1:0";
+        } else if (args[i] == "--records") {
+            args[i + 1] = records.string();
+        }
+    }
+    return args;
+}
+
 class BehindNginx : public ::testing::Test {
   protected:
     void SetUp() override {
         std::filesystem::create_directories(dir_ / "site");
         std::ofstream(dir_ / "site" / "index.html") << "<title>through nginx</title>";
+        // Started as the manual page says: a prefix each, and nothing for the proxy.
         for (const char* prefix : {"A", "B"}) {
             servers_.emplace_back(std::make_unique<ServerProcess>(
-                VOLTARO_SERVER,
-                std::vector<std::string>{"--code-prefix", prefix, "--max-per-address", "0",
-                                         "--site", (dir_ / "site").string()}));
+                VOLTARO_SERVER, std::vector<std::string>{"--code-prefix", prefix, "--site",
+                                                         (dir_ / "site").string()}));
+        }
+        startNginx(servers_[0]->port(), servers_[1]->port());
+    }
+
+    // nginx in front of the processes at `a` and `b` (the same port for one process).
+    void startNginx(unsigned short a, unsigned short b) {
+        if (nginx_ > 0) {
+            kill(nginx_, SIGTERM);
+            waitpid(nginx_, nullptr, 0);
         }
         nginxPort_ = freePort(io_);
         const auto number = [](auto port) { return std::to_string(port); };
-        std::vector<std::string> args{VOLTARO_NGINX_ON_LOOPBACK,   (dir_ / "nginx").string(),
-                                      number(nginxPort_),          number(freePort(io_)),
-                                      number(servers_[0]->port()), number(servers_[1]->port())};
+        std::vector<std::string> args{VOLTARO_NGINX_ON_LOOPBACK,
+                                      (dir_ / "nginx").string(),
+                                      number(nginxPort_),
+                                      number(freePort(io_)),
+                                      number(a),
+                                      number(b)};
         nginx_ = fork();
         if (nginx_ == 0) {
             std::vector<char*> argv;
@@ -123,6 +164,7 @@ class BehindNginx : public ::testing::Test {
         ASSERT_TRUE(runUntil(
             io_, [&] { return listening(); }, kPatience))
             << "nginx did not start (scripts/install-deps test): " << errors();
+        relay_.reset();
         relay_.emplace(io_, nginxPort_);
     }
 
@@ -223,6 +265,38 @@ TEST_F(BehindNginx, ServesThePageAndCarriesEachRoomToTheProcessThatHoldsIt) {
         const PlayedMatch played = playToTheEnd(*red, *joiners[prefix], kMatchPatience);
         ASSERT_TRUE(played.redEnd && played.blueEnd) << "room " << codes[prefix];
         EXPECT_EQ(played.redEnd->scene, played.blueEnd->scene);
+    }
+}
+
+}  // namespace
+}  // namespace voltaro::server::testing
+
+namespace voltaro::server::testing {
+namespace {
+
+// The unit's server on loopback behind the shipped configuration, as the README sets it up for
+// one process: nginx connects from 127.0.0.1 for every player, and each player must still count
+// as themselves. 40 players from 40 addresses, where one address may hold 16.
+TEST_F(BehindNginx, TheUnitsServerHoldsFortyPlayersThroughTheProxy) {
+    ServerProcess unit(VOLTARO_SERVER, unitArguments(dir_ / "records"));
+    startNginx(unit.port(), unit.port());
+    std::vector<std::unique_ptr<MatchClient>> players;
+    for (int i = 0; i < 40; ++i) {
+        WsClientOptions options;
+        options.source = asio::ip::make_address("127.0.0." + std::to_string(10 + i));
+        auto player = std::make_unique<MatchClient>(io_, relay_->endpoint(), options);
+        ASSERT_TRUE(player->connected(kPatience)) << "player " << i + 1 << ": " << errors();
+        player->send(online::client::Hello{});
+        ASSERT_TRUE(player->next<msg::Welcome>(kPatience)) << "player " << i + 1;
+        players.push_back(std::move(player));
+    }
+    // Every one of them is in a room, and still there once the last has come.
+    for (std::size_t i = 0; i < players.size(); ++i) {
+        players[i]->send(online::client::Create{});
+        ASSERT_TRUE(players[i]->next<msg::Seated>(kPatience)) << "player " << i + 1;
+    }
+    for (const auto& player : players) {
+        EXPECT_FALSE(player->socket().ended());
     }
 }
 

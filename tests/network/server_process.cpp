@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,7 +56,7 @@ unsigned short announcedPort(const std::string& text, const std::string& words) 
 }  // namespace
 
 ServerProcess::ServerProcess(const std::string& program, const std::vector<std::string>& args,
-                             std::optional<int> cpu) {
+                             std::optional<int> cpu, std::optional<unsigned> files) {
     char pattern[] = "/tmp/voltaro-server-errors.XXXXXX";
     const int errorFd = mkstemp(pattern);
     errorFile_ = pattern;
@@ -72,6 +73,10 @@ ServerProcess::ServerProcess(const std::string& program, const std::vector<std::
             CPU_ZERO(&set);
             CPU_SET(*cpu, &set);
             sched_setaffinity(0, sizeof set, &set);
+        }
+        if (files) {
+            const rlimit limit{*files, *files};
+            setrlimit(RLIMIT_NOFILE, &limit);
         }
         dup2(out[1], STDOUT_FILENO);
         dup2(errorFd, STDERR_FILENO);

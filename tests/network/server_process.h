@@ -16,8 +16,10 @@ class ServerProcess {
     // Starts `program` with `--listen 127.0.0.1:0` and `args`, and reads the port it announces.
     // `cpu` pins it to that core (the load bench). Throws std::runtime_error when it does not
     // come up within 10 s.
+    // `files`: the descriptors it may open (soft and hard limit), where a test needs few.
     ServerProcess(const std::string& program, const std::vector<std::string>& args,
-                  std::optional<int> cpu = std::nullopt);
+                  std::optional<int> cpu = std::nullopt,
+                  std::optional<unsigned> files = std::nullopt);
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;

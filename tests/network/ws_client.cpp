@@ -11,12 +11,15 @@ namespace websocket = boost::beast::websocket;
 WsClient::WsClient(boost::asio::io_context& io) : ws_(io) {}
 
 void WsClient::connect(const boost::asio::ip::tcp::endpoint& server, Options options) {
-    if (from_) {
+    if (!options.source) {
+        options.source = from_;
+    }
+    if (options.source) {
         auto& socket = beast::get_lowest_layer(ws_);
         beast::error_code error;
         socket.open(server.protocol(), error);
         if (!error) {
-            socket.bind({*from_, 0}, error);
+            socket.bind({*options.source, 0}, error);
         }
         if (error) {
             failed_ = ended_ = true;
@@ -30,25 +33,29 @@ void WsClient::connect(const boost::asio::ip::tcp::endpoint& server, Options opt
             return;
         }
         beast::get_lowest_layer(self->ws_).set_option(boost::asio::ip::tcp::no_delay(true), error);
-        if (options.origin) {
-            self->ws_.set_option(websocket::stream_base::decorator(
-                [origin = *options.origin](websocket::request_type& request) {
-                    request.set(beast::http::field::origin, origin);
-                }));
-        }
-        auto response = std::make_shared<websocket::response_type>();
-        self->ws_.async_handshake(
-            *response, server.address().to_string() + ":" + std::to_string(server.port()),
-            options.target, [self, response](beast::error_code error) {
-                if (error) {
-                    self->refusedWith_ = response->result_int();
-                    self->failed_ = self->ended_ = true;
-                    return;
+        self->ws_.set_option(websocket::stream_base::decorator(
+            [origin = options.origin, headers = options.headers](websocket::request_type& request) {
+                if (origin) {
+                    request.set(beast::http::field::origin, *origin);
                 }
-                self->connected_ = true;
-                self->readNext();
-                self->writeNext();
-            });
+                for (const auto& [name, value] : headers) {
+                    request.insert(name, value);
+                }
+            }));
+        auto response = std::make_shared<websocket::response_type>();
+        self->ws_.async_handshake(*response,
+                                  options.host.value_or(server.address().to_string() + ":" +
+                                                        std::to_string(server.port())),
+                                  options.target, [self, response](beast::error_code error) {
+                                      if (error) {
+                                          self->refusedWith_ = response->result_int();
+                                          self->failed_ = self->ended_ = true;
+                                          return;
+                                      }
+                                      self->connected_ = true;
+                                      self->readNext();
+                                      self->writeNext();
+                                  });
     });
 }
 

@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace voltaro::server::testing {
 
@@ -17,7 +19,11 @@ using Clock = std::chrono::steady_clock;
 
 struct WsClientOptions {
     std::string target = "/ws";
-    std::optional<std::string> origin;  // the Origin header a browser would send
+    std::optional<std::string> origin{};  // the Origin header a browser would send
+    std::optional<std::string> host{};    // the Host header; the server's address:port if none
+    std::vector<std::pair<std::string, std::string>> headers{};  // more, such as X-Forwarded-For
+    // The address the client connects from (127.0.0.2, ...): one of many players on loopback.
+    std::optional<boost::asio::ip::address> source{};
 };
 
 // A WebSocket client on loopback for the server's tests and its load bench: many share one
