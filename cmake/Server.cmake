@@ -27,6 +27,7 @@ add_library(voltaro_server_net STATIC
     src/server/outgoing_queue.cpp
     src/server/server_options.cpp
     src/server/server_stats.cpp
+    src/server/site_file.cpp
     src/server/site_folder.cpp
     src/server/websocket_session.cpp
 )
