@@ -162,7 +162,8 @@ std::optional<SiteFile> SiteFile::choose(const std::filesystem::path& file,
         }
         const auto copySize = std::filesystem::file_size(copy, error);
         const auto copyWritten = std::filesystem::last_write_time(copy, error);
-        if (error || copyWritten < written) {
+        // Compared to the second: brotli keeps a file's time without its fraction.
+        if (error || floor<seconds>(copyWritten) < floor<seconds>(written)) {
             continue;
         }
         chosen.stored = std::move(copy);
