@@ -119,8 +119,8 @@ package:
 	@cmake --build $(BUILD) -j $(JOBS) $(INSTALLED)
 	cd $(BUILD) && cpack -G DEB
 
-# The web edition: $(WEB_BUILD)/site/ holds the page, the module and the two faces, for any
-# static web server; make serve serves it on 127.0.0.1.
+# The web edition: $(WEB_BUILD)/site/ holds the page, the module and the two faces, each with its
+# gzip and brotli copies, for any static web server; make serve serves it on 127.0.0.1.
 WEB_BUILD ?= build-web
 WEB_PORT ?= 8000
 WEB_TESTS = tests/web
@@ -134,9 +134,13 @@ web:
 		-DVOLTARO_NATIVE_REPLAY=$(abspath $(BUILD))/voltaro-replay $(WEB_FLAGS) >/dev/null
 	@cmake --build $(WEB_BUILD) -j $(JOBS)
 
+# Served by the match server, as a public deployment serves it: compressed, with its validators
+# and headers, and online play on the same port.
 serve: web
-	@echo "Serving the game at http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C stops)"
-	@python3 -m http.server --bind 127.0.0.1 $(WEB_PORT) --directory $(WEB_BUILD)/site >/dev/null
+	@scripts/install-deps server
+	@$(CONFIGURE) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target voltaro-server
+	$(BUILD)/voltaro-server --listen 127.0.0.1:$(WEB_PORT) --site $(WEB_BUILD)/site
 
 # The headless tests and the replay tool under node, and the page in Debian's chromium.
 test-web: build

@@ -29,6 +29,7 @@ add_library(voltaro_server_net STATIC
     src/server/origin_policy.cpp
     src/server/outgoing_queue.cpp
     src/server/server_options.cpp
+    src/server/site_file.cpp
     src/server/site_folder.cpp
     src/server/trusted_proxies.cpp
     src/server/websocket_session.cpp

@@ -30,19 +30,23 @@ if(NOT TARGET FastFloat::fast_float)
         INTERFACE_INCLUDE_DIRECTORIES ${VOLTARO_WEB_INCLUDE})
 endif()
 ")
+# In the page, {fmt} never formats by locale (no "L" in any format) and nlohmann's JSON is only
+# read with exceptions off: without them the module leaves out C++'s locale facets and the
+# library's throwing paths, which a type check before every access never takes anyway.
 file(WRITE ${VOLTARO_WEB_PACKAGES}/fmt-config.cmake "
 if(NOT TARGET fmt::fmt-header-only)
     add_library(fmt::fmt-header-only INTERFACE IMPORTED)
     set_target_properties(fmt::fmt-header-only PROPERTIES
         INTERFACE_INCLUDE_DIRECTORIES ${VOLTARO_WEB_INCLUDE}
-        INTERFACE_COMPILE_DEFINITIONS FMT_HEADER_ONLY=1)
+        INTERFACE_COMPILE_DEFINITIONS \"FMT_HEADER_ONLY=1;FMT_STATIC_THOUSANDS_SEPARATOR=44\")
 endif()
 ")
 file(WRITE ${VOLTARO_WEB_PACKAGES}/nlohmann_jsonConfig.cmake "
 if(NOT TARGET nlohmann_json::nlohmann_json)
     add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
     set_target_properties(nlohmann_json::nlohmann_json PROPERTIES
-        INTERFACE_INCLUDE_DIRECTORIES ${VOLTARO_WEB_INCLUDE})
+        INTERFACE_INCLUDE_DIRECTORIES ${VOLTARO_WEB_INCLUDE}
+        INTERFACE_COMPILE_DEFINITIONS JSON_NOEXCEPTION=1)
 endif()
 ")
 # find_package(nlohmann_json 3) asks for a version: Debian's package is 3.11.

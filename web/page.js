@@ -15,8 +15,8 @@
   // The faces that stand in for the form's "MS Sans Serif" and "Viner Hand ITC", shipped with
   // the page so that every browser draws the same letters.
   const faces = [
-    { family: 'Liberation Sans', url: 'fonts/LiberationSans-Regular.ttf', weight: '400' },
-    { family: 'Dancing Script', url: 'fonts/DancingScript-Bold.otf', weight: '700' },
+    { family: 'Liberation Sans', url: 'fonts/LiberationSans-Regular.woff2', weight: '400' },
+    { family: 'Dancing Script', url: 'fonts/DancingScript-Bold.woff2', weight: '700' },
   ];
 
   let module = null;

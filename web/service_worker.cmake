@@ -3,6 +3,8 @@
 #   cmake -DSITE=... -DTEMPLATE=... -P service_worker.cmake
 file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${SITE} ${SITE}/*)
 list(REMOVE_ITEM files service_worker.js)
+# The compressed copies are the same files: the server picks them, the worker never asks.
+list(FILTER files EXCLUDE REGEX "\\.(gz|br)$")
 list(SORT files)
 set(hashes "")
 set(VOLTARO_SITE_FILES "'./'")

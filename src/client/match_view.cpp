@@ -1,5 +1,6 @@
 #include "client/match_view.h"
 
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -381,9 +382,12 @@ void showScene(const online::Scene& scene, Controls& controls) {
 }
 
 std::string describeScene(std::uint32_t tick, const online::Scene& scene) {
-    const auto place = [](const online::Point& p) { return fmt::format("[{},{}]", p.left, p.top); };
-    return fmt::format("tick {} ball {} red {} blue {} score {} {}", tick, place(scene.ball),
-                       place(scene.red), place(scene.blue), scene.redScore, scene.blueScore);
+    const auto place = [](const online::Point& p) {
+        return fmt::format(FMT_COMPILE("[{},{}]"), p.left, p.top);
+    };
+    return fmt::format(FMT_COMPILE("tick {} ball {} red {} blue {} score {} {}"), tick,
+                       place(scene.ball), place(scene.red), place(scene.blue), scene.redScore,
+                       scene.blueScore);
 }
 
 std::string matchSocketUrl(std::string_view address) {

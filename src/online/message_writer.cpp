@@ -1,3 +1,4 @@
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 #include <iterator>
@@ -20,7 +21,7 @@ void appendString(std::string& out, std::string_view text) {
             out += '\\';
             out += c;
         } else if (static_cast<unsigned char>(c) < 0x20) {
-            fmt::format_to(Out(out), "\\u{:04x}", static_cast<unsigned>(c));
+            fmt::format_to(Out(out), FMT_COMPILE("\\u{:04x}"), static_cast<unsigned>(c));
         } else {
             out += c;
         }
@@ -30,11 +31,11 @@ void appendString(std::string& out, std::string_view text) {
 
 // Floats as the shortest decimal that reads back as the same float: whole twips stay whole.
 void appendPoint(std::string& out, std::string_view name, const Point& point) {
-    fmt::format_to(Out(out), ",\"{}\":[{},{}]", name, point.left, point.top);
+    fmt::format_to(Out(out), FMT_COMPILE(",\"{}\":[{},{}]"), name, point.left, point.top);
 }
 
 void appendCaption(std::string& out, std::string_view name, const std::string& caption) {
-    fmt::format_to(Out(out), ",\"{}\":", name);
+    fmt::format_to(Out(out), FMT_COMPILE(",\"{}\":"), name);
     appendString(out, caption);
 }
 
@@ -68,13 +69,13 @@ void open(std::string& out, std::string_view type) {
 }
 
 void appendText(std::string& out, std::string_view name, std::string_view text) {
-    fmt::format_to(Out(out), ",\"{}\":", name);
+    fmt::format_to(Out(out), FMT_COMPILE(",\"{}\":"), name);
     appendString(out, text);
 }
 
 template <typename Number>
 void appendNumber(std::string& out, std::string_view name, Number value) {
-    fmt::format_to(Out(out), ",\"{}\":{}", name, value);
+    fmt::format_to(Out(out), FMT_COMPILE(",\"{}\":{}"), name, value);
 }
 
 void appendState(std::string& out, std::uint32_t tick, const Scene& scene) {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "server/person_key.h"
+#include "server/site_file.h"
 #include "server/websocket_session.h"
 
 namespace voltaro::server {
@@ -46,12 +47,44 @@ std::string_view pathOf(beast::string_view target) {
     return text.substr(0, text.find('?'));
 }
 
+// What the page may do, said to the browser: its own scripts, its module compiled from its own
+// fetch, its own styles, fonts, images, worker and match connection (a WebSocket to the same
+// host), and nothing from elsewhere; no other site may frame it.
+constexpr std::string_view kContentSecurityPolicy =
+    "default-src 'none'; script-src 'self' 'wasm-unsafe-eval'; style-src 'self'; "
+    "img-src 'self'; font-src 'self'; connect-src 'self'; manifest-src 'self'; "
+    "worker-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+
 template <typename Response>
 void setCommonFields(Response& response, const http::request<http::string_body>& request) {
     response.set(http::field::server, "voltaro-server");
+    // Every visit asks again, and a file that has not changed costs a 304 and no body.
     response.set(http::field::cache_control, "no-cache");
     response.set("X-Content-Type-Options", "nosniff");
+    response.set("Content-Security-Policy", kContentSecurityPolicy);
+    // A page's address carries its match code: it goes to no other site.
+    response.set("Referrer-Policy", "no-referrer");
     response.keep_alive(request.keep_alive());
+}
+
+std::optional<std::string_view> fieldOf(const http::request<http::string_body>& request,
+                                        http::field name) {
+    const auto field = request.find(name);
+    if (field == request.end()) {
+        return std::nullopt;
+    }
+    return std::string_view(field->value().data(), field->value().size());
+}
+
+template <typename Response>
+void setFileFields(Response& response, const SiteFile& file, std::string_view type) {
+    response.set(http::field::content_type, type);
+    response.set(http::field::etag, file.etag);
+    response.set(http::field::last_modified, file.lastModified);
+    response.set(http::field::vary, "Accept-Encoding");
+    if (!file.encoding.empty()) {
+        response.set(http::field::content_encoding, file.encoding);
+    }
 }
 
 }  // namespace
@@ -191,24 +224,33 @@ void HttpSession::serveFile(const Request& request) {
         reply(http::status::method_not_allowed, "Only GET and HEAD", request);
         return;
     }
-    const auto file =
+    const auto found =
         context_.site.resolve(std::string_view(request.target().data(), request.target().size()));
+    const auto file =
+        found ? SiteFile::choose(
+                    *found,
+                    fieldOf(request, http::field::accept_encoding).value_or(std::string_view{}))
+              : std::nullopt;
     beast::error_code error;
     http::file_body::value_type body;
     if (file) {
-        body.open(file->c_str(), beast::file_mode::scan, error);
+        body.open(file->stored.c_str(), beast::file_mode::scan, error);
     }
     if (!file || error) {
         reply(http::status::not_found, "Not found", request);
         return;
     }
-    const std::string_view type = SiteFolder::mimeType(*file);
-    if (request.method() == http::verb::head) {
-        auto response =
-            std::make_shared<http::response<http::empty_body>>(http::status::ok, request.version());
+    const std::string_view type = SiteFolder::mimeType(*found);
+    const bool notModified = file->isNotModified(fieldOf(request, http::field::if_none_match),
+                                                 fieldOf(request, http::field::if_modified_since));
+    if (request.method() == http::verb::head || notModified) {
+        auto response = std::make_shared<http::response<http::empty_body>>(
+            notModified ? http::status::not_modified : http::status::ok, request.version());
         setCommonFields(*response, request);
-        response->set(http::field::content_type, type);
-        response->content_length(body.size());
+        setFileFields(*response, *file, type);
+        if (!notModified) {
+            response->content_length(body.size());
+        }
         writeResponse(std::move(response));
         return;
     }
@@ -216,7 +258,7 @@ void HttpSession::serveFile(const Request& request) {
         std::piecewise_construct, std::make_tuple(std::move(body)),
         std::make_tuple(http::status::ok, request.version()));
     setCommonFields(*response, request);
-    response->set(http::field::content_type, type);
+    setFileFields(*response, *file, type);
     response->prepare_payload();
     writeResponse(std::move(response));
 }

@@ -2,20 +2,22 @@
 # The shipped nginx configuration run on loopback in front of two voltaro-server processes, for
 # the tests: its certificate, ports and folders are the test's own, everything else stays as
 # shipped. Becomes nginx (in the foreground), so the caller stops it with SIGTERM.
-#   nginx-on-loopback.sh DIR TLS_PORT PLAIN_PORT SERVER_A_PORT SERVER_B_PORT
+#   nginx-on-loopback.sh DIR TLS_PORT PLAIN_PORT SERVER_A_PORT SERVER_B_PORT SITE
 set -eu
-dir=$1 tls=$2 plain=$3 a=$4 b=$5
+dir=$1 tls=$2 plain=$3 a=$4 b=$5 site=$6
 shipped=$(dirname "$0")/../../data/nginx/voltaro.conf
 # The folder goes into sed's replacements and nginx's configuration as it is.
-case $dir in
-*[!A-Za-z0-9/._-]*) echo "the folder's path may hold only letters, digits and / . _ -: $dir" >&2; exit 2 ;;
-esac
+for folder in "$dir" "$site"; do
+    case $folder in
+    *[!A-Za-z0-9/._-]*) echo "a folder's path may hold only letters, digits and / . _ -: $folder" >&2; exit 2 ;;
+    esac
+done
 mkdir -p "$dir"
 
 # Every line this changes must still be in the shipped file.
 for line in '127.0.0.1:8001;' '127.0.0.1:8002;' 'listen 443 ssl;' 'listen 80;' \
     'listen [::]:80;' 'listen [::]:443 ssl;' /etc/ssl/certs/voltaro.example.org.pem \
-    /etc/ssl/private/voltaro.example.org.key; do
+    /etc/ssl/private/voltaro.example.org.key 'root /srv/voltaro/site;'; do
     grep -qF -- "$line" "$shipped" || { echo "the shipped configuration has no '$line'" >&2; exit 2; }
 done
 
@@ -27,6 +29,7 @@ sed -e "s|127\.0\.0\.1:8001;|127.0.0.1:$a;|g" -e "s|127\.0\.0\.1:8002;|127.0.0.1
     -e '/listen \[::\]:80;/d' -e '/listen \[::\]:443 ssl;/d' \
     -e "s|/etc/ssl/certs/voltaro.example.org.pem|$dir/c.pem|" \
     -e "s|/etc/ssl/private/voltaro.example.org.key|$dir/k.pem|" \
+    -e "s|root /srv/voltaro/site;|root $site;|" \
     "$shipped" >"$dir/voltaro.conf"
 
 cat >"$dir/nginx.conf" <<EOF

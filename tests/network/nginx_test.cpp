@@ -128,6 +128,9 @@ class BehindNginx : public ::testing::Test {
     void SetUp() override {
         std::filesystem::create_directories(dir_ / "site");
         std::ofstream(dir_ / "site" / "index.html") << "<title>through nginx</title>";
+        // The build's compressed copy, with contents of its own so that the body says which
+        // one was sent.
+        std::ofstream(dir_ / "site" / "index.html.gz") << "gzip copy";
         // Started as the manual page says: a prefix each, and nothing for the proxy.
         for (const char* prefix : {"A", "B"}) {
             servers_.emplace_back(std::make_unique<ServerProcess>(
@@ -150,7 +153,8 @@ class BehindNginx : public ::testing::Test {
                                       number(nginxPort_),
                                       number(freePort(io_)),
                                       number(a),
-                                      number(b)};
+                                      number(b),
+                                      (dir_ / "site").string()};
         nginx_ = fork();
         if (nginx_ == 0) {
             std::vector<char*> argv;
@@ -190,6 +194,31 @@ class BehindNginx : public ::testing::Test {
         return text.str();
     }
 
+    // One GET of the page through nginx with the given header fields.
+    boost::beast::http::response<boost::beast::http::string_body> page(
+        const std::map<std::string, std::string>& fields = {}) {
+        namespace http = boost::beast::http;
+        tcp::socket socket(io_);
+        socket.connect(relay_->endpoint());
+        http::request<http::empty_body> request(http::verb::get, "/", 11);
+        request.set(http::field::host, "127.0.0.1");
+        for (const auto& [name, value] : fields) {
+            request.set(name, value);
+        }
+        request.keep_alive(false);
+        boost::beast::flat_buffer buffer;
+        http::response<http::string_body> response;
+        bool answered = false;
+        http::async_write(socket, request, [&](boost::system::error_code, std::size_t) {
+            http::async_read(socket, buffer, response,
+                             [&](boost::system::error_code, std::size_t) { answered = true; });
+        });
+        EXPECT_TRUE(runUntil(
+            io_, [&] { return answered; }, kPatience))
+            << errors();
+        return response;
+    }
+
     std::unique_ptr<MatchClient> greeted(const std::string& target,
                                          std::optional<std::string> origin = {}) {
         auto client = std::make_unique<MatchClient>(io_, relay_->endpoint(),
@@ -210,24 +239,27 @@ class BehindNginx : public ::testing::Test {
 };
 
 TEST_F(BehindNginx, ServesThePageAndCarriesEachRoomToTheProcessThatHoldsIt) {
-    namespace http = boost::beast::http;
-    tcp::socket page(io_);
-    page.connect(relay_->endpoint());
-    http::request<http::empty_body> request(http::verb::get, "/", 11);
-    request.set(http::field::host, "127.0.0.1");
-    request.keep_alive(false);
-    boost::beast::flat_buffer buffer;
-    http::response<http::string_body> response;
-    bool answered = false;
-    http::async_write(page, request, [&](boost::system::error_code, std::size_t) {
-        http::async_read(page, buffer, response,
-                         [&](boost::system::error_code, std::size_t) { answered = true; });
-    });
-    ASSERT_TRUE(runUntil(
-        io_, [&] { return answered; }, kPatience))
-        << errors();
-    EXPECT_EQ(response.result_int(), 200u);
-    EXPECT_EQ(response.body(), "<title>through nginx</title>");
+    const auto plain = page();
+    EXPECT_EQ(plain.result_int(), 200u);
+    EXPECT_EQ(plain.body(), "<title>through nginx</title>");
+    EXPECT_EQ(plain[boost::beast::http::field::content_type], "text/html; charset=utf-8");
+
+    // The compressed copy to a browser that takes it, validators, and the page's headers.
+    const auto compressed = page({{"Accept-Encoding", "gzip, deflate, br"}});
+    EXPECT_EQ(compressed.body(), "gzip copy");
+    EXPECT_EQ(compressed["Content-Encoding"], "gzip");
+    EXPECT_EQ(compressed["Vary"], "Accept-Encoding");
+    const std::string policy(compressed["Content-Security-Policy"]);
+    EXPECT_NE(policy.find("frame-ancestors 'none'"), std::string::npos) << policy;
+    EXPECT_NE(policy.find("'wasm-unsafe-eval'"), std::string::npos) << policy;
+    EXPECT_EQ(compressed["X-Content-Type-Options"], "nosniff");
+    EXPECT_EQ(compressed["Referrer-Policy"], "no-referrer");
+    EXPECT_NE(compressed["Strict-Transport-Security"].find("max-age="), std::string::npos);
+    const std::string tag(compressed["ETag"]);
+    ASSERT_FALSE(tag.empty());
+    EXPECT_EQ(page({{"Accept-Encoding", "gzip"}, {"If-None-Match", tag}}).result_int(), 304u);
+    const std::string modified(plain["Last-Modified"]);
+    EXPECT_EQ(page({{"If-Modified-Since", modified}}).result_int(), 304u);
 
     // New rooms go to either process; open rooms until there is one on each (each try is an
     // even chance, so 24 tries all but never fall short).

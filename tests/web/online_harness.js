@@ -71,12 +71,12 @@ function freePort() {
 }
 
 // The shipped nginx configuration in front of two servers (started with the code prefixes A
-// and B), over TLS with a certificate of its own: the page at `url`.
+// and B), over TLS with a certificate of its own, serving the built site itself: the page at `url`.
 async function startNginx(dir, [a, b]) {
   const tls = await freePort();
   const script = path.join(__dirname, '../network/nginx-on-loopback.sh');
   const out = collect(track(spawn(script, [path.join(dir, 'nginx'), String(tls),
-    String(await freePort()), String(a.port), String(b.port)], { stdio: ['ignore', 'pipe', 'pipe'] })));
+    String(await freePort()), String(a.port), String(b.port), site], { stdio: ['ignore', 'pipe', 'pipe'] })));
   const listening = () => new Promise((resolve) => {
     const probe = net.connect(tls, '127.0.0.1', () => {
       probe.destroy();

@@ -1,5 +1,8 @@
-// Serves the built site on 127.0.0.1, on a free port, for the length of the test run; serve()
-// serves another copy of it for a test of its own.
+// Serves the built site on 127.0.0.1, on a free port, for the length of the test run: with the
+// native build's voltaro-server, as the page is deployed (compressed copies, validators, its
+// security policy), or without it by a plain node server. serve() serves another copy of the
+// site by node for a test of its own.
+const { spawn } = require('child_process');
 const http = require('http');
 const fs = require('fs');
 const path = require('path');
@@ -38,8 +41,41 @@ async function serve(site) {
   };
 }
 
+function matchServer() {
+  const native = process.env.VOLTARO_NATIVE_BUILD || path.join(__dirname, '../../build');
+  const program = path.join(native, 'voltaro-server');
+  return fs.existsSync(program) ? program : null;
+}
+
+// Resolves to { url, close } once voltaro-server announces its port (within 20 s).
+function serveByMatchServer(program, site) {
+  const child = spawn(program, ['--listen', '127.0.0.1:0', '--site', site],
+    { stdio: ['ignore', 'pipe', 'inherit'] });
+  return new Promise((resolve, reject) => {
+    let out = '';
+    const timer = setTimeout(() => { child.kill('SIGKILL'); reject(new Error(`voltaro-server did not start: ${out}`)); }, 20000);
+    child.stdout.on('data', (chunk) => {
+      out += chunk;
+      const port = (/listening on http:\/\/127\.0\.0\.1:(\d+)\//.exec(out) || [])[1];
+      if (!port) return;
+      clearTimeout(timer);
+      resolve({
+        url: `http://127.0.0.1:${port}/`,
+        close: () => new Promise((done) => {
+          child.once('exit', done);
+          child.kill('SIGTERM');
+        }),
+      });
+    });
+    child.once('exit', (code) => reject(new Error(`voltaro-server exited (${code}): ${out}`)));
+  });
+}
+
 module.exports = async () => {
-  const { url, close } = await serve(siteFolder());
+  const program = matchServer();
+  const { url, close } = program ? await serveByMatchServer(program, siteFolder())
+    : await serve(siteFolder());
+  process.env.VOLTARO_SERVED_BY = program ? 'voltaro-server' : 'node';
   process.env.VOLTARO_URL = url;
   return close;
 };
