@@ -139,6 +139,14 @@ TEST(MatchView, TriesAgainOnlyWhileTheSeatCanBeTakenBack) {
     old.opened();
     EXPECT_FALSE(old.closed(online::close_code::kVersion, "This server speaks version 2"));
     EXPECT_EQ(old.status(), "This server speaks version 2");
+
+    // Left in the lobby too long: coming back would only be closed again.
+    MatchView idle;
+    idle.create();
+    idle.opened();
+    idle.received(online::write(msg::Welcome{}));
+    EXPECT_FALSE(idle.closed(online::close_code::kIdle, "No room was created"));
+    EXPECT_EQ(idle.status(), "The server closed the connection: No room was created");
 }
 
 // A server stopped or cut off without a close says nothing: after 2 s of silence it is asked,

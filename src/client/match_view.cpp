@@ -23,7 +23,8 @@ std::string colourOf(Seat seat) {
 // Close codes after which coming back with the same seat token cannot work.
 bool hopeless(std::uint16_t code) {
     return code == online::close_code::kMalformed || code == online::close_code::kVersion ||
-           code == online::close_code::kOutOfPlace || code == online::close_code::kSeatTakenOver;
+           code == online::close_code::kOutOfPlace || code == online::close_code::kSeatTakenOver ||
+           code == online::close_code::kIdle;
 }
 
 std::string lowered(std::string_view text) {
