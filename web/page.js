@@ -142,6 +142,7 @@
     canvas.style.width = canvas.width / devicePixels + 'px';
     canvas.style.height = canvas.height / devicePixels + 'px';
     voltaroFit.place(canvas);
+    document.documentElement.classList.add('placed');
   }
 
   // A new ratio (zoom, another screen, a resized or turned window) redraws the whole scene at
@@ -425,19 +426,23 @@
     }));
     const loaded = createVoltaro({ page: host });
     await fonts;
+    await loaded;
+    // In the same task as the first frame: no paint falls between the green and the scene.
+    document.getElementById('splash').hidden = true;
     if (window.voltaroOnline && window.voltaroOnline.wanted()) {
       window.voltaroOnline.begin(await loaded);
       return; // the local game does not start
     }
     module = await loaded;
     watchPixelRatio(followPixelRatio);
-    canvas.focus({ preventScroll: true });
     module._voltaro_start(performance.now());
+    canvas.focus({ preventScroll: true }); // once it shows: a hidden canvas takes no focus
     if (window.voltaroSeatComputer) window.voltaroSeatComputer(module);
     document.documentElement.dataset.state = 'running';
   }
 
   start().catch((error) => {
+    document.getElementById('splash').hidden = true;
     overText.textContent = 'The game could not start: ' + error;
     over.hidden = false;
     document.getElementById('new-match').hidden = true;
