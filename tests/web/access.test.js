@@ -56,7 +56,7 @@ test('axe finds no violation with a box open and at the end of a match', async (
   await expectNoViolation(page, 'the end of a match');
 });
 
-test('axe finds no violation on the online waiting screen and in an online match', async ({ browser }) => {
+test('axe finds no violation on the online waiting screen, in an online match and on a refused code', async ({ browser }) => {
   const host = await (await browser.newContext()).newPage();
   await host.goto(process.env.VOLTARO_URL + '?online=create');
   await expect(host.locator('#online-status')).toHaveText(/^Waiting for your friend/);
@@ -70,8 +70,15 @@ test('axe finds no violation on the online waiting screen and in an online match
   await expect.poll(() => friend.evaluate(() => document.documentElement.dataset.online))
     .toBe('Playing');
   await expectNoViolation(friend, 'an online match');
-  // Their connections closed: the server counts each address's open connections.
-  await Promise.all([host.context().close(), friend.context().close()]);
+  // Their connections closed first: the server counts each address's open connections.
+  await Promise.all([host, friend].map((page) => page.context().close()));
+
+  // A code nobody created: the server refuses it, and the page says so.
+  const stranger = await (await browser.newContext()).newPage();
+  await stranger.goto(`${process.env.VOLTARO_URL}?match=ZZZZZZ`);
+  await expect(stranger.locator('#online-status')).toHaveText('No room has that code.');
+  await expectNoViolation(stranger, 'a refused code');
+  await stranger.context().close();
 });
 
 test('by keyboard alone: Tab to "Play against the computer", Enter, play, and the menu after the match', async ({ page }) => {
