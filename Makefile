@@ -19,7 +19,7 @@ CHECKED = -DBUILD_TESTING=ON -DVOLTARO_WERROR=ON
 INSTALLED = --target voltaro voltaro-server voltaro_docs
 
 .PHONY: all deps build play host test test-asan bench soak run-soak screenshot install uninstall package format clean
-.PHONY: web serve test-web screenshot-web fuzz
+.PHONY: web serve test-web bench-web screenshot-web fuzz
 
 all: build
 
@@ -81,6 +81,15 @@ bench:
 		cat $(BUILD)/server-load-$$n.json; \
 	done
 	@$(MAKE) --no-print-directory run-soak
+	@$(MAKE) --no-print-directory bench-web
+
+# Lighthouse's four scores for the page as voltaro-server sends it, on a phone (simulated slow
+# 4G) and on a desktop: $(WEB_BUILD)/lighthouse/lighthouse-{mobile,desktop}.json.
+bench-web: build
+	@$(MAKE) --no-print-directory web
+	@cd $(WEB_TESTS) && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent
+	cd $(WEB_TESTS) && VOLTARO_SITE=$(abspath $(WEB_BUILD))/site \
+		VOLTARO_NATIVE_BUILD=$(abspath $(BUILD)) node lighthouse-bench.js $(abspath $(WEB_BUILD))/lighthouse
 
 # The server pinned to the first core, the honest players and the strangers on the second:
 # $(BUILD)/server-soak.json; it fails when a wanted figure is missed.

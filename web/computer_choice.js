@@ -47,9 +47,14 @@
     location.search = `?computer=blue&level=${select.value}`;
   });
 
-  // The match has begun: the choice makes room for it.
+  if (againstComputer) {
+    document.getElementById('form').setAttribute('aria-label',
+      `The soccer field. Red: you, with the arrow keys; blue: the computer, ${level}.`);
+  }
+
+  // The match has begun: the choice makes room for it. Tab and Shift only move through it.
   function playing(event) {
-    if (choice.contains(event.target)) return;
+    if (choice.contains(event.target) || event.key === 'Tab' || event.key === 'Shift') return;
     choice.hidden = true;
     window.removeEventListener('keydown', playing, true);
     window.removeEventListener('pointerdown', playing, true);

@@ -178,6 +178,7 @@
     if (boxShown === next.box && !box.hidden) return;
     boxShown = next.box;
     boxText.textContent = next.boxText;
+    window.voltaroPage.say(next.boxText);
     box.classList.remove('error');
     box.hidden = false;
     boxOk.focus({ preventScroll: true });
@@ -206,7 +207,7 @@
     });
     boxOk.addEventListener('click', answerBox);
     window.addEventListener('keydown', (event) => {
-      if (event.target instanceof HTMLInputElement) return;
+      if (event.target instanceof HTMLInputElement || page.menuKey(event)) return;
       if (!box.hidden) {
         if (!event.repeat && (event.key === 'Enter' || event.key === ' ')) answerBox();
         event.preventDefault();
@@ -246,6 +247,8 @@
     module.page.online = { send, show };
     document.documentElement.dataset.mode = 'online';
     element('who').textContent = 'Your player: arrow keys or W, A, S, D';
+    window.voltaroPage.describe('An online match: your player moves with the arrow keys or ' +
+                                'W, A, S, D.');
     element('online-menu').hidden = false;
     listen();
     const token = wantedCode ? localStorage.getItem(seatKey(wantedCode)) || '' : '';

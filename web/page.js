@@ -142,6 +142,7 @@
     canvas.style.width = canvas.width / devicePixels + 'px';
     canvas.style.height = canvas.height / devicePixels + 'px';
     voltaroFit.place(canvas);
+    document.documentElement.classList.add('placed');
   }
 
   // A new ratio (zoom, another screen, a resized or turned window) redraws the whole scene at
@@ -252,6 +253,15 @@
     }
   }
 
+  // Before the match's first move the menu over the field is the page's: Tab and Shift move
+  // through it, and its own buttons and list take their keys. From the first move on, while the
+  // menu is hidden, every key goes to the game.
+  const menus = ['choice', 'online-menu', 'over'].map((id) => document.getElementById(id));
+  function menuKey(event) {
+    if (menus.some((menu) => !menu.hidden && menu.contains(event.target))) return true;
+    return !menus[0].hidden && (event.key === 'Tab' || event.key === 'Shift');
+  }
+
   function releaseAllKeys() {
     if (canCall()) module._voltaro_release_all_keys();
   }
@@ -263,7 +273,7 @@
       if (!event.repeat && (event.key === 'Enter' || event.key === ' ')) closeBox();
       return;
     }
-    if (finished) return;
+    if (finished || menuKey(event)) return;
     keepFromBrowser(event);
     if (event.repeat || !canCall()) return; // the host repeats held keys on its own schedule
     keyDown(keyNumber(event), hostKeyCode(event));
@@ -284,12 +294,19 @@
 
   // ---- Message boxes ----
 
+  // A screen reader hears each box as it opens.
+  const said = document.getElementById('said');
+  function say(text) {
+    said.textContent = text;
+  }
+
   let resume = null;
 
   function openBox(text, isError, wakeUp) {
     boxOpen = true;
     resume = wakeUp;
     boxText.textContent = text;
+    say(text);
     box.classList.toggle('error', isError);
     box.hidden = false;
     boxOk.focus({ preventScroll: true });
@@ -345,6 +362,12 @@
     // Online play (online.js) reads the keys the same way and sizes the canvas the same way.
     hostKeyCode,
     keyNumber,
+    menuKey,
+    say,
+    // What the field's name tells a screen reader: the scene, and who plays which side.
+    describe(players) {
+      canvas.setAttribute('aria-label', 'The soccer field. ' + players);
+    },
     keepFromBrowser,
     sizeCanvas,
     watchPixelRatio,
@@ -374,6 +397,14 @@
 
   // ---- Start-up ----
 
+  // The page's own address, whatever the query of this match: one page for a search engine.
+  if (/^https?:$/.test(location.protocol)) {
+    const canonical = document.createElement('link');
+    canonical.rel = 'canonical';
+    canonical.href = location.origin + location.pathname;
+    document.head.append(canonical);
+  }
+
   const host = {
     open(caption, width, height) {
       document.title = caption;
@@ -395,19 +426,23 @@
     }));
     const loaded = createVoltaro({ page: host });
     await fonts;
+    await loaded;
+    // In the same task as the first frame: no paint falls between the green and the scene.
+    document.getElementById('splash').hidden = true;
     if (window.voltaroOnline && window.voltaroOnline.wanted()) {
       window.voltaroOnline.begin(await loaded);
       return; // the local game does not start
     }
     module = await loaded;
     watchPixelRatio(followPixelRatio);
-    canvas.focus({ preventScroll: true });
     module._voltaro_start(performance.now());
+    canvas.focus({ preventScroll: true }); // once it shows: a hidden canvas takes no focus
     if (window.voltaroSeatComputer) window.voltaroSeatComputer(module);
     document.documentElement.dataset.state = 'running';
   }
 
   start().catch((error) => {
+    document.getElementById('splash').hidden = true;
     overText.textContent = 'The game could not start: ' + error;
     over.hidden = false;
     document.getElementById('new-match').hidden = true;

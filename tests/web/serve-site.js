@@ -81,3 +81,5 @@ module.exports = async () => {
 };
 module.exports.serve = serve;
 module.exports.siteFolder = siteFolder;
+module.exports.matchServer = matchServer;
+module.exports.serveByMatchServer = serveByMatchServer;
