@@ -5,6 +5,9 @@ file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${SITE} ${SITE}/*)
 list(REMOVE_ITEM files service_worker.js)
 # The compressed copies are the same files: the server picks them, the worker never asks.
 list(FILTER files EXCLUDE REGEX "\\.(gz|br)$")
+# Nor what no page of the site loads: the large icons an installing browser takes for itself
+# (and keeps), and the fonts' licences. A first visit on a phone network fetches only the rest.
+list(FILTER files EXCLUDE REGEX "^icons/voltaro-(192|512|maskable-512)\\.png$|\\.LICENSE\\.txt$")
 list(SORT files)
 set(hashes "")
 set(VOLTARO_SITE_FILES "'./'")

@@ -90,6 +90,7 @@ test.describe('served by voltaro-server', () => {
     await page.waitForFunction(() => document.documentElement.dataset.state === 'running');
     await page.evaluate(() => navigator.serviceWorker.ready);
     console.log(`first visit: ${(transferred / KB).toFixed(1)} KB over the wire`);
+    expect(transferred).toBeLessThanOrEqual(150 * KB);
     expect(violations).toEqual([]);
     expect(downloads.length).toBeGreaterThan(3);
 
