@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "server/person_key.h"
+#include "server/request_path.h"
 #include "server/site_file.h"
 #include "server/websocket_session.h"
 
@@ -40,11 +41,6 @@ bool isGoingAway(beast::error_code error) {
            error == boost::asio::error::operation_aborted ||
            error == boost::asio::error::connection_reset || error == boost::asio::error::eof ||
            error == http::error::partial_message;
-}
-
-std::string_view pathOf(beast::string_view target) {
-    const std::string_view text(target.data(), target.size());
-    return text.substr(0, text.find('?'));
 }
 
 // What the page may do, said to the browser: its own scripts, its module compiled from its own
@@ -198,7 +194,7 @@ bool HttpSession::countedAsClient(Request& request) {
 }
 
 void HttpSession::upgrade(Request request) {
-    if (pathOf(request.target()) != kMatchPath) {
+    if (pathOf(std::string_view(request.target().data(), request.target().size())) != kMatchPath) {
         reply(http::status::not_found, "Matches are played on /ws", request);
         return;
     }

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "server/request_path.h"
+
 namespace voltaro::server {
 
 namespace beast = boost::beast;
@@ -16,11 +18,6 @@ namespace {
 // request that never ends cannot grow it.
 constexpr std::uint32_t kMaxHeaderBytes = 4 * 1024;
 constexpr std::size_t kMaxBufferBytes = 2 * kMaxHeaderBytes;
-
-std::string_view pathOf(beast::string_view target) {
-    const std::string_view text(target.data(), target.size());
-    return text.substr(0, text.find('?'));
-}
 
 }  // namespace
 
@@ -63,7 +60,8 @@ void MetricsSession::read(beast::error_code error) {
 }
 
 void MetricsSession::answer(const http::request<http::empty_body>& request) {
-    const std::string_view path = pathOf(request.target());
+    const std::string_view path =
+        pathOf(std::string_view(request.target().data(), request.target().size()));
     const bool get = request.method() == http::verb::get;
     response_ = {};
     response_.version(request.version());
