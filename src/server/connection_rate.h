@@ -2,8 +2,8 @@
 
 #include <cstddef>
 #include <string>
-#include <unordered_map>
 
+#include "server/person_allowance.h"
 #include "server/transport.h"
 
 namespace voltaro::server {
@@ -18,20 +18,13 @@ class NewConnectionRate {
 
     // Takes one new connection of `person` at `now`; false when it is over the rate.
     bool take(const std::string& person, Duration now);
-    std::size_t people() const { return buckets_.size(); }
+    std::size_t people() const { return allowance_.peopleKept(); }
 
     static constexpr Duration kBurst = std::chrono::seconds(5);
 
   private:
-    struct Bucket {
-        Duration credit;
-        Duration last;
-    };
-    void forgetFull(Duration now);
-
-    Duration cost_;
-    std::unordered_map<std::string, Bucket> buckets_;
-    Duration swept_{0};
+    bool unlimited_;
+    PersonAllowance allowance_;  // kBurst's worth of connections, refilled over kBurst
 };
 
 }  // namespace voltaro::server
