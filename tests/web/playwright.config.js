@@ -7,7 +7,7 @@ module.exports = defineConfig({
   globalSetup: require.resolve('./serve-site.js'),
   timeout: 60_000,
   workers: 1,
-  reporter: 'line',
+  reporter: [['line'], ['./failures_last.js']],
   use: {
     viewport: { width: 847, height: 646 }, // the form's own size: the scene at one CSS pixel a pixel
     launchOptions: {
