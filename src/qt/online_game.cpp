@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "client/screen_log.h"
 #include "qt/online_dialog.h"
 #include "qt/x11_desktop.h"
 #include "scene/layout.h"
@@ -22,10 +23,6 @@ namespace {
 
 using Phase = client::MatchView::Phase;
 
-// The seat is kept on the server for 30 s after a connection drops: a little less, so that the
-// last try still finds it.
-constexpr qint64 kRetryForMs = 28000;
-constexpr int kRetryEveryMs = 1000;
 constexpr int kCheckEveryMs = 500;
 
 QString text(const std::string& s) {
@@ -88,7 +85,7 @@ OnlineGame::OnlineGame(Start start)
 
     connect(&window_, &GameWindow::keyPressed, this, [this](int key, std::int16_t code, bool rep) {
         if (!rep) {
-            logLine(QStringLiteral("key %1").arg(code));
+            logLine(text(client::ScreenLog::keyLine(code)));
             match_.keyDown(key, code);
             flush();
         }
@@ -122,8 +119,6 @@ OnlineGame::OnlineGame(Start start)
             }
         });
     });
-    retryTimer_.setSingleShot(true);
-    connect(&retryTimer_, &QTimer::timeout, this, &OnlineGame::retry);
     clock_.start();
     connect(&checkTimer_, &QTimer::timeout, this, &OnlineGame::checkServer);
     checkTimer_.start(kCheckEveryMs);
@@ -156,13 +151,8 @@ int OnlineGame::run() {
     return QApplication::exec();
 }
 
-void OnlineGame::connectTo(const QString& server) {
-    server_ = server;
-    attempt_ = false;
-    socket_.abort();
-    attempt_ = true;
-    match_.connecting();
-    socket_.open(QUrl(text(client::roomSocketUrl(server.toStdString(), match_.code()))));
+double OnlineGame::now() const {
+    return static_cast<double>(clock_.elapsed());
 }
 
 void OnlineGame::createRoom(const QString& server) {
@@ -171,11 +161,10 @@ void OnlineGame::createRoom(const QString& server) {
         dialog_->showStatus(QStringLiteral("That is not a server address."));
         return;
     }
-    match_ = client::MatchView();
+    match_ = client::MatchView(url);
     reportKeyRepeat(match_);
     match_.create();
     afterModel();
-    connectTo(text(url));
 }
 
 // `orTheWaitingMatch`: without a code, the match that waits for a friend on that server, which
@@ -188,65 +177,59 @@ void OnlineGame::joinRoom(const QString& typed, const QString& server, bool orTh
         dialog_->showStatus(QStringLiteral("Type the code of the match, or paste its link."));
         return;
     }
-    match_ = client::MatchView();
+    match_ = client::MatchView(url);
     reportKeyRepeat(match_);
     match_.join(target.code);
     afterModel();
-    connectTo(text(url));
 }
 
 void OnlineGame::onOpened() {
-    retryTimer_.stop();
     match_.opened();
     afterModel();
 }
 
-void OnlineGame::onClosed() {
-    if (quitting_ || !attempt_) {
-        return;
-    }
-    lost(static_cast<std::uint16_t>(socket_.closeCode()), socket_.closeReason().toStdString());
+// The end of a connection the view gave up on is not news to it.
+void OnlineGame::dropSocket() {
+    dropping_ = true;
+    socket_.abort();
+    dropping_ = false;
 }
 
-void OnlineGame::lost(std::uint16_t code, const std::string& reason) {
-    attempt_ = false;
-    if (match_.closed(code, reason)) {
-        if (!lostFor_.isValid()) {
-            lostFor_.start();
-        }
-        retryTimer_.start(kRetryEveryMs);
+void OnlineGame::onClosed() {
+    if (quitting_ || dropping_) {
+        return;
     }
+    match_.closed(static_cast<std::uint16_t>(socket_.closeCode()),
+                  socket_.closeReason().toStdString(), now());
     afterModel();
 }
 
-// A server that stopped, or a network that dropped it without a word, closes nothing: the
-// connection, or the attempt to open one, is dropped here when the server stays silent.
+// A server that stopped, or a network that dropped it without a word, closes nothing: the view
+// notices the silence, as it notices when to try a dropped connection again.
 void OnlineGame::checkServer() {
-    if (quitting_ || !attempt_) {
+    if (quitting_) {
         return;
     }
-    if (!match_.serverSilent(static_cast<double>(clock_.elapsed()))) {
-        flush();  // a ping, perhaps
-        return;
-    }
-    attempt_ = false;  // what the socket says of its end now is of no account
-    socket_.abort();
-    lost(QWebSocketProtocol::CloseCodeAbnormalDisconnection, {});
+    match_.checkConnection(now());
+    afterModel();
 }
 
-void OnlineGame::retry() {
-    if (lostFor_.isValid() && lostFor_.elapsed() > kRetryForMs) {
-        match_.gaveUp();
-        afterModel();
-        return;
+// What the view wants of the connection: a new one (to its room, once it has one), or none.
+void OnlineGame::followConnectionStep() {
+    switch (match_.takeConnectionStep()) {
+        case client::MatchView::ConnectionStep::None:
+            return;
+        case client::MatchView::ConnectionStep::Open:
+            dropSocket();
+            socket_.open(QUrl(text(match_.socketUrl())));
+            return;
+        case client::MatchView::ConnectionStep::Drop:
+            dropSocket();
+            return;
     }
-    connectTo(server_);
 }
 
 void OnlineGame::onFrame(const QString& frame) {
-    // A server that answers is back; one that only opens connections is still lost, and given
-    // up on in time.
-    lostFor_.invalidate();
     match_.received(frame.toStdString());
     afterModel();
 }
@@ -254,6 +237,7 @@ void OnlineGame::onFrame(const QString& frame) {
 // After anything reached the model: what it wants sent goes out, what changed is shown.
 void OnlineGame::afterModel() {
     flush();
+    followConnectionStep();
     if (!match_.takeChanged()) {
         return;
     }
@@ -276,7 +260,7 @@ void OnlineGame::showPhase() {
         dialog_->showStatus(status);
         dialog_->setBusy(phase == Phase::Connecting || phase == Phase::Waiting ||
                          phase == Phase::Reconnecting);
-        if (phase == Phase::Waiting && match_.seat() == online::Seat::Red) {
+        if (match_.invitesFriend()) {
             announceRoom();
         }
         return;
@@ -346,10 +330,10 @@ void OnlineGame::announceRoom() {
     const QString code = text(match_.code());
     QStringList links;
     for (const QString& base : start_.hostAddresses) {
-        links.append(base + QStringLiteral("?match=") + code);
+        links.append(text(client::joinLink(base.toStdString(), match_.code())));
     }
     if (links.isEmpty()) {
-        links.append(text(client::joinLink(server_.toStdString(), match_.code())));
+        links.append(text(match_.joinLink()));
     }
     dialog_->showRoom(code, links.constFirst());
     if (!start_.hostAddresses.isEmpty()) {
@@ -371,32 +355,8 @@ void OnlineGame::logScene() {
     if (!log_.isOpen()) {
         return;
     }
-    QString line;
-    switch (match_.phase()) {
-        case Phase::Playing:
-            line = text(match_.tickLine());
-            break;
-        case Phase::Box:
-            line = match_.boxAnswered()
-                       ? QString()
-                       : QStringLiteral("box %1 %2 | %3")
-                             .arg(match_.boxNumber())
-                             .arg(text(match_.boxText()))
-                             .arg(text(client::describeScene(match_.tick(), match_.scene())));
-            break;
-        case Phase::Over:
-            line = QStringLiteral("over ") + text(client::describeScene(0, match_.scene()));
-            break;
-        default:
-            break;
-    }
-    const QString status = QStringLiteral("status ") + text(match_.status());
-    for (const QString& entry : {line, status}) {
-        if (!entry.isEmpty() && entry != lastLogged_ &&
-            !(entry.startsWith(QStringLiteral("status")) && entry == lastStatus_)) {
-            logLine(entry);
-            (entry.startsWith(QStringLiteral("status")) ? lastStatus_ : lastLogged_) = entry;
-        }
+    for (const std::string& line : screenLog_.linesFor(match_)) {
+        logLine(text(line));
     }
 }
 
@@ -422,7 +382,6 @@ void OnlineGame::quit() {
         return;
     }
     quitting_ = true;
-    retryTimer_.stop();
     if (socket_.state() == QAbstractSocket::ConnectedState) {
         match_.leave();
         flush();

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "client/match_view.h"
+#include "client/screen_log.h"
 #include "qt/game_window.h"
 #include "qt/scene_painter.h"
 #include "scene/controls.h"
@@ -51,13 +52,14 @@ class OnlineGame final : public QObject, private ControlObserver {
     void shapeMoved(const Shape& shape, const TwipBox& before) override;
     void captionChanged(const Label& label) override;
 
-    void connectTo(const QString& server);
+    double now() const;
     void createRoom(const QString& server);
     void joinRoom(const QString& typed, const QString& server, bool orTheWaitingMatch = false);
     void onOpened();
     void onClosed();
-    void lost(std::uint16_t code, const std::string& reason);
     void checkServer();
+    void followConnectionStep();
+    void dropSocket();
     void onFrame(const QString& frame);
     void afterModel();
     void flush();
@@ -66,7 +68,6 @@ class OnlineGame final : public QObject, private ControlObserver {
     void showEnd();
     void logScene();
     void logLine(const QString& entry);
-    void retry();
     void quit();
     void announceRoom();
 
@@ -84,15 +85,12 @@ class OnlineGame final : public QObject, private ControlObserver {
     std::uint32_t boxShown_ = 0;  // the box number on screen, so that each opens once
     QWebSocket socket_;
     QString server_;
-    QTimer retryTimer_;
-    QElapsedTimer lostFor_;
     QTimer checkTimer_;  // whether the server still answers
     QElapsedTimer clock_;
     QFile log_;
-    QString lastLogged_;
-    QString lastStatus_;
-    bool attempt_ = false;  // a connection is open or opening: its end is yet to be handled
+    client::ScreenLog screenLog_;
     bool quitting_ = false;
+    bool dropping_ = false;
     bool announced_ = false;
 };
 
