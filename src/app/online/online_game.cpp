@@ -1,4 +1,4 @@
-#include "qt/online_game.h"
+#include "app/online/online_game.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -12,8 +12,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "app/online/online_dialog.h"
 #include "client/screen_log.h"
-#include "qt/online_dialog.h"
 #include "qt/x11_desktop.h"
 #include "scene/layout.h"
 

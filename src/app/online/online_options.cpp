@@ -1,4 +1,4 @@
-#include "app/online_options.h"
+#include "app/online/online_options.h"
 
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "app/hosted_server.h"
+#include "app/online/online_dialog.h"
+#include "app/online/online_game.h"
 #include "client/match_view.h"
-#include "qt/online_dialog.h"
-#include "qt/online_game.h"
 
 namespace voltaro {
 
