@@ -1,23 +1,14 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QFile>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
-#include <QWebSocket>
 #include <memory>
 
+#include "app/online/host_announcement.h"
+#include "app/online/match_window.h"
+#include "app/online/online_log.h"
+#include "app/online/server_link.h"
 #include "client/match_view.h"
-#include "client/screen_log.h"
-#include "qt/game_window.h"
-#include "qt/scene_painter.h"
-#include "scene/controls.h"
-
-class QLabel;
-class QMessageBox;
-class QPushButton;
-class QFrame;
 
 namespace voltaro {
 
@@ -26,8 +17,9 @@ class OnlineDialog;
 // The desktop game in an online match: the dialog that creates or joins a room, then the form's
 // window showing what the server's match does, its boxes, and the end with "Play again" and
 // "Quit". The match itself, and every word the player reads, come from client::MatchView; this
-// class carries frames over a QWebSocket and draws.
-class OnlineGame final : public QObject, private ControlObserver {
+// class passes what the player does to it and shows what it says, in the dialog until a match
+// starts and in the window after.
+class OnlineGame final : public QObject {
     Q_OBJECT
 
   public:
@@ -49,49 +41,21 @@ class OnlineGame final : public QObject, private ControlObserver {
     int run();
 
   private:
-    void shapeMoved(const Shape& shape, const TwipBox& before) override;
-    void captionChanged(const Label& label) override;
-
-    double now() const;
     void createRoom(const QString& server);
     void joinRoom(const QString& typed, const QString& server, bool orTheWaitingMatch = false);
-    void onOpened();
-    void onClosed();
-    void checkServer();
-    void followConnectionStep();
-    void dropSocket();
-    void onFrame(const QString& frame);
+    void begin(const std::string& url);
     void afterModel();
-    void flush();
-    void showPhase();
-    void showBox();
-    void showEnd();
-    void logScene();
-    void logLine(const QString& entry);
+    void showInDialog();
     void quit();
-    void announceRoom();
 
     Start start_;
     client::MatchView match_;
-    Controls controls_;
-    ScenePainter painter_;
-    GameWindow window_;
-    QLabel* status_;
-    QFrame* end_;
-    QLabel* endText_;
-    QPushButton* again_;
+    MatchWindow window_;
     std::unique_ptr<OnlineDialog> dialog_;
-    QMessageBox* box_ = nullptr;
-    std::uint32_t boxShown_ = 0;  // the box number on screen, so that each opens once
-    QWebSocket socket_;
-    QString server_;
-    QTimer checkTimer_;  // whether the server still answers
-    QElapsedTimer clock_;
-    QFile log_;
-    client::ScreenLog screenLog_;
+    ServerLink link_;
+    HostAnnouncement announcement_;
+    OnlineLog log_;
     bool quitting_ = false;
-    bool dropping_ = false;
-    bool announced_ = false;
 };
 
 }  // namespace voltaro
