@@ -6,15 +6,11 @@ import { fit } from './fit.js';
 import { page } from './page.js';
 
 const params = new URLSearchParams(location.search);
-const wantedCode = (params.get('match') || '').trim();
+let wantedCode = (params.get('match') || '').trim();
 const wantsCreate = params.get('online') === 'create';
-
-// The module's phases (client::MatchView::Phase).
-const Phase = { Connecting: 0, Lobby: 1, Waiting: 2, Playing: 3, Box: 4, Over: 5,
-                Reconnecting: 6, Closed: 7 };
-// The seat is kept on the server for 30 s after a connection drops: try a little less long.
-const retryForMs = 28000;
-const retryEveryMs = 1000;
+// What the player typed into "Join a match": the module reads it once loaded.
+const typedJoin = params.get('join');
+// How often the module looks after the connection (a ping, a drop, a new try).
 const checkEveryMs = 500;
 
 const element = (id) => document.getElementById(id);
@@ -27,15 +23,31 @@ const boxOk = element('box-ok');
 
 let module = null;
 let socket = null;
-let lostSince = 0;
 let view = null;
 let boxShown = 0;
 
-// What this page showed, in order, for the tests: the same lines as the desktop game's log.
+// What this page showed, in order, for the tests: the module's lines, as the desktop game logs
+// them, with the time each showed.
 const log = [];
 function note(line) {
-  if (line && (log.length === 0 || log[log.length - 1].line !== line)) {
-    log.push({ t: performance.now(), line });
+  log.push({ t: performance.now(), line });
+}
+
+// The seats kept for a return to the room. Where the browser refuses storage (a privacy mode, a
+// full quota) the match goes on without: a reload then joins afresh.
+function stored(key) {
+  try {
+    return localStorage.getItem(key) || '';
+  } catch {
+    return '';
+  }
+}
+function store(key, value) {
+  try {
+    if (value === null) localStorage.removeItem(key);
+    else localStorage.setItem(key, value);
+  } catch {
+    // kept in this page only
   }
 }
 
@@ -48,11 +60,11 @@ element('online-create').addEventListener('click', () => {
   location.search = '?online=create';
 });
 const codeField = element('online-code');
+// The module reads what was typed (a code, or a link, perhaps to another server) once loaded.
 function joinTyped() {
   const typed = codeField.value.trim();
   if (!typed) return;
-  const code = new URLSearchParams(typed.split('?')[1] || '').get('match') || typed;
-  location.search = '?match=' + encodeURIComponent(code);
+  location.search = '?join=' + encodeURIComponent(typed);
 }
 element('online-join').addEventListener('click', joinTyped);
 codeField.addEventListener('keydown', (event) => {
@@ -63,55 +75,36 @@ element('play-here').addEventListener('click', () => {
   location.search = '';
 });
 
-// ---- The connection ----
+// ---- The connection: opened and dropped when the module says ----
 
-function socketUrl() {
-  return (location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/ws';
-}
-
-// A room's code goes in the address too: a proxy in front of several servers sends the
-// connection to the one that holds the room.
-function connect() {
-  const code = (view && view.code) || wantedCode;
-  run('voltaro_online_connecting');
-  socket = new WebSocket(socketUrl() + (code ? '?room=' + encodeURIComponent(code) : ''));
+function open(url) {
+  drop();
+  try {
+    socket = new WebSocket(url);
+  } catch {
+    // Reported as a connection that could not open, once this call from the module is over.
+    setTimeout(() => run('voltaro_online_closed', ['number', 'string', 'number'],
+                         [1006, '', performance.now()]));
+    return;
+  }
   socket.onopen = () => run('voltaro_online_opened');
-  // A server that answers is back; one that only opens connections is still lost, and given
-  // up on in time.
   socket.onmessage = (event) => {
-    lostSince = 0;
     followPixelRatio();
     if (typeof event.data === 'string') {
       run('voltaro_online_received', ['string'], [event.data]);
     }
   };
-  socket.onclose = (event) => lost(event.code, event.reason);
+  socket.onclose = (event) => run('voltaro_online_closed', ['number', 'string', 'number'],
+                                  [event.code, event.reason, performance.now()]);
 }
 
-function lost(code, reason) {
-  socket = null;
-  const again = module.ccall('voltaro_online_closed', 'number', ['number', 'string'],
-                             [code, reason]);
-  if (!again) return;
-  if (!lostSince) lostSince = performance.now();
-  if (performance.now() - lostSince > retryForMs) {
-    run('voltaro_online_gave_up');
-  } else {
-    setTimeout(connect, retryEveryMs);
-  }
-}
-
-// A server that stopped, or a network that dropped it without a word, closes nothing: the
-// connection, or the attempt to open one, is dropped here when the server stays silent.
-function checkServer() {
+// A connection the module gave up on: its end is not news to it.
+function drop() {
   if (!socket) return;
-  const silent = module.ccall('voltaro_online_server_silent', 'number', ['number'],
-                              [performance.now()]);
-  if (!silent) return;
   const dropped = socket;
+  socket = null;
   dropped.onopen = dropped.onmessage = dropped.onclose = null;
   dropped.close();
-  lost(1006, '');
 }
 
 function send(frame) {
@@ -129,39 +122,30 @@ function show(next) {
   statusLine.textContent = next.status;
   if (next.matchLine) document.title = 'Soccer Game: VOLTARO! - ' + next.matchLine;
   if (next.code && next.token) {
-    localStorage.setItem(seatKey(next.code), next.token);
-  } else if (next.code && next.phase === Phase.Closed) {
-    localStorage.removeItem(seatKey(next.code));
+    store(seatKey(next.code), next.token);
+  } else if (next.code && next.phase === 'Closed') {
+    store(seatKey(next.code), null);
   }
   if (next.code && params.get('match') !== next.code) {
     // A reload, or the same link opened again, takes the seat back.
     history.replaceState(null, '', '?match=' + encodeURIComponent(next.code));
   }
-  const waiting = next.phase === Phase.Waiting && next.status.indexOf(next.code) >= 0;
-  linkField.hidden = !waiting;
-  if (waiting) {
-    linkField.value = location.origin + location.pathname + '?match=' + next.code;
-  }
-  againButton.hidden = next.phase !== Phase.Over;
+  linkField.hidden = !next.joinLink;
+  if (next.joinLink) linkField.value = next.joinLink;
+  againButton.hidden = next.phase !== 'Over';
   // With nothing to say, the line gives its room to the field (a phone has little).
   element('online-menu').hidden = !next.status && linkField.hidden && againButton.hidden;
   showChoice(next.phase);
   fit.showPadsOf(next.seat === 'spectator' ? null : next.seat);
   showBox(next);
-  document.documentElement.dataset.online = Object.keys(Phase)[next.phase];
-  note(next.tickLine);
-  if (next.phase === Phase.Box && !next.boxAnswered) {
-    note('box ' + next.box + ' ' + next.boxText + ' | ' + next.sceneLine);
-  }
-  if (next.phase === Phase.Over) note('over ' + next.sceneLine.replace(/^tick \d+/, 'tick 0'));
-  note('status ' + next.status);
+  document.documentElement.dataset.online = next.phase;
 }
 
 // The ways to play stand over the top of the field: out of the way while a match is on, back
 // when it is over.
 let inPlay = false;
 function showChoice(phase) {
-  const now = [Phase.Playing, Phase.Box, Phase.Reconnecting].includes(phase);
+  const now = ['Playing', 'Box', 'Reconnecting'].includes(phase);
   if (now !== inPlay) element('choice').hidden = now;
   inPlay = now;
 }
@@ -169,7 +153,7 @@ function showChoice(phase) {
 // The server's box over the scene it opened on. OK answers it and closes it here at once; the
 // match goes on when both players have answered.
 function showBox(next) {
-  const wanted = next.phase === Phase.Box && !next.boxAnswered;
+  const wanted = next.phase === 'Box' && !next.boxAnswered;
   if (!wanted) {
     box.hidden = true;
     return;
@@ -184,7 +168,7 @@ function showBox(next) {
 }
 
 function answerBox() {
-  if (box.hidden || !view || view.phase !== Phase.Box) return;
+  if (box.hidden || !view || view.phase !== 'Box') return;
   box.hidden = true;
   element('form').focus({ preventScroll: true });
   run('voltaro_online_box_ok');
@@ -201,7 +185,7 @@ function listen() {
   page.playOnline({
     down: (number, code) => run('voltaro_online_key_down', ['number', 'number'], [number, code]),
     up: (number) => run('voltaro_online_key_up', ['number'], [number]),
-    answer: () => (view && view.phase === Phase.Over ? playAgain() : answerBox()),
+    answer: () => (view && view.phase === 'Over' ? playAgain() : answerBox()),
   });
   boxOk.addEventListener('click', answerBox);
   window.addEventListener('keydown', (event) => {
@@ -238,21 +222,46 @@ function followPixelRatio() {
   run('voltaro_online_set_device_pixel_ratio', ['number'], [ratio]);
 }
 
+// What the player typed into "Join a match", read by the module: a room on this page's server
+// is joined here; a link to another server opens that server's page, where the room is.
+function joinHere() {
+  const link = module.ccall('voltaro_online_page_to_join', 'string', ['string', 'string'],
+                            [typedJoin, location.href]);
+  let target = null;
+  try {
+    target = link ? new URL(link) : null;
+  } catch {
+    // no address a browser can open: back to this page's menu
+  }
+  if (!target) {
+    location.replace(location.pathname);
+    return false;
+  }
+  if (target.origin + target.pathname !== location.origin + location.pathname) {
+    location.replace(target.href);
+    return false;
+  }
+  wantedCode = target.searchParams.get('match') || '';
+  history.replaceState(null, '', target.search);
+  return true;
+}
+
 // Called by main.js once the module and the faces are loaded, instead of the local game.
 function begin(loaded) {
   module = loaded;
-  module.page.online = { send, show };
+  if (typedJoin !== null && !joinHere()) return;
+  module.page.online = { send, open, drop, note, show };
   document.documentElement.dataset.mode = 'online';
   element('who').textContent = 'Your player: arrow keys or W, A, S, D';
   page.describe('An online match: your player moves with the arrow keys or ' +
                               'W, A, S, D.');
   element('online-menu').hidden = false;
   listen();
-  const token = wantedCode ? localStorage.getItem(seatKey(wantedCode)) || '' : '';
-  run('voltaro_online_start', ['string', 'string'], [wantedCode, token]);
+  const token = wantedCode ? stored(seatKey(wantedCode)) : '';
   ratio = page.fitRatio();
-  connect();
-  setInterval(checkServer, checkEveryMs);
+  run('voltaro_online_start', ['string', 'string', 'string'], [location.href, wantedCode, token]);
+  setInterval(() => run('voltaro_online_check_connection', ['number'], [performance.now()]),
+              checkEveryMs);
   page.watchPixelRatio(followPixelRatio);
   fit.onChange(() => {
     followPixelRatio();
@@ -261,4 +270,8 @@ function begin(loaded) {
 }
 
 // What this page showed, in order (`log`), for the tests.
-export const online = { wanted: () => wantsCreate || wantedCode !== '', begin, log };
+export const online = {
+  wanted: () => wantsCreate || wantedCode !== '' || typedJoin !== null,
+  begin,
+  log,
+};
