@@ -312,6 +312,7 @@ TEST(MatchView, ReadsCodesAddressesAndLinks) {
     EXPECT_EQ(joinLink("wss://play.example/ws", "AB"), "https://play.example/?match=AB");
     EXPECT_EQ(roomSocketUrl("wss://play.example/ws", "AB"), "wss://play.example/ws?room=AB");
     EXPECT_EQ(roomSocketUrl("wss://play.example/ws", ""), "wss://play.example/ws");
+    EXPECT_EQ(roomSocketUrl("ws://h/ws", "a b#c"), "ws://h/ws?room=a%20b%23c");  // as typed
     // From a page's address: its own page, with the room in the query.
     EXPECT_EQ(joinLink("https://play.example/voltaro/?match=OLD#x", "AB"),
               "https://play.example/voltaro/?match=AB");

@@ -25,7 +25,7 @@ std::string trimmed(std::string_view text) {
     return std::string(text);
 }
 
-// A code as a query writes it: whatever a player typed, the link names that one room.
+// A code as a query writes it: whatever a player typed, the address names that one room.
 std::string encoded(std::string_view code) {
     constexpr std::string_view kHex = "0123456789ABCDEF";
     std::string out;
@@ -89,7 +89,7 @@ std::string roomSocketUrl(std::string_view socketUrl, std::string_view code) {
     std::string url(socketUrl);
     if (!code.empty()) {
         url += (url.find('?') == std::string::npos ? "?room=" : "&room=");
-        url += code;
+        url += encoded(code);
     }
     return url;
 }
