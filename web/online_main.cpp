@@ -1,6 +1,7 @@
 // The page's online match: one client::MatchView and the form's controls, drawn the way the
-// local game draws them. The page's WebSocket only carries frames: every message is read and
-// written here, by the protocol module. Entry points named voltaro_online_*.
+// local game draws them. The page's WebSocket only carries frames, and is opened and dropped when
+// the view says: every message is read and written here, by the protocol module, and every
+// retry and give-up decided here. Entry points named voltaro_online_*.
 
 #include <emscripten.h>
 
