@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "client/screen_log.h"
+
 namespace voltaro::client {
 namespace {
 
@@ -14,7 +16,7 @@ using Phase = MatchView::Phase;
 struct Seated {
     MatchView match;
 
-    Seated() {
+    explicit Seated(MatchView view = MatchView()) : match(std::move(view)) {
         match.setKeyRepeat(400, 50);
         match.join("ABCD");
         match.opened();
@@ -94,6 +96,40 @@ TEST(MatchView, ShowsEachBoxOverItsSceneAndAnswersItOnce) {
     EXPECT_EQ(s.match.status(), "GAME OVER! Red is the Winner");
 }
 
+// The tests' record of what a client showed: each scene of the match at its tick, a box as it
+// opens over its scene, the end at tick 0, the status, each line only when it changed.
+TEST(MatchView, LogsWhatItShowsOnceEach) {
+    Seated s;
+    ScreenLog log;
+    std::vector<std::string> lines;
+    const auto record = [&] {
+        for (std::string& line : log.linesFor(s.match)) {
+            lines.push_back(std::move(line));
+        }
+    };
+    const std::string rest = "red [1920,3360] blue [9840,3360] score 0 0";
+    record();
+    s.deliver(msg::State{7, online::Scene{}});
+    record();
+    record();
+    s.deliver(msg::BoxOpened{1, "Goal!", online::Scene{{100, 3000}}});
+    record();
+    s.match.boxOk();
+    record();
+    s.deliver(msg::GameOver{online::Scene{}});
+    record();
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "tick 0 ball [6000,3240] " + rest,
+                         "status ",
+                         "tick 7 ball [6000,3240] " + rest,
+                         "box 1 Goal! | tick 7 ball [100,3000] " + rest,
+                         "status Waiting for Red to press OK...",
+                         "over tick 0 ball [6000,3240] " + rest,
+                         "status Goal!",
+                     }));
+    EXPECT_EQ(ScreenLog::keyLine(38), "key 38");
+}
+
 TEST(MatchView, SaysWhenTheFriendLeavesAndComesBack) {
     Seated s;
     s.deliver(msg::Paused{"Red left the match"});
@@ -107,13 +143,18 @@ TEST(MatchView, SaysWhenTheFriendLeavesAndComesBack) {
     EXPECT_EQ(s.match.status(), "Red left the room.");
 }
 
+using Step = MatchView::ConnectionStep;
+
 // A dropped connection keeps the seat for a while: the client comes back with its token; a
 // server that is gone for good, or that refuses the client, is said so and not tried again.
 TEST(MatchView, TriesAgainOnlyWhileTheSeatCanBeTakenBack) {
     Seated s;
-    EXPECT_TRUE(s.match.closed(1006, ""));
+    EXPECT_EQ(s.match.takeConnectionStep(), Step::Open);  // the first connection
+    s.match.closed(1006, "", 0);
     EXPECT_EQ(s.match.phase(), Phase::Reconnecting);
     EXPECT_EQ(s.match.status(), "Lost the connection to the server: trying to reconnect...");
+    s.match.checkConnection(1000);
+    EXPECT_EQ(s.match.takeConnectionStep(), Step::Open);
     s.sent();
     s.match.opened();
     s.deliver(msg::Welcome{});
@@ -126,18 +167,20 @@ TEST(MatchView, TriesAgainOnlyWhileTheSeatCanBeTakenBack) {
     s.deliver(msg::MatchStarted{1, online::Scene{}});
     EXPECT_EQ(s.match.phase(), Phase::Playing);
 
-    EXPECT_FALSE(s.match.closed(online::close_code::kGoingAway, "shutting down"));
+    s.match.closed(online::close_code::kGoingAway, "shutting down", 2000);
     EXPECT_EQ(s.match.status(), "The server has shut down: the match is over.");
+    s.match.checkConnection(5000);
+    EXPECT_EQ(s.match.takeConnectionStep(), Step::None);
 
     MatchView other;
     other.create();
-    EXPECT_FALSE(other.closed(1006, ""));  // never connected: no seat to come back to
+    other.closed(1006, "", 0);  // never connected: no seat to come back to
     EXPECT_EQ(other.status(), "The server cannot be reached.");
 
     MatchView old;
     old.join("ABCD");
     old.opened();
-    EXPECT_FALSE(old.closed(online::close_code::kVersion, "This server speaks version 2"));
+    old.closed(online::close_code::kVersion, "This server speaks version 2", 0);
     EXPECT_EQ(old.status(), "This server speaks version 2");
 
     // Left in the lobby too long: coming back would only be closed again.
@@ -145,68 +188,112 @@ TEST(MatchView, TriesAgainOnlyWhileTheSeatCanBeTakenBack) {
     idle.create();
     idle.opened();
     idle.received(online::write(msg::Welcome{}));
-    EXPECT_FALSE(idle.closed(online::close_code::kIdle, "No room was created"));
+    idle.closed(online::close_code::kIdle, "No room was created", 0);
     EXPECT_EQ(idle.status(), "The server closed the connection: No room was created");
+    idle.checkConnection(5000);
+    EXPECT_EQ(idle.phase(), Phase::Closed);
 }
 
-// A server stopped or cut off without a close says nothing: after 2 s of silence it is asked,
-// and given up 4 s later without an answer, as is an attempt to reconnect that neither opens nor
-// fails within 6 s. Only a check that comes on time gives up.
-TEST(MatchView, PingsASilentServerAndGivesItUpWhenItDoesNotAnswer) {
+// A server that refuses every new connection: tried once a second, each failure waiting its
+// second anew, and given up 28 s after the first drop (the seat waits 30 s on the server). A
+// server that answers in between starts the count again.
+TEST(MatchView, RetriesEverySecondAndGivesUpAfterTwentyEightSeconds) {
+    Seated s(MatchView("http://play.example:8000/?match=ABCD"));
+    s.match.takeConnectionStep();
+    double now = 0;
+    // The host's checks every 500 ms, each failed attempt reported 200 ms after it began: the
+    // times the view asked for a connection.
+    const auto attemptsWithin = [&](double ms) {
+        std::vector<double> opens;
+        for (const double end = now + ms; now < end;) {
+            s.match.checkConnection(now += 500);
+            if (s.match.takeConnectionStep() == Step::Open) {
+                opens.push_back(now);
+                s.match.closed(1006, "", now + 200);
+            }
+        }
+        return opens;
+    };
+    s.match.closed(1006, "", now);
+    EXPECT_EQ(s.match.socketUrl(), "ws://play.example:8000/ws?room=ABCD");
+    EXPECT_EQ(attemptsWithin(4000), (std::vector<double>{1000, 2500, 4000}));
+    s.match.checkConnection(now = 5500);
+    ASSERT_EQ(s.match.takeConnectionStep(), Step::Open);
+    s.match.opened();
+    s.deliver(msg::Welcome{});  // the server is back, for a moment
+    s.match.closed(1006, "", now);
+    const auto opens = attemptsWithin(40000);
+    ASSERT_FALSE(opens.empty());
+    EXPECT_EQ(opens.front(), 6500.0);
+    EXPECT_EQ(opens.back(), 5500 + MatchView::kRetryForMs);  // the last whose 28 s are not up
+    EXPECT_EQ(s.match.phase(), Phase::Closed);
+    EXPECT_EQ(s.match.status(), "The server cannot be reached.");
+}
+
+// A server that stopped or was cut off without a close says nothing: after 2 s of silence it
+// is asked, and dropped 4 s later without an answer, as is an attempt to reconnect that neither
+// opens nor fails within 6 s. Only a check that comes on time gives up.
+TEST(MatchView, PingsASilentServerAndDropsItWhenItDoesNotAnswer) {
     Seated s;
     s.sent();
+    s.match.takeConnectionStep();
     double now = 0;
-    // The host's checks, every 500 ms for `ms`: when one gave up, if one did.
-    const auto givesUpWithin = [&](double ms) -> std::optional<double> {
+    // The host's checks, every 500 ms for `ms`: when one dropped the connection, if one did.
+    const auto dropsWithin = [&](double ms) -> std::optional<double> {
         for (const double end = now + ms; now < end;) {
-            if (s.match.serverSilent(now += 500)) {
+            s.match.checkConnection(now += 500);
+            if (s.match.takeConnectionStep() == Step::Drop) {
                 return now;
             }
         }
         return std::nullopt;
     };
-    EXPECT_FALSE(s.match.serverSilent(now));  // the count starts
-    EXPECT_EQ(givesUpWithin(5500), std::nullopt);
+    s.match.checkConnection(now);  // the count starts
+    EXPECT_EQ(dropsWithin(5500), std::nullopt);
     const auto sent = s.sent();
     ASSERT_EQ(sent.size(), 1u);  // at 2 s
     EXPECT_TRUE(std::holds_alternative<online::client::Ping>(sent[0]));
-    EXPECT_EQ(givesUpWithin(500), 6000.0);
+    EXPECT_EQ(dropsWithin(500), 6000.0);
+    EXPECT_EQ(s.match.phase(), Phase::Reconnecting);
+    s.match.closed(1006, "", now);  // the dropped socket's own end changes nothing
+    s.match.checkConnection(now += 1000);
+    ASSERT_EQ(s.match.takeConnectionStep(), Step::Open);
+    s.match.opened();
+    s.deliver(msg::Welcome{});
+    s.sent();
 
     s.deliver(msg::Pong{});
-    EXPECT_FALSE(s.match.serverSilent(now += 500));    // the count starts again
-    EXPECT_FALSE(s.match.serverSilent(now += 60000));  // late: the server is asked first
-    EXPECT_FALSE(s.match.serverSilent(now += 4000));   // late again: its answer may be unread
-    EXPECT_TRUE(s.match.serverSilent(now += 500));
+    s.match.checkConnection(now += 500);    // the count starts again
+    s.match.checkConnection(now += 60000);  // late: the server is asked first
+    s.match.checkConnection(now += 4000);   // late again: its answer may be unread
+    EXPECT_EQ(s.match.takeConnectionStep(), Step::None);
+    s.match.checkConnection(now += 500);
+    EXPECT_EQ(s.match.takeConnectionStep(), Step::Drop);
     EXPECT_EQ(s.sent().size(), 1u);
 
-    EXPECT_TRUE(s.match.closed(1006, ""));
-    const double attempt = now;
-    s.match.connecting();
-    EXPECT_EQ(givesUpWithin(7000), attempt + 6500);
-    EXPECT_TRUE(s.sent().empty());  // nothing to send on a connection not open
-
-    s.match.gaveUp();
-    EXPECT_EQ(givesUpWithin(60000), std::nullopt);
+    const double attempt = now + 1000;
+    EXPECT_EQ(dropsWithin(7500), attempt + 6500);  // opened at `attempt`, never open
+    EXPECT_TRUE(s.sent().empty());                 // nothing to send on a connection not open
 }
 
-TEST(MatchView, AStaleTokenJoinsAfreshAndARefusalLetsThePlayerTryAgain) {
+// A server of another version would be misread: the player is told, and the connection dropped.
+TEST(MatchView, RefusesAServerOfAnotherVersion) {
     MatchView match;
-    match.join("ABCD", "old-token");
+    match.create();
+    EXPECT_EQ(match.takeConnectionStep(), Step::Open);
     match.opened();
-    match.received(online::write(msg::Welcome{}));
-    EXPECT_TRUE(
-        match.closed(online::close_code::kOutOfPlace, "no seat in this room has that token"));
     match.takeOutgoing();
-    match.opened();
-    match.received(online::write(msg::Welcome{}));
-    const auto frames = match.takeOutgoing();
-    ASSERT_EQ(frames.size(), 2u);
-    std::string problem;
-    EXPECT_EQ(std::get<online::client::Join>(*online::readClientMessage(frames[1], problem)).code,
-              "ABCD");
-    match.received(online::write(msg::Error{"No room has that code"}));
-    EXPECT_EQ(match.phase(), Phase::Lobby);
-    EXPECT_EQ(match.status(), "No room has that code.");
+    match.received(online::write(msg::Welcome{online::kProtocolVersion + 1}));
+    EXPECT_EQ(match.phase(), Phase::Closed);
+    EXPECT_EQ(match.status(),
+              "The server speaks version 3 of the online protocol and this game "
+              "version 2: update the game.");
+    EXPECT_EQ(match.takeConnectionStep(), Step::Drop);
+    EXPECT_TRUE(match.takeOutgoing().empty());  // no request, no room
+    match.closed(1006, "", 0);
+    match.checkConnection(60000);
+    EXPECT_EQ(match.takeConnectionStep(), Step::None);
+    EXPECT_EQ(match.phase(), Phase::Closed);
 }
 
 TEST(MatchView, ReadsCodesAddressesAndLinks) {
@@ -225,6 +312,51 @@ TEST(MatchView, ReadsCodesAddressesAndLinks) {
     EXPECT_EQ(joinLink("wss://play.example/ws", "AB"), "https://play.example/?match=AB");
     EXPECT_EQ(roomSocketUrl("wss://play.example/ws", "AB"), "wss://play.example/ws?room=AB");
     EXPECT_EQ(roomSocketUrl("wss://play.example/ws", ""), "wss://play.example/ws");
+    EXPECT_EQ(roomSocketUrl("ws://h/ws", "a b#c"), "ws://h/ws?room=a%20b%23c");  // as typed
+    // From a page's address: its own page, with the room in the query.
+    EXPECT_EQ(joinLink("https://play.example/voltaro/?match=OLD#x", "AB"),
+              "https://play.example/voltaro/?match=AB");
+    EXPECT_EQ(joinLink("http://10.0.0.2:8000", "A&B"), "http://10.0.0.2:8000/?match=A%26B");
+}
+
+// "Join a match" on a page: a code, or a link to this server, stays on this page; a link to
+// another server opens that server's page, which plays the match there.
+TEST(MatchView, APastedLinkJoinsOnTheServerItNames) {
+    const std::string here = "https://play.example/?online=create";
+    EXPECT_EQ(pageToJoin(" k7qx ", here), "https://play.example/?match=k7qx");
+    EXPECT_EQ(pageToJoin("https://play.example/?match=K7QX", here),
+              "https://play.example/?match=K7QX");
+    EXPECT_EQ(pageToJoin("http://192.168.1.5:8000/?match=K7QX", here),
+              "http://192.168.1.5:8000/?match=K7QX");
+    EXPECT_EQ(pageToJoin("http://192.168.1.5:8000/", here), "");
+    EXPECT_EQ(pageToJoin("   ", here), "");
+}
+
+// Red is asked to send the code and the link while no match has been played in the room; the
+// link is on the server the view plays on.
+TEST(MatchView, InvitesTheFriendOnlyBeforeTheFirstMatch) {
+    MatchView red("wss://play.example/ws");
+    red.create();
+    red.opened();
+    red.received(online::write(msg::Welcome{}));
+    EXPECT_FALSE(red.invitesFriend());
+    red.received(online::write(msg::Seated{"K7QX", online::Seat::Red, "t"}));
+    EXPECT_TRUE(red.invitesFriend());
+    EXPECT_EQ(red.joinLink(), "https://play.example/?match=K7QX");
+    EXPECT_EQ(phaseName(red.phase()), "Waiting");
+    red.received(online::write(msg::MatchStarted{1, online::Scene{}}));
+    EXPECT_FALSE(red.invitesFriend());
+    red.closed(1006, "", 0);
+    red.checkConnection(1000);
+    red.opened();
+    red.received(online::write(msg::Welcome{}));
+    red.received(online::write(msg::Seated{"K7QX", online::Seat::Red, "t"}));
+    EXPECT_EQ(red.phase(), Phase::Waiting);
+    EXPECT_FALSE(red.invitesFriend());  // back in a room that has played: the friend knows it
+
+    Seated blue;
+    blue.deliver(msg::Seated{"ABCD", online::Seat::Blue, "token-1"});
+    EXPECT_FALSE(blue.match.invitesFriend());
 }
 
 }  // namespace

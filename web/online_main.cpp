@@ -1,13 +1,16 @@
 // The page's online match: one client::MatchView and the form's controls, drawn the way the
-// local game draws them. The page's WebSocket only carries frames: every message is read and
-// written here, by the protocol module. Entry points named voltaro_online_*.
+// local game draws them. The page's WebSocket only carries frames, and is opened and dropped when
+// the view says: every message is read and written here, by the protocol module, and every
+// retry and give-up decided here. Entry points named voltaro_online_*.
 
 #include <emscripten.h>
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "client/match_view.h"
+#include "client/screen_log.h"
 #include "scene/controls.h"
 #include "scene/layout.h"
 #include "web/canvas_painter.h"
@@ -15,10 +18,16 @@
 extern "C" {
 // The page's side (online_imports.js).
 void voltaro_online_send(const char* frame);
-// `seat`: 0 red, 1 blue, 2 spectator, -1 none yet.
-void voltaro_online_show(int phase, const char* status, int box, const char* boxText,
-                         int boxAnswered, const char* code, const char* token, int seat,
-                         const char* matchLine, const char* tickLine, const char* sceneLine);
+// Open a WebSocket to `url`, dropping any other first; or drop it, its end unreported.
+void voltaro_online_open(const char* url);
+void voltaro_online_drop();
+// A line of the tests' record of what the page showed.
+void voltaro_online_log(const char* line);
+// `phase` and `seat` by name ("Waiting", "red"; the seat empty before one); `joinLink` is the
+// link to send the friend, empty unless the page is to show it.
+void voltaro_online_show(const char* phase, const char* status, int box, const char* boxText,
+                         int boxAnswered, const char* code, const char* token, const char* seat,
+                         const char* matchLine, const char* joinLink);
 }
 
 namespace {
@@ -28,8 +37,10 @@ using voltaro::client::MatchView;
 class OnlinePage {
   public:
     // The page sizes the canvas to fit its window and says at which ratio to draw.
-    OnlinePage()
-        : controls_(voltaro::form1Controls()), painter_(controls_, voltaro::form1Record()) {
+    explicit OnlinePage(std::string_view pageAddress)
+        : controls_(voltaro::form1Controls()),
+          painter_(controls_, voltaro::form1Record()),
+          match_(pageAddress) {
         painter_.open();
         painter_.drawAll();
     }
@@ -38,29 +49,48 @@ class OnlinePage {
 
     void setRatio(double ratio) { painter_.setRatio(ratio); }
 
-    // After every call from the page: frames out, then what changed on the screen.
+    // After every call from the page: frames out, the connection, then what changed on the
+    // screen.
     void settle() {
         for (const std::string& frame : match_.takeOutgoing()) {
             voltaro_online_send(frame.c_str());
         }
+        followConnectionStep();
         if (!match_.takeChanged()) {
             return;
         }
         voltaro::client::showScene(match_.scene(), controls_);
         painter_.drawDirty();
-        voltaro_online_show(static_cast<int>(match_.phase()), match_.status().c_str(),
-                            static_cast<int>(match_.boxNumber()), match_.boxText().c_str(),
-                            match_.boxAnswered() ? 1 : 0, match_.code().c_str(),
-                            match_.token().c_str(),
-                            match_.seat() ? static_cast<int>(*match_.seat()) : -1,
-                            match_.matchLine().c_str(), match_.tickLine().c_str(),
-                            voltaro::client::describeScene(match_.tick(), match_.scene()).c_str());
+        const auto seat = match_.seat();
+        voltaro_online_show(
+            std::string(voltaro::client::phaseName(match_.phase())).c_str(),
+            match_.status().c_str(), static_cast<int>(match_.boxNumber()), match_.boxText().c_str(),
+            match_.boxAnswered() ? 1 : 0, match_.code().c_str(), match_.token().c_str(),
+            seat ? std::string(voltaro::online::seatName(*seat)).c_str() : "",
+            match_.matchLine().c_str(), match_.invitesFriend() ? match_.joinLink().c_str() : "");
+        for (const std::string& line : log_.linesFor(match_)) {
+            voltaro_online_log(line.c_str());
+        }
     }
 
   private:
+    void followConnectionStep() {
+        switch (match_.takeConnectionStep()) {
+            case MatchView::ConnectionStep::None:
+                return;
+            case MatchView::ConnectionStep::Open:
+                voltaro_online_open(match_.socketUrl().c_str());
+                return;
+            case MatchView::ConnectionStep::Drop:
+                voltaro_online_drop();
+                return;
+        }
+    }
+
     voltaro::Controls controls_;
     voltaro::CanvasPainter painter_;
     MatchView match_;
+    voltaro::client::ScreenLog log_;
 };
 
 std::unique_ptr<OnlinePage> page;
@@ -77,10 +107,12 @@ void withMatch(Call&& call) {
 
 extern "C" {
 
-// A new room (`code` empty), or the blue seat of `code`; `token` is the seat kept from an
-// earlier visit to that room, if any.
-EMSCRIPTEN_KEEPALIVE void voltaro_online_start(const char* code, const char* token) {
-    page = std::make_unique<OnlinePage>();
+// At `pageAddress` (the page's own, whose server plays the match): a new room (`code` empty),
+// or the blue seat of `code`; `token` is the seat kept from an earlier visit to that room, if
+// any.
+EMSCRIPTEN_KEEPALIVE void voltaro_online_start(const char* pageAddress, const char* code,
+                                               const char* token) {
+    page = std::make_unique<OnlinePage>(pageAddress);
     withMatch([&](MatchView& m) {
         m.setKeyRepeat(500, 1000.0 / 30);  // a browser does not tell the desktop's own
         if (*code) {
@@ -91,10 +123,6 @@ EMSCRIPTEN_KEEPALIVE void voltaro_online_start(const char* code, const char* tok
     });
 }
 
-EMSCRIPTEN_KEEPALIVE void voltaro_online_connecting() {
-    withMatch([](MatchView& m) { m.connecting(); });
-}
-
 EMSCRIPTEN_KEEPALIVE void voltaro_online_opened() {
     withMatch([](MatchView& m) { m.opened(); });
 }
@@ -103,23 +131,23 @@ EMSCRIPTEN_KEEPALIVE void voltaro_online_received(const char* frame) {
     withMatch([&](MatchView& m) { m.received(frame); });
 }
 
-// True when the page should connect again in a moment.
-EMSCRIPTEN_KEEPALIVE int voltaro_online_closed(int code, const char* reason) {
-    bool again = false;
-    withMatch([&](MatchView& m) { again = m.closed(static_cast<std::uint16_t>(code), reason); });
-    return again ? 1 : 0;
+EMSCRIPTEN_KEEPALIVE void voltaro_online_closed(int code, const char* reason, double nowMs) {
+    withMatch([&](MatchView& m) { m.closed(static_cast<std::uint16_t>(code), reason, nowMs); });
 }
 
-// True when the page should drop its connection, or its attempt to open one: the server has
-// been silent too long. A ping to send meanwhile goes out through the page.
-EMSCRIPTEN_KEEPALIVE int voltaro_online_server_silent(double nowMs) {
-    bool silent = false;
-    withMatch([&](MatchView& m) { silent = m.serverSilent(nowMs); });
-    return silent ? 1 : 0;
+// Twice a second, on the page's steady clock: a ping to a quiet server, a connection to drop or
+// to open again.
+EMSCRIPTEN_KEEPALIVE void voltaro_online_check_connection(double nowMs) {
+    withMatch([&](MatchView& m) { m.checkConnection(nowMs); });
 }
 
-EMSCRIPTEN_KEEPALIVE void voltaro_online_gave_up() {
-    withMatch([](MatchView& m) { m.gaveUp(); });
+// The page to open for what the player typed into "Join a match" on the page at
+// `pageAddress`; empty when it names no room.
+EMSCRIPTEN_KEEPALIVE const char* voltaro_online_page_to_join(const char* typed,
+                                                             const char* pageAddress) {
+    static std::string answer;
+    answer = voltaro::client::pageToJoin(typed, pageAddress);
+    return answer.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE void voltaro_online_key_down(int key, int code) {

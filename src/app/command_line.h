@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "app/online_options.h"
+#include "app/online/online_options.h"
 #include "computer/computer_seats.h"
 
 namespace voltaro {

@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/computer_match.h"
+#include "app/online/play_online.h"
 #include "game/form1.h"
 #include "qt/application.h"
 #ifdef VOLTARO_GAMEPADS

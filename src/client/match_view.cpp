@@ -3,8 +3,6 @@
 #include <fmt/compile.h>
 #include <fmt/format.h>
 
-#include <algorithm>
-#include <cctype>
 #include <utility>
 
 #include "scene/controls.h"
@@ -17,7 +15,7 @@ namespace msg = online::server;
 using online::Seat;
 
 std::string colourOf(Seat seat) {
-    return seat == Seat::Red ? "Red" : "Blue";
+    return std::string(online::colourName(seat));
 }
 
 // Close codes after which coming back with the same seat token cannot work.
@@ -27,18 +25,11 @@ bool hopeless(std::uint16_t code) {
            code == online::close_code::kIdle;
 }
 
-std::string lowered(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
-}
-
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
+constexpr std::uint16_t kAbnormalClose = 1006;
 
 }  // namespace
+
+MatchView::MatchView(std::string_view server) : address_(server), server_(matchSocketUrl(server)) {}
 
 void MatchView::create() {
     request_ = Request::Create;
@@ -52,13 +43,18 @@ void MatchView::join(std::string code, std::string token) {
     sendRequest();
 }
 
-void MatchView::connecting() {
+void MatchView::openConnection() {
+    attempt_ = Attempt::Opening;
+    step_ = ConnectionStep::Open;
     heard_ = true;
 }
 
 void MatchView::opened() {
+    if (attempt_ != Attempt::Opening) {
+        return;
+    }
     heard_ = true;
-    connected_ = true;
+    attempt_ = Attempt::Open;
     send(online::client::Hello{});
     if (phase_ == Phase::Reconnecting) {
         request_ = Request::Rejoin;
@@ -66,7 +62,10 @@ void MatchView::opened() {
 }
 
 void MatchView::sendRequest() {
-    if (!connected_ || phase_ == Phase::Connecting) {
+    if (attempt_ == Attempt::None && phase_ != Phase::Closed) {
+        openConnection();
+    }
+    if (attempt_ != Attempt::Open || phase_ == Phase::Connecting) {
         return;  // sent when the server has welcomed us
     }
     switch (request_) {
@@ -87,7 +86,11 @@ void MatchView::sendRequest() {
 }
 
 void MatchView::received(std::string_view frame) {
+    if (attempt_ != Attempt::Open) {
+        return;  // left over from a connection dropped
+    }
     heard_ = true;
+    lostSinceMs_.reset();  // a server that answers is back; one that only opens is still lost
     std::string problem;
     const auto message = online::readServerMessage(frame, problem);
     if (!message) {
@@ -96,51 +99,88 @@ void MatchView::received(std::string_view frame) {
     std::visit([this](const auto& m) { on(m); }, *message);
 }
 
-bool MatchView::closed(std::uint16_t code, std::string_view reason) {
+void MatchView::closed(std::uint16_t code, std::string_view reason, double nowMs) {
+    if (attempt_ == Attempt::None) {
+        return;  // the end of a connection already dropped
+    }
+    lost(code, reason, nowMs);
+}
+
+void MatchView::dropConnection(double nowMs) {
+    step_ = ConnectionStep::Drop;
+    lost(kAbnormalClose, {}, nowMs);
+}
+
+void MatchView::lost(std::uint16_t code, std::string_view reason, double nowMs) {
+    attempt_ = Attempt::None;
     heard_ = true;
-    connected_ = false;
     held_.clear();
     if (phase_ == Phase::Closed) {
-        return false;
+        return;
     }
     if (code == online::close_code::kVersion) {
         show(Phase::Closed, std::string(reason));
-        return false;
+        return;
     }
+    const auto tryAgain = [&] {
+        retryAtMs_ = nowMs + kRetryAfterMs;
+        if (!lostSinceMs_) {
+            lostSinceMs_ = nowMs;
+        }
+    };
     // A kept token that the room no longer knows: join afresh.
     if (request_ == Request::Rejoin && code == online::close_code::kOutOfPlace &&
         phase_ == Phase::Connecting) {
         token_.clear();
         request_ = Request::Join;
-        return true;
+        tryAgain();
+        return;
     }
     if (code == online::close_code::kGoingAway) {
         show(Phase::Closed, "The server has shut down: the match is over.");
-        return false;
+        return;
     }
     if (hopeless(code)) {
         show(Phase::Closed, reason.empty()
                                 ? "The server closed the connection."
                                 : "The server closed the connection: " + std::string(reason));
-        return false;
+        return;
     }
     if (!token_.empty()) {
         show(Phase::Reconnecting, "Lost the connection to the server: trying to reconnect...");
-        return true;
+        tryAgain();
+        return;
     }
     show(Phase::Closed,
          welcomed_ ? "Lost the connection to the server." : "The server cannot be reached.");
-    return false;
 }
 
-void MatchView::gaveUp() {
-    show(Phase::Closed, "The server cannot be reached.");
-}
-
-bool MatchView::serverSilent(double nowMs) {
-    if (phase_ == Phase::Closed) {
-        return false;
+void MatchView::retry(double nowMs) {
+    retryAtMs_.reset();
+    if (lostSinceMs_ && nowMs - *lostSinceMs_ > kRetryForMs) {
+        show(Phase::Closed, "The server cannot be reached.");
+        return;
     }
+    openConnection();
+}
+
+void MatchView::checkConnection(double nowMs) {
+    if (phase_ == Phase::Closed) {
+        return;
+    }
+    if (retryAtMs_) {
+        if (nowMs >= *retryAtMs_) {
+            retry(nowMs);
+        }
+        checkedAtMs_ = nowMs;
+        return;
+    }
+    if (attempt_ != Attempt::None && silent(nowMs)) {
+        dropConnection(nowMs);
+    }
+}
+
+bool MatchView::silent(double nowMs) {
     const bool onTime = checkedAtMs_ && nowMs - *checkedAtMs_ <= kOnTimeMs;
     checkedAtMs_ = nowMs;
     if (heard_) {
@@ -150,7 +190,7 @@ bool MatchView::serverSilent(double nowMs) {
         return false;
     }
     const double silence = nowMs - heardAtMs_;
-    if (!connected_) {
+    if (attempt_ == Attempt::Opening) {
         return onTime && silence >= kOpenWithinMs;
     }
     // Asked first, however late this call comes: a hidden tab's timers may be slowed to one a
@@ -163,6 +203,14 @@ bool MatchView::serverSilent(double nowMs) {
         return false;
     }
     return onTime && nowMs - *pingedAtMs_ >= kAnswerWithinMs;
+}
+
+MatchView::ConnectionStep MatchView::takeConnectionStep() {
+    return std::exchange(step_, ConnectionStep::None);
+}
+
+std::string MatchView::socketUrl() const {
+    return roomSocketUrl(server_, code_);
 }
 
 void MatchView::keyDown(int key, std::int16_t code) {
@@ -214,7 +262,7 @@ void MatchView::playAgain() {
 }
 
 void MatchView::leave() {
-    if (connected_ && seat_) {
+    if (attempt_ == Attempt::Open && seat_) {
         send(online::client::Leave{});
     }
     token_.clear();
@@ -243,12 +291,16 @@ std::string MatchView::tickLine() const {
     return phase_ == Phase::Playing && sceneOfTick_ ? describeScene(tick_, scene_) : std::string();
 }
 
+std::string MatchView::joinLink() const {
+    return client::joinLink(address_, code_);
+}
+
 std::string MatchView::friendName() const {
     return seat_ == Seat::Blue ? "Red" : "Blue";
 }
 
 void MatchView::send(const online::ClientMessage& message) {
-    if (connected_) {
+    if (attempt_ == Attempt::Open) {
         outgoing_.push_back(online::write(message));
     }
 }
@@ -259,7 +311,16 @@ void MatchView::show(Phase phase, std::string status) {
     changed_ = true;
 }
 
-void MatchView::on(const msg::Welcome&) {
+void MatchView::on(const msg::Welcome& m) {
+    if (m.version != online::kProtocolVersion) {
+        // Its messages would be misread: the player is told to update instead.
+        show(Phase::Closed, fmt::format("The server speaks version {} of the online protocol and "
+                                        "this game version {}: update the game.",
+                                        m.version, online::kProtocolVersion));
+        attempt_ = Attempt::None;
+        step_ = ConnectionStep::Drop;
+        return;
+    }
     welcomed_ = true;
     phase_ = Phase::Lobby;
     if (request_ == Request::None) {
@@ -278,7 +339,8 @@ void MatchView::on(const msg::Seated& m) {
         send(*repeat_);
     }
     awayReason_.clear();  // told again by the server if the friend is still away
-    if (m.seat == Seat::Red && (!back || matchNumber_ == 0)) {
+    inviting_ = m.seat == Seat::Red && (!back || matchNumber_ == 0);
+    if (inviting_) {
         show(Phase::Waiting, "Waiting for your friend to join: send them the code " + code_ + ".");
     } else {
         show(Phase::Waiting, "Waiting for the match to start...");
@@ -369,6 +431,28 @@ void MatchView::on(const msg::Error& m) {
     show(seat_ ? phase_ : Phase::Lobby, m.message + ".");
 }
 
+std::string_view phaseName(MatchView::Phase phase) {
+    switch (phase) {
+        case MatchView::Phase::Connecting:
+            return "Connecting";
+        case MatchView::Phase::Lobby:
+            return "Lobby";
+        case MatchView::Phase::Waiting:
+            return "Waiting";
+        case MatchView::Phase::Playing:
+            return "Playing";
+        case MatchView::Phase::Box:
+            return "Box";
+        case MatchView::Phase::Over:
+            return "Over";
+        case MatchView::Phase::Reconnecting:
+            return "Reconnecting";
+        case MatchView::Phase::Closed:
+            break;
+    }
+    return "Closed";
+}
+
 void showScene(const online::Scene& scene, Controls& controls) {
     const auto place = [&](std::string_view name, const online::Point& at) {
         Shape& shape = controls.shape(name);
@@ -389,73 +473,6 @@ std::string describeScene(std::uint32_t tick, const online::Scene& scene) {
     return fmt::format(FMT_COMPILE("tick {} ball {} red {} blue {} score {} {}"), tick,
                        place(scene.ball), place(scene.red), place(scene.blue), scene.redScore,
                        scene.blueScore);
-}
-
-std::string matchSocketUrl(std::string_view address) {
-    std::string text(address);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-        text.pop_back();
-    }
-    std::string scheme = "ws";
-    const auto separator = text.find("://");
-    if (separator != std::string::npos) {
-        const std::string given = lowered(text.substr(0, separator));
-        if (given == "https" || given == "wss") {
-            scheme = "wss";
-        } else if (given != "http" && given != "ws") {
-            return {};
-        }
-        text.erase(0, separator + 3);
-    }
-    const std::string authority = text.substr(0, text.find_first_of("/?#"));
-    if (authority.empty()) {
-        return {};
-    }
-    return scheme + "://" + authority + "/ws";
-}
-
-JoinTarget readJoinTarget(std::string_view typed) {
-    std::string text(typed);
-    const auto first = text.find_first_not_of(" \t\r\n");
-    text.erase(0, first == std::string::npos ? text.size() : first);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-        text.pop_back();
-    }
-    JoinTarget target;
-    const bool address = text.find_first_of(":/.") != std::string::npos;
-    if (!address) {
-        target.code = text;
-        return target;
-    }
-    target.server = matchSocketUrl(text);
-    const auto query = text.find("match=");
-    if (query != std::string::npos && query > 0 &&
-        (text[query - 1] == '?' || text[query - 1] == '&')) {
-        target.code = text.substr(query + 6, text.find_first_of("&#", query) - query - 6);
-    }
-    return target;
-}
-
-std::string roomSocketUrl(std::string_view socketUrl, std::string_view code) {
-    std::string url(socketUrl);
-    if (!code.empty()) {
-        url += (url.find('?') == std::string::npos ? "?room=" : "&room=");
-        url += code;
-    }
-    return url;
-}
-
-std::string joinLink(std::string_view socketUrl, std::string_view code) {
-    std::string link(socketUrl);
-    if (startsWith(link, "wss://")) {
-        link.replace(0, 3, "https");
-    } else if (startsWith(link, "ws://")) {
-        link.replace(0, 2, "http");
-    }
-    if (link.ends_with("/ws")) {
-        link.resize(link.size() - 2);
-    }
-    return link + "?match=" + std::string(code);
 }
 
 }  // namespace voltaro::client

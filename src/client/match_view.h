@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "client/join_link.h"
 #include "online/protocol.h"
 
 namespace voltaro {
@@ -32,32 +33,46 @@ class MatchView {
         Closed,        // nothing more will happen: the status says why
     };
 
+    // What the host does with its connection, as takeConnectionStep() tells it.
+    enum class ConnectionStep {
+        None,
+        Open,  // open a new connection to socketUrl() (dropping any other first)
+        Drop,  // drop the connection or the attempt: its end is not to be reported
+    };
+
+    // `server` is the match server's address, or a page's or a link's address on it.
+    explicit MatchView(std::string_view server = {});
+
     // What to do once connected: a new room, or the blue seat of `code`. A token kept from an
-    // earlier visit to that room takes the seat back instead.
+    // earlier visit to that room takes the seat back instead. Either asks for a connection.
     void create();
     void join(std::string code, std::string token = {});
 
-    // The connection, as the host's socket reports it: a new one being opened, open, a frame...
-    void connecting();
+    // The connection, as the host's socket reports it: open, a frame, closed (or could not open).
     void opened();
     void received(std::string_view frame);
-    // The socket closed (or could not open). True when the host should open a new one in a
-    // moment and call opened() again: the seat is still ours on the server for a while.
-    bool closed(std::uint16_t code, std::string_view reason);
-    // The host stops trying to reach the server.
-    void gaveUp();
-    // Asked by the host twice a second or so, with a steady clock. A server that has said nothing
+    void closed(std::uint16_t code, std::string_view reason, double nowMs);
+
+    // Called by the host twice a second or so, with a steady clock. A dropped connection is
+    // opened again a second later while the server keeps the seat, and given up after 28 s
+    // without a word from the server (it keeps the seat for 30). A server that has said nothing
     // for a while is sent a Ping, which it answers at once; one that leaves it unanswered
     // (stopped, or cut off without a close), or an attempt to connect that neither opens nor
-    // fails, is taken for gone: true then, and the host drops the connection or the attempt and
-    // reports it to closed() as an abnormal close. Only a call that comes on time gives up: after
-    // a stall of the host's own (or a hidden tab's slowed timers) an answer may be waiting
-    // unread behind this call.
-    bool serverSilent(double nowMs);
+    // fails, is taken for gone: the host is asked to drop it, and it counts as an abnormal
+    // close. Only a call that comes on time gives up: after a stall of the host's own (or a
+    // hidden tab's slowed timers) an answer may be waiting unread behind this call.
+    void checkConnection(double nowMs);
     static constexpr double kPingAfterMs = 2000;
     static constexpr double kAnswerWithinMs = 4000;
     static constexpr double kOpenWithinMs = 6000;
     static constexpr double kOnTimeMs = 1500;  // since the call before
+    static constexpr double kRetryAfterMs = 1000;
+    static constexpr double kRetryForMs = 28000;
+
+    // What the host does with its connection now; asked after every call, with the frames.
+    ConnectionStep takeConnectionStep();
+    // Where to connect: the server's WebSocket address, with the room in it once there is one.
+    std::string socketUrl() const;
 
     // The player. `key` names the physical key (for its release); `code` is the classic host's
     // key code.
@@ -86,6 +101,9 @@ class MatchView {
     const std::string& code() const { return code_; }
     const std::string& token() const { return token_; }
     std::optional<online::Seat> seat() const { return seat_; }
+    // Whether the player is to send the friend the room's code and its link, and the link.
+    bool invitesFriend() const { return phase_ == Phase::Waiting && inviting_; }
+    std::string joinLink() const;
     // Whom the player plays and against whom, for the window's title.
     std::string matchLine() const;
     // For a test's log: the scene with the tick it stood at, while the scene on screen is the
@@ -94,9 +112,15 @@ class MatchView {
 
   private:
     enum class Request { None, Create, Join, Rejoin };
+    enum class Attempt { None, Opening, Open };
 
     void send(const online::ClientMessage& message);
     void sendRequest();
+    void openConnection();
+    void dropConnection(double nowMs);
+    void lost(std::uint16_t code, std::string_view reason, double nowMs);
+    void retry(double nowMs);
+    bool silent(double nowMs);
     void show(Phase phase, std::string status);
     std::string friendName() const;
 
@@ -114,10 +138,15 @@ class MatchView {
     void on(const online::server::Error& m);
     void on(const online::server::Pong&) {}  // a sign of life, as every message is
 
+    std::string address_;  // as the host gave it: the server's, or one of its pages'
+    std::string server_;   // the WebSocket address
     Phase phase_ = Phase::Connecting;
     Request request_ = Request::None;
-    bool connected_ = false;
-    bool welcomed_ = false;  // by a server of this protocol, at least once
+    Attempt attempt_ = Attempt::None;
+    ConnectionStep step_ = ConnectionStep::None;
+    std::optional<double> retryAtMs_;
+    std::optional<double> lostSinceMs_;  // the first drop since the server last said a word
+    bool welcomed_ = false;              // by a server of this protocol, at least once
     bool changed_ = true;
     online::Scene scene_;
     std::uint32_t tick_ = 0;
@@ -132,6 +161,7 @@ class MatchView {
     std::string code_;
     std::string token_;
     std::optional<online::Seat> seat_;
+    bool inviting_ = false;             // seated as red in a room no match has been played in yet
     std::map<int, std::int16_t> held_;  // physical key -> the code sent with its press
     std::optional<online::client::KeyRepeat> repeat_;
     std::vector<std::string> outgoing_;
@@ -141,28 +171,14 @@ class MatchView {
     std::optional<double> checkedAtMs_;
 };
 
+// The phase's name, as the page's scripts and styles know it: "Connecting", "Lobby"...
+std::string_view phaseName(MatchView::Phase phase);
+
 // Puts the server's scene on the form's controls: the ball, both players and both counters.
 void showScene(const online::Scene& scene, Controls& controls);
 
 // One line for a test's log of what a client showed: the tick and the scene, numbers written
 // as the replay tool writes them.
 std::string describeScene(std::uint32_t tick, const online::Scene& scene);
-
-// Where to play: a room code and the match server's WebSocket address, read from what a player
-// was sent or typed: a link (http://host:port/?match=CODE, as the page and --host give it), an
-// address (host:port), or a code alone (the server is then `defaultServer`).
-struct JoinTarget {
-    std::string server;  // ws://host:port/ws or wss://...; empty: the default
-    std::string code;    // empty: none given
-};
-JoinTarget readJoinTarget(std::string_view typed);
-// The WebSocket address of the server that an address or link names (http -> ws, https -> wss,
-// no scheme -> ws), or empty when it names none.
-std::string matchSocketUrl(std::string_view address);
-// The WebSocket address for a room: its code in the query (?room=CODE), by which a proxy in
-// front of several servers sends the connection to the one that holds the room.
-std::string roomSocketUrl(std::string_view socketUrl, std::string_view code);
-// The link a friend opens in a browser (or gives to --join): http://host:port/?match=CODE.
-std::string joinLink(std::string_view socketUrl, std::string_view code);
 
 }  // namespace voltaro::client

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string_view>
 
+#include "online/seat.h"
 #include "scene/side_keys.h"
 
 namespace voltaro::computer {
@@ -22,7 +23,7 @@ inline constexpr int forwardOf(Side side) {
 }
 
 inline constexpr std::string_view sideName(Side side) {
-    return side == Side::Red ? "red" : "blue";
+    return online::seatName(online::seatOf(side));
 }
 
 }  // namespace voltaro::computer

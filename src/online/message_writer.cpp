@@ -186,18 +186,6 @@ struct ServerWriter {
 
 }  // namespace
 
-std::string_view seatName(Seat seat) {
-    switch (seat) {
-        case Seat::Red:
-            return "red";
-        case Seat::Blue:
-            return "blue";
-        case Seat::Spectator:
-            break;
-    }
-    return "spectator";
-}
-
 std::string write(const ClientMessage& message) {
     std::string out;
     std::visit(ClientWriter{out}, message);

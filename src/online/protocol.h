@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "online/scene.h"
+#include "online/seat.h"
 
 // The messages of online play, as the server, the desktop game and the page all write and read
 // them: every message is one WebSocket text frame holding one JSON object whose "type" names it.
@@ -43,9 +44,6 @@ inline constexpr std::uint16_t kSeatTakenOver =
     4003;                                     // the seat's token came back on a new connection
 inline constexpr std::uint16_t kIdle = 4004;  // no hello, or no room, within the server's wait
 }  // namespace close_code
-
-enum class Seat : std::uint8_t { Red, Blue, Spectator };
-std::string_view seatName(Seat seat);
 
 // What a client sends.
 namespace client {

@@ -15,7 +15,7 @@ using online::Seat;
 namespace msg = online::server;
 
 std::string colourOf(Seat seat) {
-    return seat == Seat::Red ? "Red" : "Blue";
+    return std::string(online::colourName(seat));
 }
 
 Duration clampedMilliseconds(double ms, double shortest, double longest) {

@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <set>
 
-#include "qt/online_dialog.h"
-#include "qt/online_game.h"
+#include "app/online/online_dialog.h"
+#include "app/online/online_game.h"
 
 namespace voltaro {
 namespace {

@@ -301,6 +301,43 @@ test('a server stopped mid-match: both clients say so and take their seats back;
   expect(await h.exitsWithin(game, 5000)).toEqual({ code: 0, signal: null });
 });
 
+test('a pasted link plays on the server it names; a code stays on this page\'s server', async ({ browser }) => {
+  test.setTimeout(60000);
+  const dir = h.workDir('links');
+  const here = await h.startServer(path.join(dir, 'here'));
+  const there = await h.startServer(path.join(dir, 'there'));
+  const red = pageClient((await openPage(browser, there.url + '?online=create')).page, 'red');
+  const code = await codeFrom(red);
+  const { page } = await openPage(browser, here.url);
+  await page.fill('#online-code', ` ${there.url}?match=${code} `);
+  await page.click('#online-join');
+  await page.waitForURL(`${there.url}?match=${code}`);
+  await h.until('the pasted link plays', () => playing(pageClient(page, 'blue')), 20000);
+
+  const stranger = (await openPage(browser, here.url)).page;
+  await stranger.fill('#online-code', 'ZZZZZZ');
+  await stranger.press('#online-code', 'Enter');
+  await stranger.waitForURL(`${here.url}?match=ZZZZZZ`);
+  await waitStatus(pageClient(stranger, 'stranger'), /^No room has that code/);
+});
+
+test('where the browser refuses storage, a page still creates a match and plays it', async ({ browser }) => {
+  test.setTimeout(60000);
+  const server = await h.startServer(h.workDir('storage'));
+  const refusing = await browser.newContext();
+  await refusing.addInitScript(() => {
+    for (const name of ['getItem', 'setItem', 'removeItem']) {
+      Storage.prototype[name] = () => { throw new DOMException('refused', 'SecurityError'); };
+    }
+  });
+  const redPage = await refusing.newPage();
+  await redPage.goto(server.url + '?online=create');
+  const red = pageClient(redPage, 'red');
+  const code = await codeFrom(red);
+  const blue = pageClient((await openPage(browser, server.url + '?match=' + code)).page, 'blue');
+  await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
+});
+
 test('the desktop game exits cleanly when closed in the lobby, while waiting, in play and with a box open', async ({ browser }) => {
   test.setTimeout(300000);
   const dir = h.workDir('close');

@@ -24,7 +24,4 @@ void addOnlineOptions(QCommandLineParser& parser);
 // Fills `options`; the exit status 2, with its message printed, when a value is wrong.
 std::optional<int> readOnlineOptions(const QCommandLineParser& parser, OnlineOptions& options);
 
-// Plays online as the options say, after the application exists; the program's exit status.
-int playOnline(const OnlineOptions& options);
-
 }  // namespace voltaro

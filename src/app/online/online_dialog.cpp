@@ -1,4 +1,4 @@
-#include "qt/online_dialog.h"
+#include "app/online/online_dialog.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>

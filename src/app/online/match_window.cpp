@@ -1,0 +1,158 @@
+#include "app/online/match_window.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "scene/layout.h"
+
+namespace voltaro {
+
+namespace {
+
+using Phase = client::MatchView::Phase;
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+}  // namespace
+
+MatchWindow::MatchWindow()
+    : controls_(form1Controls()),
+      painter_(controls_, form1Record().backColour),
+      window_(form1Record(), painter_),
+      status_(new QLabel(&window_)),
+      end_(new QFrame(&window_)),
+      endText_(new QLabel),
+      again_(new QPushButton(QStringLiteral("Play again"))) {
+    controls_.setObserver(this);
+    // What these show comes from the server: as plain text, or any server could draw its own
+    // widgets, images and links into the game.
+    status_->setTextFormat(Qt::PlainText);
+    endText_->setTextFormat(Qt::PlainText);
+    status_->setObjectName(QStringLiteral("status"));
+    status_->setStyleSheet(QStringLiteral(
+        "background: #fff8c4; color: #000; border: 1px solid #888; padding: 4px 8px;"));
+    status_->setWordWrap(true);
+    status_->hide();
+
+    end_->setObjectName(QStringLiteral("end"));
+    end_->setAutoFillBackground(true);
+    end_->setFrameShape(QFrame::Box);
+    auto* quit = new QPushButton(QStringLiteral("Quit"));
+    auto* row = new QHBoxLayout(end_);
+    row->addWidget(endText_, 1);
+    row->addWidget(again_);
+    row->addWidget(quit);
+    end_->hide();
+    connect(again_, &QPushButton::clicked, this, &MatchWindow::playAgainWanted);
+    connect(quit, &QPushButton::clicked, this, &MatchWindow::quitWanted);
+
+    // The desktop's own repeats are not passed on: the server repeats a held key itself.
+    connect(&window_, &GameWindow::keyPressed, this, [this](int key, std::int16_t code, bool rep) {
+        if (!rep) {
+            emit keyPressed(key, code);
+        }
+    });
+    connect(&window_, &GameWindow::keyReleased, this, [this](int key, bool rep) {
+        if (!rep) {
+            emit keyReleased(key);
+        }
+    });
+    connect(&window_, &GameWindow::focusLost, this, &MatchWindow::focusLost);
+    connect(&window_, &GameWindow::closeRequested, this, &MatchWindow::quitWanted);
+}
+
+MatchWindow::~MatchWindow() {
+    controls_.setObserver(nullptr);
+    if (box_) {
+        box_->disconnect(this);
+    }
+}
+
+void MatchWindow::show(const client::MatchView& match) {
+    client::showScene(match.scene(), controls_);
+    window_.setWindowTitle(text(form1Record().caption) + QStringLiteral(" - ") +
+                           text(match.matchLine()));
+    if (!window_.isVisible()) {
+        window_.show();
+        window_.activateWindow();
+    }
+    showStatus(match);
+    showBox(match);
+    showEnd(match);
+}
+
+void MatchWindow::hide() {
+    if (box_) {
+        box_->disconnect(this);
+    }
+    window_.hide();
+}
+
+void MatchWindow::showStatus(const client::MatchView& match) {
+    const Phase phase = match.phase();
+    const QString status = text(match.status());
+    status_->setVisible(!status.isEmpty() && phase != Phase::Over && phase != Phase::Closed);
+    status_->setText(status);
+    status_->adjustSize();
+    status_->move((window_.width() - status_->width()) / 2, 8);
+}
+
+// The server's box over the scene it opened on; OK answers it, and it closes on the player's
+// screen at once even though the match waits for the other's OK.
+void MatchWindow::showBox(const client::MatchView& match) {
+    const bool wanted = match.phase() == Phase::Box && !match.boxAnswered();
+    if (box_ && (!wanted || boxShown_ != match.boxNumber())) {
+        closeBox();
+    }
+    if (!wanted || box_ || boxShown_ == match.boxNumber()) {
+        return;
+    }
+    boxShown_ = match.boxNumber();
+    window_.repaint();  // the box opens over its scene
+    box_ = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("voltaro"), text(match.boxText()),
+                           QMessageBox::Ok, &window_);
+    box_->setTextFormat(Qt::PlainText);  // the server's words, never its markup
+    box_->setAttribute(Qt::WA_DeleteOnClose);
+    box_->setWindowModality(Qt::NonModal);
+    connect(box_, &QMessageBox::finished, this, [this] {
+        box_ = nullptr;
+        emit boxAnswered();
+    });
+    box_->show();
+}
+
+void MatchWindow::closeBox() {
+    box_->disconnect(this);
+    box_->close();
+    box_ = nullptr;
+}
+
+void MatchWindow::showEnd(const client::MatchView& match) {
+    const Phase phase = match.phase();
+    const bool over = phase == Phase::Over || phase == Phase::Closed;
+    end_->setVisible(over);
+    if (!over) {
+        return;
+    }
+    endText_->setText(text(match.status()));
+    again_->setVisible(phase == Phase::Over);
+    end_->setFixedWidth(window_.width() - 16);
+    end_->adjustSize();
+    end_->move(8, 8);  // over the empty top of the field: the counters stay in sight
+    end_->raise();
+}
+
+void MatchWindow::shapeMoved(const Shape& shape, const TwipBox& before) {
+    window_.update(ScenePainter::logicalBounds(before) | ScenePainter::logicalBounds(shape.box()));
+}
+
+void MatchWindow::captionChanged(const Label& label) {
+    window_.update(ScenePainter::logicalBounds(label.box()));
+}
+
+}  // namespace voltaro

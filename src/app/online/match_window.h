@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+
+#include "client/match_view.h"
+#include "qt/game_window.h"
+#include "qt/scene_painter.h"
+#include "scene/controls.h"
+
+class QFrame;
+class QLabel;
+class QMessageBox;
+class QPushButton;
+
+namespace voltaro {
+
+// The form's window in an online match: the server's scene, the status line over the field,
+// the server's boxes, and at the end a bar with "Play again" and "Quit". It shows what the view
+// says and passes the player's keys and buttons on.
+class MatchWindow final : public QObject, private ControlObserver {
+    Q_OBJECT
+
+  public:
+    MatchWindow();
+    ~MatchWindow() override;
+
+    // What the view shows now: the scene, the title, the status, a box, the end.
+    void show(const client::MatchView& match);
+    void hide();
+
+  signals:
+    void keyPressed(int key, std::int16_t code);
+    void keyReleased(int key);
+    void focusLost();
+    void boxAnswered();
+    void playAgainWanted();
+    void quitWanted();
+
+  private:
+    void shapeMoved(const Shape& shape, const TwipBox& before) override;
+    void captionChanged(const Label& label) override;
+
+    void showStatus(const client::MatchView& match);
+    void showBox(const client::MatchView& match);
+    void showEnd(const client::MatchView& match);
+    void closeBox();
+
+    Controls controls_;
+    ScenePainter painter_;
+    GameWindow window_;
+    QLabel* status_;
+    QFrame* end_;
+    QLabel* endText_;
+    QPushButton* again_;
+    QMessageBox* box_ = nullptr;
+    std::uint32_t boxShown_ = 0;  // the box number on screen, so that each opens once
+};
+
+}  // namespace voltaro

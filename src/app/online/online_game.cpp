@@ -1,0 +1,166 @@
+#include "app/online/online_game.h"
+
+#include <QApplication>
+#include <QStyleHints>
+#include <chrono>
+
+#include "app/online/online_dialog.h"
+#include "qt/x11_desktop.h"
+
+namespace voltaro {
+
+namespace {
+
+using Phase = client::MatchView::Phase;
+
+// The desktop's key repeat, which the server applies to this player's held keys.
+void reportKeyRepeat(client::MatchView& match) {
+    using namespace std::chrono;
+    if (const auto controls = x11::keyRepeatControls()) {
+        match.setKeyRepeat(duration<double, std::milli>(controls->delay).count(),
+                           duration<double, std::milli>(controls->interval).count());
+        return;
+    }
+    const int perSecond = QGuiApplication::styleHints()->keyboardAutoRepeatRate();
+    match.setKeyRepeat(500, 1000.0 / (perSecond > 0 ? perSecond : 30));
+}
+
+}  // namespace
+
+OnlineGame::OnlineGame(Start start)
+    : start_(std::move(start)),
+      dialog_(std::make_unique<OnlineDialog>(
+          start_.server, start_.hostAddresses.isEmpty()
+                             ? QString()
+                             : QStringLiteral("This game hosts the match on your network."))),
+      link_(match_),
+      announcement_(start_.hostAddresses) {
+    connect(&window_, &MatchWindow::keyPressed, this, [this](int key, std::int16_t code) {
+        log_.keyPressed(code);
+        match_.keyDown(key, code);
+        link_.follow();
+    });
+    connect(&window_, &MatchWindow::keyReleased, this, [this](int key) {
+        match_.keyUp(key);
+        link_.follow();
+    });
+    connect(&window_, &MatchWindow::focusLost, this, [this] {
+        match_.focusLost();
+        link_.follow();
+    });
+    connect(&window_, &MatchWindow::boxAnswered, this, [this] {
+        match_.boxOk();
+        afterModel();
+    });
+    connect(&window_, &MatchWindow::playAgainWanted, this, [this] {
+        match_.playAgain();
+        afterModel();
+    });
+    connect(&window_, &MatchWindow::quitWanted, this, &OnlineGame::quit);
+
+    connect(dialog_.get(), &OnlineDialog::createWanted, this,
+            [this] { createRoom(dialog_->server()); });
+    connect(dialog_.get(), &OnlineDialog::joinWanted, this,
+            [this](const QString& typed) { joinRoom(typed, dialog_->server()); });
+    connect(dialog_.get(), &QDialog::rejected, this, &OnlineGame::quit);
+
+    connect(&link_, &ServerLink::viewChanged, this, &OnlineGame::afterModel);
+}
+
+OnlineGame::~OnlineGame() = default;
+
+int OnlineGame::run() {
+    reportKeyRepeat(match_);
+    dialog_->show();
+    if (start_.create) {
+        createRoom(start_.server);
+    } else if (!start_.code.isEmpty()) {
+        joinRoom(start_.code, start_.server);
+    } else if (start_.joinWaiting) {
+        joinRoom(start_.server, start_.server, true);
+    } else {
+        dialog_->showStatus(
+            QStringLiteral("Create a match and send the code to a friend, or "
+                           "join one with the code or link you were sent."));
+    }
+    return QApplication::exec();
+}
+
+void OnlineGame::createRoom(const QString& server) {
+    const std::string url = client::matchSocketUrl(server.toStdString());
+    if (url.empty()) {
+        dialog_->showStatus(QStringLiteral("That is not a server address."));
+        return;
+    }
+    begin(url);
+    match_.create();
+    afterModel();
+}
+
+// `orTheWaitingMatch`: without a code, the match that waits for a friend on that server, which
+// a server hosted by a game offers; another server refuses, and the dialog asks for the code.
+void OnlineGame::joinRoom(const QString& typed, const QString& server, bool orTheWaitingMatch) {
+    const auto target = client::readJoinTarget(typed.toStdString());
+    const std::string url =
+        target.server.empty() ? client::matchSocketUrl(server.toStdString()) : target.server;
+    if (url.empty() || (target.code.empty() && !orTheWaitingMatch)) {
+        dialog_->showStatus(QStringLiteral("Type the code of the match, or paste its link."));
+        return;
+    }
+    begin(url);
+    match_.join(target.code);
+    afterModel();
+}
+
+// A new view of a new match on the server at `url`: the one before is over.
+void OnlineGame::begin(const std::string& url) {
+    match_ = client::MatchView(url);
+    reportKeyRepeat(match_);
+}
+
+// After anything reached the view: what it wants sent goes out, what changed is shown.
+void OnlineGame::afterModel() {
+    if (quitting_) {
+        return;
+    }
+    link_.follow();
+    if (!match_.takeChanged()) {
+        return;
+    }
+    if (match_.matchNumber() == 0) {
+        showInDialog();
+    } else {
+        if (dialog_->isVisible()) {
+            dialog_->hide();
+        }
+        window_.show(match_);
+    }
+    log_.shown(match_);
+}
+
+// Before the first match: the dialog says what is happening, and waits while it happens.
+void OnlineGame::showInDialog() {
+    const Phase phase = match_.phase();
+    dialog_->showStatus(QString::fromStdString(match_.status()));
+    dialog_->setBusy(phase == Phase::Connecting || phase == Phase::Waiting ||
+                     phase == Phase::Reconnecting);
+    if (match_.invitesFriend()) {
+        announcement_.announce(match_, *dialog_);
+    }
+}
+
+// Closing a window, or Quit: the seat is given up for good, so the friend is told at once rather
+// than after the wait for a return.
+void OnlineGame::quit() {
+    if (quitting_) {
+        return;
+    }
+    quitting_ = true;
+    match_.leave();
+    link_.close();
+    window_.hide();
+    dialog_->hide();
+    QCoreApplication::exit(0);
+}
+
+}  // namespace voltaro

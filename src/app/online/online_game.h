@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+#include "app/online/host_announcement.h"
+#include "app/online/match_window.h"
+#include "app/online/online_log.h"
+#include "app/online/server_link.h"
+#include "client/match_view.h"
+
+namespace voltaro {
+
+class OnlineDialog;
+
+// The desktop game in an online match: the dialog that creates or joins a room, then the form's
+// window showing what the server's match does, its boxes, and the end with "Play again" and
+// "Quit". The match itself, and every word the player reads, come from client::MatchView; this
+// class passes what the player does to it and shows what it says, in the dialog until a match
+// starts and in the window after.
+class OnlineGame final : public QObject {
+    Q_OBJECT
+
+  public:
+    struct Start {
+        QString server;       // ws://host:port/ws
+        QString code;         // join this room at once; empty: the dialog asks
+        bool create = false;  // create a room at once (voltaro --host)
+        // --join with an address alone: the match that waits there for a friend (a hosted one)
+        bool joinWaiting = false;
+        // voltaro --host: the addresses (http://host:port/) at which a friend reaches this
+        // machine's server, the last one this machine's own.
+        QStringList hostAddresses;
+    };
+
+    explicit OnlineGame(Start start);
+    ~OnlineGame() override;
+
+    // Runs until the player quits or closes a window; the exit status.
+    int run();
+
+  private:
+    void createRoom(const QString& server);
+    void joinRoom(const QString& typed, const QString& server, bool orTheWaitingMatch = false);
+    void begin(const std::string& url);
+    void afterModel();
+    void showInDialog();
+    void quit();
+
+    Start start_;
+    client::MatchView match_;
+    MatchWindow window_;
+    std::unique_ptr<OnlineDialog> dialog_;
+    ServerLink link_;
+    HostAnnouncement announcement_;
+    OnlineLog log_;
+    bool quitting_ = false;
+};
+
+}  // namespace voltaro

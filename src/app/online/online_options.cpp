@@ -1,0 +1,57 @@
+#include "app/online/online_options.h"
+
+#include <QCommandLineParser>
+#include <cstdio>
+
+#include "client/join_link.h"
+
+namespace voltaro {
+
+namespace {
+
+QString option(const char* name) {
+    return QString::fromLatin1(name);
+}
+
+}  // namespace
+
+void addOnlineOptions(QCommandLineParser& parser) {
+    parser.addOption({option("online"), QStringLiteral("Play a friend online: create or join a "
+                                                       "match.")});
+    parser.addOption({option("join"),
+                      QStringLiteral("Join a friend's match: its code, the link they sent, "
+                                     "or the address of a game hosting it."),
+                      QStringLiteral("code|link|address")});
+    parser.addOption({option("server"),
+                      QStringLiteral("The match server for --online and --join (remembered)."),
+                      QStringLiteral("url")});
+    parser.addOption({option("host"), QStringLiteral("Host a match on this machine for a friend "
+                                                     "on your network (browser or game).")});
+    parser.addOption({option("port"), QStringLiteral("The port --host listens on (8000)."),
+                      QStringLiteral("port")});
+    parser.addOption({option("site"), QStringLiteral("The web page's folder that --host serves."),
+                      QStringLiteral("dir")});
+}
+
+std::optional<int> readOnlineOptions(const QCommandLineParser& parser, OnlineOptions& options) {
+    options.online = parser.isSet(option("online"));
+    options.host = parser.isSet(option("host"));
+    options.join = parser.value(option("join"));
+    options.server = parser.value(option("server"));
+    options.site = parser.value(option("site"));
+    if (parser.isSet(option("port"))) {
+        bool ok = false;
+        options.port = parser.value(option("port")).toInt(&ok);
+        if (!ok || options.port < 0 || options.port > 65535) {
+            std::fprintf(stderr, "voltaro: --port wants a port number (0 for any free one)\n");
+            return 2;
+        }
+    }
+    if (!options.server.isEmpty() && client::matchSocketUrl(options.server.toStdString()).empty()) {
+        std::fprintf(stderr, "voltaro: --server wants an address such as ws://host:8000/ws\n");
+        return 2;
+    }
+    return std::nullopt;
+}
+
+}  // namespace voltaro

@@ -1,0 +1,125 @@
+#include "client/join_link.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace voltaro::client {
+
+namespace {
+
+std::string lowered(std::string_view text) {
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return result;
+}
+
+std::string trimmed(std::string_view text) {
+    const auto space = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    while (!text.empty() && space(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && space(text.back())) {
+        text.remove_suffix(1);
+    }
+    return std::string(text);
+}
+
+// A code as a query writes it: whatever a player typed, the address names that one room.
+std::string encoded(std::string_view code) {
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : code) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        }
+    }
+    return out;
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+std::string matchSocketUrl(std::string_view address) {
+    std::string text = trimmed(address);
+    std::string scheme = "ws";
+    const auto separator = text.find("://");
+    if (separator != std::string::npos) {
+        const std::string given = lowered(text.substr(0, separator));
+        if (given == "https" || given == "wss") {
+            scheme = "wss";
+        } else if (given != "http" && given != "ws") {
+            return {};
+        }
+        text.erase(0, separator + 3);
+    }
+    const std::string authority = text.substr(0, text.find_first_of("/?#"));
+    if (authority.empty()) {
+        return {};
+    }
+    return scheme + "://" + authority + "/ws";
+}
+
+JoinTarget readJoinTarget(std::string_view typed) {
+    const std::string text = trimmed(typed);
+    JoinTarget target;
+    const bool address = text.find_first_of(":/.") != std::string::npos;
+    if (!address) {
+        target.code = text;
+        return target;
+    }
+    target.server = matchSocketUrl(text);
+    const auto query = text.find("match=");
+    if (query != std::string::npos && query > 0 &&
+        (text[query - 1] == '?' || text[query - 1] == '&')) {
+        target.code = text.substr(query + 6, text.find_first_of("&#", query) - query - 6);
+    }
+    return target;
+}
+
+std::string roomSocketUrl(std::string_view socketUrl, std::string_view code) {
+    std::string url(socketUrl);
+    if (!code.empty()) {
+        url += (url.find('?') == std::string::npos ? "?room=" : "&room=");
+        url += encoded(code);
+    }
+    return url;
+}
+
+std::string joinLink(std::string_view address, std::string_view code) {
+    std::string link = trimmed(address.substr(0, address.find_first_of("?#")));
+    const bool socket = startsWith(link, "ws://") || startsWith(link, "wss://");
+    if (startsWith(link, "wss://")) {
+        link.replace(0, 3, "https");
+    } else if (startsWith(link, "ws://")) {
+        link.replace(0, 2, "http");
+    } else if (link.find("://") == std::string::npos) {
+        link.insert(0, "http://");
+    }
+    if (socket && link.ends_with("/ws")) {
+        link.resize(link.size() - 2);
+    }
+    if (link.find('/', link.find("://") + 3) == std::string::npos) {
+        link += '/';
+    }
+    return link + "?match=" + encoded(code);
+}
+
+std::string pageToJoin(std::string_view typed, std::string_view pageAddress) {
+    const JoinTarget target = readJoinTarget(typed);
+    if (target.code.empty()) {
+        return {};
+    }
+    const bool elsewhere = !target.server.empty() && target.server != matchSocketUrl(pageAddress);
+    return joinLink(elsewhere ? std::string_view(target.server) : pageAddress, target.code);
+}
+
+}  // namespace voltaro::client

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace voltaro::client {
+
+// Where to play: a room code and the match server's WebSocket address, read from what a player
+// was sent or typed: a link (http://host:port/?match=CODE, as the page and --host give it), an
+// address (host:port), or a code alone (the server is then the one already chosen).
+struct JoinTarget {
+    std::string server;  // ws://host:port/ws or wss://...; empty: the one already chosen
+    std::string code;    // empty: none given
+};
+JoinTarget readJoinTarget(std::string_view typed);
+
+// The WebSocket address of the server that an address or link names (http -> ws, https -> wss,
+// no scheme -> ws), or empty when it names none.
+std::string matchSocketUrl(std::string_view address);
+
+// The WebSocket address for a room: its code in the query (?room=CODE), by which a proxy in
+// front of several servers sends the connection to the one that holds the room.
+std::string roomSocketUrl(std::string_view socketUrl, std::string_view code);
+
+// The link a friend opens in a browser (or gives to --join), http://host:port/?match=CODE, from
+// the server's WebSocket address or from the address of one of its pages.
+std::string joinLink(std::string_view address, std::string_view code);
+
+// The page to open for what a player typed on the page at `pageAddress`: this page with the
+// room's code, or the page of the server a pasted link names; empty when it names no room.
+std::string pageToJoin(std::string_view typed, std::string_view pageAddress);
+
+}  // namespace voltaro::client
