@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <thread>
 
 #include "pads/pad_players.h"
 
@@ -30,7 +31,8 @@ class Gamepads final : public QObject, private PadOutput {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void started(const SdlLibrary& sdl);
+    void startSdl();
+    void started();
     void poll();
     void handle(const SDL_Event& event);
     void plugIn(int deviceIndex);
@@ -45,6 +47,8 @@ class Gamepads final : public QObject, private PadOutput {
     const SdlLibrary* sdl_ = nullptr;  // once SDL has started
     QTimer poll_;
     bool polling_ = false;
+    std::thread starter_;                     // loads and starts SDL, once
+    const SdlLibrary* startedSdl_ = nullptr;  // its result, read once it has posted it
 };
 
 }  // namespace voltaro
