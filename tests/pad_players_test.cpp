@@ -1,13 +1,17 @@
 #include "pads/pad_players.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "pads/joystick_devices.h"
 #include "pads/polled_pads.h"
 
 namespace voltaro {
@@ -135,6 +139,47 @@ TEST_F(PadLooks, PadsComeAndGoWithTheLooksAndTheButtonThatBroughtOneAnswersNothi
     EXPECT_EQ(pads.count(), 0U);
     look({{5, kA, 0.0, 0.0}});
     EXPECT_EQ(out.take(), Log{}) << "the same pad again is a new pad";
+}
+
+// The kernel's list of input devices, as a folder of the test's own.
+class PadDevices : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (sizeof(unsigned long) != 8) {
+            GTEST_SKIP() << "the devices' capabilities below are a 64-bit kernel's";
+        }
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root);
+    }
+    ~PadDevices() override { std::filesystem::remove_all(root); }
+    void device(const std::string& name, const std::string& keys) {
+        const auto capabilities = root / name / "device" / "capabilities";
+        std::filesystem::create_directories(capabilities);
+        std::ofstream(capabilities / "key") << keys << "\n";
+    }
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("voltaro-input-" + std::to_string(getpid()));
+};
+
+TEST_F(PadDevices, AGamepadOrJoystickAmongKeyboardsAndMiceIsFound) {
+    EXPECT_FALSE(joystickPresent(root / "absent"));
+    EXPECT_FALSE(joystickPresent(root));
+    device("event0", "1000000000007 ff9f207ac14057ff febeffdfffefffff fffffffffffffffe");
+    device("event1", "1f0000 0 0 0 0");  // a mouse's buttons, just below a joystick's
+    device("event2", "");
+    device("event3", "ffffffffffffffff zz 0 0 0");
+    device("mouse0", "7cdb000000000000 0 0 0 0");  // only event devices tell their buttons
+    EXPECT_FALSE(joystickPresent(root));
+    device("event4", "7cdb000000000000 0 0 0 0");  // an Xbox pad: BTN_SOUTH on
+    EXPECT_TRUE(joystickPresent(root));
+    std::filesystem::remove_all(root / "event4");
+    device("event5", "ffff00000000 0 0 0 0");  // a stick: BTN_TRIGGER to BTN_DEAD
+    EXPECT_TRUE(joystickPresent(root));
+    std::filesystem::remove_all(root / "event5");
+    std::filesystem::create_directories(root / "js0");
+    EXPECT_TRUE(joystickPresent(root));
+    EXPECT_FALSE(hasJoystickButtons("1 0 0 0 0 0"));  // a tablet's pen, just past them
+    EXPECT_TRUE(hasJoystickButtons("8000000000000000 0 0 0 0"));
 }
 
 }  // namespace

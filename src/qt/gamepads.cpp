@@ -7,6 +7,7 @@
 #include <chrono>
 #include <optional>
 
+#include "qt/pad_watch.h"
 #include "qt/qt_host.h"
 #include "qt/sdl_library.h"
 
@@ -95,18 +96,23 @@ Gamepads::~Gamepads() {
     sdl->QuitSubSystem(SDL_INIT_GAMECONTROLLER);
 }
 
+// Once the first frame is out, and only then, the pads: SDL at once where it is in the process
+// already (it costs nothing more), else once the kernel tells of a pad.
 bool Gamepads::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Paint && watched == &host_.window()) {
         host_.window().removeEventFilter(this);
-        startSdl();
+        if (SdlLibrary::inProcess()) {
+            startSdl();
+        } else {
+            watch_ = std::make_unique<PadWatch>([this] { startSdl(); });
+        }
     }
     return false;
 }
 
 // Loading SDL2's library and the thirty it brings, and starting its controllers, takes some
-// 20 ms of a core and several times that on a busy machine: done on a thread of its own once
-// the first frame is out, it holds up neither that frame nor the ticks after it. From then on SDL
-// is used on this thread only.
+// 20 ms of a core and several times that on a busy machine: done on a thread of its own, it
+// holds up no tick. From then on SDL is used on this thread only.
 void Gamepads::startSdl() {
     if (starter_.joinable()) {
         return;
