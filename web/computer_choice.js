@@ -4,68 +4,64 @@
 // (?computer=blue&level=hard, and &seed=N to play a match again the same way). The choice
 // stands over the top of the scene until the first key or touch of the match; the window's
 // title says who plays which side.
-'use strict';
+const levels = ['easy', 'normal', 'hard'];
+const storedLevel = 'voltaro.level';
+const query = new URLSearchParams(location.search);
+const againstComputer = query.get('computer') === 'blue';
+const level = levels.includes(query.get('level')) ? query.get('level') : 'normal';
+const seed = /^[0-9]{1,15}$/.test(query.get('seed') || '')
+  ? Number(query.get('seed'))
+  : Math.floor(Math.random() * 2 ** 52);
+const who = againstComputer ? `Red: you; Blue: the computer, ${level}` : '';
 
-(function () {
-  const levels = ['easy', 'normal', 'hard'];
-  const storedLevel = 'voltaro.level';
-  const query = new URLSearchParams(location.search);
-  const againstComputer = query.get('computer') === 'blue';
-  const level = levels.includes(query.get('level')) ? query.get('level') : 'normal';
-  const seed = /^[0-9]{1,15}$/.test(query.get('seed') || '')
-    ? Number(query.get('seed'))
-    : Math.floor(Math.random() * 2 ** 52);
-  const who = againstComputer ? `Red: you; Blue: the computer, ${level}` : '';
-
-  // Storage may be refused (a private window); the level is then the usual one each visit.
-  function remember(value) {
-    try {
-      localStorage.setItem(storedLevel, value);
-    } catch (e) {
-      // not remembered
-    }
+// Storage may be refused (a private window); the level is then the usual one each visit.
+function remember(value) {
+  try {
+    localStorage.setItem(storedLevel, value);
+  } catch (e) {
+    // not remembered
   }
-  function remembered() {
-    try {
-      const value = localStorage.getItem(storedLevel);
-      return levels.includes(value) ? value : 'normal';
-    } catch (e) {
-      return 'normal';
-    }
+}
+function remembered() {
+  try {
+    const value = localStorage.getItem(storedLevel);
+    return levels.includes(value) ? value : 'normal';
+  } catch (e) {
+    return 'normal';
   }
+}
 
-  const choice = document.getElementById('choice');
-  const select = document.getElementById('level');
-  select.value = againstComputer ? level : remembered();
-  select.addEventListener('change', () => remember(select.value));
-  document.getElementById('who').textContent = who || 'Red: arrow keys; Blue: W, A, S, D';
-  document.getElementById('play-here').addEventListener('click', () => {
-    location.search = '';
-  });
-  document.getElementById('play-computer').addEventListener('click', () => {
-    remember(select.value);
-    location.search = `?computer=blue&level=${select.value}`;
-  });
+const choice = document.getElementById('choice');
+const select = document.getElementById('level');
+select.value = againstComputer ? level : remembered();
+select.addEventListener('change', () => remember(select.value));
+document.getElementById('who').textContent = who || 'Red: arrow keys; Blue: W, A, S, D';
+document.getElementById('play-here').addEventListener('click', () => {
+  location.search = '';
+});
+document.getElementById('play-computer').addEventListener('click', () => {
+  remember(select.value);
+  location.search = `?computer=blue&level=${select.value}`;
+});
 
-  if (againstComputer) {
-    document.getElementById('form').setAttribute('aria-label',
-      `The soccer field. Red: you, with the arrow keys; blue: the computer, ${level}.`);
-  }
+if (againstComputer) {
+  document.getElementById('form').setAttribute('aria-label',
+    `The soccer field. Red: you, with the arrow keys; blue: the computer, ${level}.`);
+}
 
-  // The match has begun: the choice makes room for it. Tab and Shift only move through it.
-  function playing(event) {
-    if (choice.contains(event.target) || event.key === 'Tab' || event.key === 'Shift') return;
-    choice.hidden = true;
-    window.removeEventListener('keydown', playing, true);
-    window.removeEventListener('pointerdown', playing, true);
-  }
-  window.addEventListener('keydown', playing, true);
-  window.addEventListener('pointerdown', playing, true);
+// The match has begun: the choice makes room for it. Tab and Shift only move through it.
+function playing(event) {
+  if (choice.contains(event.target) || event.key === 'Tab' || event.key === 'Shift') return;
+  choice.hidden = true;
+  window.removeEventListener('keydown', playing, true);
+  window.removeEventListener('pointerdown', playing, true);
+}
+window.addEventListener('keydown', playing, true);
+window.addEventListener('pointerdown', playing, true);
 
-  // Called by the page once the match has started, before its first tick.
-  window.voltaroSeatComputer = (module) => {
-    if (!againstComputer) return;
-    document.title += ' - ' + who;
-    module._voltaro_seat_computer(2, levels.indexOf(level), seed);
-  };
-})();
+// Called by the page once the match has started, before its first tick.
+export function seatComputer(module) {
+  if (!againstComputer) return;
+  document.title += ' - ' + who;
+  module._voltaro_seat_computer(2, levels.indexOf(level), seed);
+}

@@ -1,411 +1,303 @@
 // The browser's side of the game's host: the canvas, the keyboard, the clock, the message boxes
 // and the end of the program. The game, its timers' schedule, the held keys' repeats and what to
 // draw all come from the WebAssembly module; this file only carries events in and pixels out.
-'use strict';
+import { CanvasCommands } from './canvas_commands.js';
+import { fit } from './fit.js';
 
-(function () {
-  const canvas = document.getElementById('form');
-  const context = canvas.getContext('2d', { alpha: false });
-  const box = document.getElementById('box');
-  const boxText = document.getElementById('box-text');
-  const boxOk = document.getElementById('box-ok');
-  const over = document.getElementById('over');
-  const overText = document.getElementById('over-text');
+const canvas = document.getElementById('form');
+const context = canvas.getContext('2d', { alpha: false });
+const box = document.getElementById('box');
+const boxText = document.getElementById('box-text');
+const boxOk = document.getElementById('box-ok');
+const over = document.getElementById('over');
+const overText = document.getElementById('over-text');
 
-  // The faces that stand in for the form's "MS Sans Serif" and "Viner Hand ITC", shipped with
-  // the page so that every browser draws the same letters.
-  const faces = [
-    { family: 'Liberation Sans', url: 'fonts/LiberationSans-Regular.woff2', weight: '400' },
-    { family: 'Dancing Script', url: 'fonts/DancingScript-Bold.woff2', weight: '700' },
-  ];
+// The faces that stand in for the form's "MS Sans Serif" and "Viner Hand ITC", shipped with
+// the page so that every browser draws the same letters.
+const faces = [
+  { family: 'Liberation Sans', url: 'fonts/LiberationSans-Regular.woff2', weight: '400' },
+  { family: 'Dancing Script', url: 'fonts/DancingScript-Bold.woff2', weight: '700' },
+];
 
-  let module = null;
-  let clientSize = { width: 0, height: 0 };
-  let ratio = 1;
-  let boxOpen = false;
-  let finished = false;
-  let wakeTimer = 0;
-  let asleep = false; // a wake-up fell due while the page was hidden
+let module = null;
+let clientSize = { width: 0, height: 0 };
+let ratio = 1;
+let boxOpen = false;
+let finished = false;
+let wakeTimer = 0;
+let asleep = false; // a wake-up fell due while the page was hidden
 
-  // Nothing may call into the module while a message box holds a procedure suspended.
-  function canCall() {
-    return module !== null && !boxOpen && !finished;
+// Nothing may call into the module while a message box holds a procedure suspended.
+function canCall() {
+  return module !== null && !boxOpen && !finished;
+}
+
+// ---- Drawing: the module's list of whole-pixel rectangles and texts ----
+
+const commands = new CanvasCommands(context);
+let drawn = false;
+
+function draw(words, text) {
+  if (!drawn) {
+    drawn = true;
+    performance.mark('voltaro-first-frame');
   }
+  commands.draw(words, text);
+}
 
-  // ---- Drawing: the module's list of whole-pixel rectangles and texts ----
+// The canvas holds the device pixels that cover the client area (as the module counts them)
+// at the size that fits the screen (fit.js); its CSS size is exactly that many device pixels,
+// so the browser neither stretches nor smooths it.
+function sizeCanvas() {
+  ratio = fit.ratio(clientSize);
+  const devicePixels = window.devicePixelRatio || 1;
+  // (Less a hair, so that a product that should be whole and is a rounding above it does not
+  // add a column.)
+  canvas.width = Math.ceil(clientSize.width * ratio - 1e-6);
+  canvas.height = Math.ceil(clientSize.height * ratio - 1e-6);
+  canvas.style.width = canvas.width / devicePixels + 'px';
+  canvas.style.height = canvas.height / devicePixels + 'px';
+  fit.place(canvas);
+  document.documentElement.classList.add('placed');
+}
 
-  const Op = { Rect: 1, Hatch: 2, Text: 3, Clip: 4, Unclip: 5 };
-  const hatches = new Map();
-  const scratch = document.createElement('canvas');
-  const scratchContext = scratch.getContext('2d', { willReadFrequently: true });
-
-  function colour(rgb) {
-    return '#' + (rgb & 0xffffff).toString(16).padStart(6, '0');
+// A new ratio (zoom, another screen, a resized or turned window) redraws the whole scene at
+// it; one that comes while a box is open waits for the next tick.
+function followPixelRatio() {
+  if (canCall() && fit.ratio(clientSize) !== ratio) {
+    sizeCanvas();
+    module._voltaro_set_device_pixel_ratio(ratio);
   }
+}
+fit.onChange(() => {
+  followPixelRatio();
+  fit.place(canvas);
+});
 
-  // The diagonal cross: an X in every 8 x 8 cell, each of its pixels scale x scale device pixels.
-  function hatchPattern(rgb, scale) {
-    const key = rgb + ':' + scale;
-    if (!hatches.has(key)) {
-      const cell = document.createElement('canvas');
-      cell.width = cell.height = 8 * scale;
-      const c = cell.getContext('2d');
-      c.fillStyle = colour(rgb);
-      for (let i = 0; i < 8; ++i) {
-        c.fillRect(i * scale, i * scale, scale, scale);
-        c.fillRect((7 - i) * scale, i * scale, scale, scale);
-      }
-      hatches.set(key, context.createPattern(cell, 'repeat'));
-    }
-    return hatches.get(key);
+// Calls `changed` at every change of the screen's device pixel ratio.
+function watchPixelRatio(changed) {
+  const query = window.matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`);
+  query.addEventListener('change', () => {
+    watchPixelRatio(changed);
+    changed();
+  }, { once: true });
+}
+
+// ---- The clock: the module says when it wants to be called again ----
+
+function arm(atMs) {
+  clearTimeout(wakeTimer);
+  wakeTimer = 0;
+  if (atMs < 0) return;
+  wakeTimer = setTimeout(wake, Math.max(0, Math.ceil(atMs - performance.now())));
+}
+
+// A hidden page does not tick: when it is shown again each timer gets one late tick and then
+// keeps to its grid, with no burst of the ticks it missed.
+function wake() {
+  wakeTimer = 0;
+  if (!canCall()) return;
+  if (document.hidden) {
+    asleep = true;
+    return;
   }
+  followPixelRatio();
+  module._voltaro_wake(performance.now());
+}
 
-  // Text without smoothing, like the desktop's: drawn on a scratch canvas, every pixel then made
-  // either the text's colour or left as it was.
-  function drawText(x, y, w, h, rgb, pixelSize, weight, centred, text, families) {
-    if (w <= 0 || h <= 0) return;
-    scratch.width = w;
-    scratch.height = h;
-    scratchContext.font = `${weight} ${pixelSize}px ${families}`;
-    scratchContext.fillStyle = '#000';
-    const metrics = scratchContext.measureText(text);
-    const left = centred ? Math.round((w - metrics.width) / 2) : 0;
-    scratchContext.fillText(text, left, Math.round(metrics.fontBoundingBoxAscent));
-    const image = scratchContext.getImageData(0, 0, w, h);
-    const px = image.data;
-    const r = (rgb >> 16) & 0xff;
-    const g = (rgb >> 8) & 0xff;
-    const b = rgb & 0xff;
-    for (let i = 0; i < px.length; i += 4) {
-      const on = px[i + 3] >= 128;
-      px[i] = r;
-      px[i + 1] = g;
-      px[i + 2] = b;
-      px[i + 3] = on ? 255 : 0;
-    }
-    scratchContext.putImageData(image, 0, 0);
-    context.drawImage(scratch, x, y);
+document.addEventListener('visibilitychange', () => {
+  if (document.hidden) {
+    releaseAllKeys();
+  } else if (asleep) {
+    asleep = false;
+    wake();
   }
+});
 
-  let drawn = false;
+// ---- Keys ----
 
-  function draw(words, text) {
-    if (!drawn) {
-      drawn = true;
-      performance.mark('voltaro-first-frame');
-    }
-    for (let i = 0; i < words.length; ) {
-      const w = words;
-      switch (w[i]) {
-        case Op.Rect:
-          context.fillStyle = colour(w[i + 5]);
-          context.fillRect(w[i + 1], w[i + 2], w[i + 3], w[i + 4]);
-          i += 6;
-          break;
-        case Op.Hatch:
-          context.fillStyle = hatchPattern(w[i + 5], w[i + 6]);
-          context.fillRect(w[i + 1], w[i + 2], w[i + 3], w[i + 4]);
-          i += 7;
-          break;
-        case Op.Text:
-          drawText(w[i + 1], w[i + 2], w[i + 3], w[i + 4], w[i + 5], w[i + 6], w[i + 7],
-                   w[i + 8] !== 0, text(w[i + 9], w[i + 10]), text(w[i + 11], w[i + 12]));
-          i += 13;
-          break;
-        case Op.Clip:
-          context.save();
-          context.beginPath();
-          context.rect(w[i + 1], w[i + 2], w[i + 3], w[i + 4]);
-          context.clip();
-          i += 5;
-          break;
-        case Op.Unclip:
-          context.restore();
-          i += 1;
-          break;
-        default:
-          throw new Error('unknown drawing command ' + w[i]);
-      }
-    }
+// Keys whose code is not their character, by the key's name.
+const namedKeys = {
+  Backspace: 8, Tab: 9, Clear: 12, Enter: 13, Shift: 16, Control: 17, Alt: 18, AltGraph: 18,
+  Pause: 19, CapsLock: 20, Escape: 27, ' ': 32, PageUp: 33, PageDown: 34, End: 35, Home: 36,
+  ArrowLeft: 37, ArrowUp: 38, ArrowRight: 39, ArrowDown: 40, PrintScreen: 44, Insert: 45,
+  Delete: 46, Meta: 91, OS: 91, ContextMenu: 93, NumLock: 144, ScrollLock: 145,
+};
+// Keys that type no Latin letter, by their place on a US keyboard.
+const usPlaces = {
+  Semicolon: 186, Equal: 187, Comma: 188, Minus: 189, Period: 190, Slash: 191, Backquote: 192,
+  BracketLeft: 219, Backslash: 220, BracketRight: 221, Quote: 222, IntlBackslash: 226,
+  NumpadMultiply: 106, NumpadAdd: 107, NumpadSubtract: 109, NumpadDecimal: 110,
+  NumpadDivide: 111, NumpadEnter: 13,
+};
+
+// The classic host's key code: the arrows 37..40; a Latin letter's upper-case character code
+// whatever Shift, Caps Lock or the layout's place for it (W on AZERTY is where US has Z); and
+// for a key of another script (Cyrillic, Greek...) the code of the US key in its place, so the
+// W, A, S, D places play blue on every layout.
+function hostKeyCode(event) {
+  const key = event.key;
+  if (Object.prototype.hasOwnProperty.call(namedKeys, key)) return namedKeys[key];
+  if (/^[a-zA-Z]$/.test(key)) return key.toUpperCase().charCodeAt(0);
+  const fKey = /^F([1-9]|1[0-9]|2[0-4])$/.exec(key);
+  if (fKey) return 111 + Number(fKey[1]);
+  const code = event.code;
+  let m;
+  if ((m = /^Key([A-Z])$/.exec(code))) return m[1].charCodeAt(0);
+  if ((m = /^Digit([0-9])$/.exec(code))) return 48 + Number(m[1]);
+  if ((m = /^Numpad([0-9])$/.exec(code))) return 96 + Number(m[1]);
+  if (Object.prototype.hasOwnProperty.call(usPlaces, code)) return usPlaces[code];
+  return 0;
+}
+
+// Each physical key, and each direction of a touch pad or gamepad, gets a number of its own,
+// for holding and letting go.
+const keyNumbers = new Map();
+function numberOf(name) {
+  if (!keyNumbers.has(name)) keyNumbers.set(name, keyNumbers.size + 1);
+  return keyNumbers.get(name);
+}
+function keyNumber(event) {
+  return numberOf(event.code || 'key:' + event.key);
+}
+
+// Keys belong to the game: no scrolling, no quick find, no focus moving away with Tab. The
+// browser keeps its shortcuts (with Ctrl, Alt or Meta) and its function keys.
+function keepFromBrowser(event) {
+  if (!event.ctrlKey && !event.altKey && !event.metaKey && !/^F[0-9]+$/.test(event.key)) {
+    event.preventDefault();
   }
+}
 
-  // The canvas holds the device pixels that cover the client area (as the module counts them)
-  // at the size that fits the screen (fit.js); its CSS size is exactly that many device pixels,
-  // so the browser neither stretches nor smooths it.
-  function sizeCanvas() {
-    ratio = voltaroFit.ratio(clientSize);
-    const devicePixels = window.devicePixelRatio || 1;
-    // (Less a hair, so that a product that should be whole and is a rounding above it does not
-    // add a column.)
-    canvas.width = Math.ceil(clientSize.width * ratio - 1e-6);
-    canvas.height = Math.ceil(clientSize.height * ratio - 1e-6);
-    canvas.style.width = canvas.width / devicePixels + 'px';
-    canvas.style.height = canvas.height / devicePixels + 'px';
-    voltaroFit.place(canvas);
-    document.documentElement.classList.add('placed');
-  }
+// Before the match's first move the menu over the field is the page's: Tab and Shift move
+// through it, and its own buttons and list take their keys. From the first move on, while the
+// menu is hidden, every key goes to the game.
+const menus = ['choice', 'online-menu', 'over'].map((id) => document.getElementById(id));
+function menuKey(event) {
+  if (menus.some((menu) => !menu.hidden && menu.contains(event.target))) return true;
+  return !menus[0].hidden && (event.key === 'Tab' || event.key === 'Shift');
+}
 
-  // A new ratio (zoom, another screen, a resized or turned window) redraws the whole scene at
-  // it; one that comes while a box is open waits for the next tick.
-  function followPixelRatio() {
-    if (canCall() && voltaroFit.ratio(clientSize) !== ratio) {
-      sizeCanvas();
-      module._voltaro_set_device_pixel_ratio(ratio);
-    }
-  }
-  voltaroFit.onChange(() => {
-    followPixelRatio();
-    voltaroFit.place(canvas);
-  });
+function releaseAllKeys() {
+  if (canCall()) module._voltaro_release_all_keys();
+}
 
-  // Calls `changed` at every change of the screen's device pixel ratio.
-  function watchPixelRatio(changed) {
-    const query = window.matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`);
-    query.addEventListener('change', () => {
-      watchPixelRatio(changed);
-      changed();
-    }, { once: true });
-  }
-
-  // ---- The clock: the module says when it wants to be called again ----
-
-  function arm(atMs) {
-    clearTimeout(wakeTimer);
-    wakeTimer = 0;
-    if (atMs < 0) return;
-    wakeTimer = setTimeout(wake, Math.max(0, Math.ceil(atMs - performance.now())));
-  }
-
-  // A hidden page does not tick: when it is shown again each timer gets one late tick and then
-  // keeps to its grid, with no burst of the ticks it missed.
-  function wake() {
-    wakeTimer = 0;
-    if (!canCall()) return;
-    if (document.hidden) {
-      asleep = true;
-      return;
-    }
-    followPixelRatio();
-    module._voltaro_wake(performance.now());
-  }
-
-  document.addEventListener('visibilitychange', () => {
-    if (document.hidden) {
-      releaseAllKeys();
-    } else if (asleep) {
-      asleep = false;
-      wake();
-    }
-  });
-
-  // ---- Keys ----
-
-  // Keys whose code is not their character, by the key's name.
-  const namedKeys = {
-    Backspace: 8, Tab: 9, Clear: 12, Enter: 13, Shift: 16, Control: 17, Alt: 18, AltGraph: 18,
-    Pause: 19, CapsLock: 20, Escape: 27, ' ': 32, PageUp: 33, PageDown: 34, End: 35, Home: 36,
-    ArrowLeft: 37, ArrowUp: 38, ArrowRight: 39, ArrowDown: 40, PrintScreen: 44, Insert: 45,
-    Delete: 46, Meta: 91, OS: 91, ContextMenu: 93, NumLock: 144, ScrollLock: 145,
-  };
-  // Keys that type no Latin letter, by their place on a US keyboard.
-  const usPlaces = {
-    Semicolon: 186, Equal: 187, Comma: 188, Minus: 189, Period: 190, Slash: 191, Backquote: 192,
-    BracketLeft: 219, Backslash: 220, BracketRight: 221, Quote: 222, IntlBackslash: 226,
-    NumpadMultiply: 106, NumpadAdd: 107, NumpadSubtract: 109, NumpadDecimal: 110,
-    NumpadDivide: 111, NumpadEnter: 13,
-  };
-
-  // The classic host's key code: the arrows 37..40; a Latin letter's upper-case character code
-  // whatever Shift, Caps Lock or the layout's place for it (W on AZERTY is where US has Z); and
-  // for a key of another script (Cyrillic, Greek...) the code of the US key in its place, so the
-  // W, A, S, D places play blue on every layout.
-  function hostKeyCode(event) {
-    const key = event.key;
-    if (Object.prototype.hasOwnProperty.call(namedKeys, key)) return namedKeys[key];
-    if (/^[a-zA-Z]$/.test(key)) return key.toUpperCase().charCodeAt(0);
-    const fKey = /^F([1-9]|1[0-9]|2[0-4])$/.exec(key);
-    if (fKey) return 111 + Number(fKey[1]);
-    const code = event.code;
-    let m;
-    if ((m = /^Key([A-Z])$/.exec(code))) return m[1].charCodeAt(0);
-    if ((m = /^Digit([0-9])$/.exec(code))) return 48 + Number(m[1]);
-    if ((m = /^Numpad([0-9])$/.exec(code))) return 96 + Number(m[1]);
-    if (Object.prototype.hasOwnProperty.call(usPlaces, code)) return usPlaces[code];
-    return 0;
-  }
-
-  // Each physical key, and each direction of a touch pad or gamepad, gets a number of its own,
-  // for holding and letting go.
-  const keyNumbers = new Map();
-  function numberOf(name) {
-    if (!keyNumbers.has(name)) keyNumbers.set(name, keyNumbers.size + 1);
-    return keyNumbers.get(name);
-  }
-  function keyNumber(event) {
-    return numberOf(event.code || 'key:' + event.key);
-  }
-
-  // Keys belong to the game: no scrolling, no quick find, no focus moving away with Tab. The
-  // browser keeps its shortcuts (with Ctrl, Alt or Meta) and its function keys.
-  function keepFromBrowser(event) {
-    if (!event.ctrlKey && !event.altKey && !event.metaKey && !/^F[0-9]+$/.test(event.key)) {
-      event.preventDefault();
-    }
-  }
-
-  // Before the match's first move the menu over the field is the page's: Tab and Shift move
-  // through it, and its own buttons and list take their keys. From the first move on, while the
-  // menu is hidden, every key goes to the game.
-  const menus = ['choice', 'online-menu', 'over'].map((id) => document.getElementById(id));
-  function menuKey(event) {
-    if (menus.some((menu) => !menu.hidden && menu.contains(event.target))) return true;
-    return !menus[0].hidden && (event.key === 'Tab' || event.key === 'Shift');
-  }
-
-  function releaseAllKeys() {
-    if (canCall()) module._voltaro_release_all_keys();
-  }
-
-  window.addEventListener('keydown', (event) => {
-    if (event.target instanceof HTMLInputElement) return; // typing a match's code
-    if (boxOpen) {
-      keepFromBrowser(event);
-      if (!event.repeat && (event.key === 'Enter' || event.key === ' ')) closeBox();
-      return;
-    }
-    if (finished || menuKey(event)) return;
+window.addEventListener('keydown', (event) => {
+  if (event.target instanceof HTMLInputElement) return; // typing a match's code
+  if (boxOpen) {
     keepFromBrowser(event);
-    if (event.repeat || !canCall()) return; // the host repeats held keys on its own schedule
-    keyDown(keyNumber(event), hostKeyCode(event));
-  });
+    if (!event.repeat && (event.key === 'Enter' || event.key === ' ')) closeBox();
+    return;
+  }
+  if (finished || menuKey(event)) return;
+  keepFromBrowser(event);
+  if (event.repeat || !canCall()) return; // the host repeats held keys on its own schedule
+  keyDown(keyNumber(event), hostKeyCode(event));
+});
 
-  let begun = false; // a key has reached the game
+let begun = false; // a key has reached the game
 
-  function keyDown(number, code) {
+function keyDown(number, code) {
+  begun = true;
+  module._voltaro_key_down(number, code, performance.now());
+}
+
+window.addEventListener('keyup', (event) => {
+  if (canCall()) module._voltaro_key_up(keyNumber(event));
+});
+
+window.addEventListener('blur', releaseAllKeys);
+
+// ---- Message boxes ----
+
+// A screen reader hears each box as it opens.
+const said = document.getElementById('said');
+function say(text) {
+  said.textContent = text;
+}
+
+let resume = null;
+
+function openBox(text, isError, wakeUp) {
+  boxOpen = true;
+  resume = wakeUp;
+  boxText.textContent = text;
+  say(text);
+  box.classList.toggle('error', isError);
+  box.hidden = false;
+  boxOk.focus({ preventScroll: true });
+}
+
+// OK: the suspended procedure goes on at once, inside this call; it may open the next box.
+function closeBox() {
+  if (!boxOpen) return;
+  box.hidden = true;
+  boxOpen = false;
+  const wakeUp = resume;
+  resume = null;
+  canvas.focus({ preventScroll: true });
+  wakeUp(performance.now());
+}
+
+boxOk.addEventListener('click', closeBox);
+
+// ---- Keys of the touch pads and gamepads: the same path as the keyboard's ----
+
+// Where they go: the game on this page, or an online match (online.js), which takes them by
+// the same numbers and codes.
+let keys = {
+  down(number, code) {
+    if (canCall()) keyDown(number, code);
+  },
+  up(number) {
+    if (canCall()) module._voltaro_key_up(number);
+  },
+  // After the end, the same press starts a new match.
+  answer() {
+    if (finished) location.reload();
+    else closeBox();
+  },
+};
+
+export const page = {
+  // A direction held down (`name` tells it from every other key) or let go.
+  press(name, code) {
+    keys.down(numberOf(name), code);
+  },
+  release(name) {
+    keys.up(numberOf(name));
+  },
+  // A press that answers an open box, as Enter does.
+  answerBox() {
+    keys.answer();
+  },
+  // Whether any key has reached the game yet.
+  get begun() {
+    return begun;
+  },
+  // Online play (online.js) reads the keys the same way and sizes the canvas the same way.
+  hostKeyCode,
+  keyNumber,
+  menuKey,
+  say,
+  // What the field's name tells a screen reader: the scene, and who plays which side.
+  describe(players) {
+    canvas.setAttribute('aria-label', 'The soccer field. ' + players);
+  },
+  keepFromBrowser,
+  sizeCanvas,
+  watchPixelRatio,
+  // An online match takes the pads' keys, and is never reloaded under the players.
+  playOnline(online) {
+    keys = online;
     begun = true;
-    module._voltaro_key_down(number, code, performance.now());
-  }
-
-  window.addEventListener('keyup', (event) => {
-    if (canCall()) module._voltaro_key_up(keyNumber(event));
-  });
-
-  window.addEventListener('blur', releaseAllKeys);
-
-  // ---- Message boxes ----
-
-  // A screen reader hears each box as it opens.
-  const said = document.getElementById('said');
-  function say(text) {
-    said.textContent = text;
-  }
-
-  let resume = null;
-
-  function openBox(text, isError, wakeUp) {
-    boxOpen = true;
-    resume = wakeUp;
-    boxText.textContent = text;
-    say(text);
-    box.classList.toggle('error', isError);
-    box.hidden = false;
-    boxOk.focus({ preventScroll: true });
-  }
-
-  // OK: the suspended procedure goes on at once, inside this call; it may open the next box.
-  function closeBox() {
-    if (!boxOpen) return;
-    box.hidden = true;
-    boxOpen = false;
-    const wakeUp = resume;
-    resume = null;
-    canvas.focus({ preventScroll: true });
-    wakeUp(performance.now());
-  }
-
-  boxOk.addEventListener('click', closeBox);
-
-  // ---- Keys of the touch pads and gamepads: the same path as the keyboard's ----
-
-  // Where they go: the game on this page, or an online match (online.js), which takes them by
-  // the same numbers and codes.
-  let keys = {
-    down(number, code) {
-      if (canCall()) keyDown(number, code);
-    },
-    up(number) {
-      if (canCall()) module._voltaro_key_up(number);
-    },
-    // After the end, the same press starts a new match.
-    answer() {
-      if (finished) location.reload();
-      else closeBox();
-    },
-  };
-
-  window.voltaroPage = {
-    // A direction held down (`name` tells it from every other key) or let go.
-    press(name, code) {
-      keys.down(numberOf(name), code);
-    },
-    release(name) {
-      keys.up(numberOf(name));
-    },
-    // A press that answers an open box, as Enter does.
-    answerBox() {
-      keys.answer();
-    },
-    // Whether any key has reached the game yet.
-    get begun() {
-      return begun;
-    },
-    // Online play (online.js) reads the keys the same way and sizes the canvas the same way.
-    hostKeyCode,
-    keyNumber,
-    menuKey,
-    say,
-    // What the field's name tells a screen reader: the scene, and who plays which side.
-    describe(players) {
-      canvas.setAttribute('aria-label', 'The soccer field. ' + players);
-    },
-    keepFromBrowser,
-    sizeCanvas,
-    watchPixelRatio,
-    // An online match takes the pads' keys, and is never reloaded under the players.
-    playOnline(online) {
-      keys = online;
-      begun = true;
-    },
-    // The ratio at which the scene fits the page now: device pixels per form pixel.
-    fitRatio: () => voltaroFit.ratio(clientSize),
-  };
-
-  // ---- The end ----
-
-  function ended(exitStatus) {
-    finished = true;
-    clearTimeout(wakeTimer);
-    overText.textContent = exitStatus === 0
-      ? 'The match is over.'
-      : 'The match is over: the game stopped on a run-time error.';
-    over.hidden = false;
-    document.getElementById('new-match').focus({ preventScroll: true });
-  }
-
-  // A new match starts the program afresh.
-  document.getElementById('new-match').addEventListener('click', () => location.reload());
-
-  // ---- Start-up ----
-
-  // The page's own address, whatever the query of this match: one page for a search engine.
-  if (/^https?:$/.test(location.protocol)) {
-    const canonical = document.createElement('link');
-    canonical.rel = 'canonical';
-    canonical.href = location.origin + location.pathname;
-    document.head.append(canonical);
-  }
-
-  const host = {
+  },
+  // The ratio at which the scene fits the page now: device pixels per form pixel.
+  fitRatio: () => fit.ratio(clientSize),
+  // The faces this page draws with, for loading before the first frame.
+  faces,
+  // What the module calls on this page.
+  host: {
     open(caption, width, height) {
       document.title = caption;
       clientSize = { width, height };
@@ -416,35 +308,43 @@
     arm,
     messageBox: openBox,
     ended,
-  };
-
-  // The faces and the module load side by side; the first frame needs both.
-  async function start() {
-    const fonts = Promise.all(faces.map(async (face) => {
-      const font = new FontFace(face.family, `url(${face.url})`, { weight: face.weight });
-      document.fonts.add(await font.load());
-    }));
-    const loaded = createVoltaro({ page: host });
-    await fonts;
-    await loaded;
-    // In the same task as the first frame: no paint falls between the green and the scene.
-    document.getElementById('splash').hidden = true;
-    if (window.voltaroOnline && window.voltaroOnline.wanted()) {
-      window.voltaroOnline.begin(await loaded);
-      return; // the local game does not start
-    }
-    module = await loaded;
+  },
+  // The local game starts on `loaded`, the module at its first frame.
+  run(loaded) {
+    module = loaded;
     watchPixelRatio(followPixelRatio);
     module._voltaro_start(performance.now());
     canvas.focus({ preventScroll: true }); // once it shows: a hidden canvas takes no focus
-    if (window.voltaroSeatComputer) window.voltaroSeatComputer(module);
-    document.documentElement.dataset.state = 'running';
-  }
-
-  start().catch((error) => {
-    document.getElementById('splash').hidden = true;
+  },
+  // The page could not start the game: why, in place of the match.
+  failed(error) {
     overText.textContent = 'The game could not start: ' + error;
     over.hidden = false;
     document.getElementById('new-match').hidden = true;
-  });
-})();
+  },
+};
+
+// ---- The end ----
+
+function ended(exitStatus) {
+  finished = true;
+  clearTimeout(wakeTimer);
+  overText.textContent = exitStatus === 0
+    ? 'The match is over.'
+    : 'The match is over: the game stopped on a run-time error.';
+  over.hidden = false;
+  document.getElementById('new-match').focus({ preventScroll: true });
+}
+
+// A new match starts the program afresh.
+document.getElementById('new-match').addEventListener('click', () => location.reload());
+
+// ---- Start-up ----
+
+// The page's own address, whatever the query of this match: one page for a search engine.
+if (/^https?:$/.test(location.protocol)) {
+  const canonical = document.createElement('link');
+  canonical.rel = 'canonical';
+  canonical.href = location.origin + location.pathname;
+  document.head.append(canonical);
+}

@@ -46,6 +46,35 @@ test('the module and its script are at most 120 KB gzipped, and every compressed
   }
 });
 
+// The modules main.js imports, and theirs, as the site holds them.
+function moduleGraph(entry) {
+  const found = new Set();
+  const visit = (file) => {
+    if (found.has(file)) return;
+    found.add(file);
+    const source = fs.readFileSync(path.join(site, file), 'utf8');
+    for (const [, imported] of source.matchAll(/^\s*(?:import|export)\b[^'"]*?['"]\.\/([^'"]+)['"]/gm)) {
+      visit(imported);
+    }
+  };
+  visit(entry);
+  return found;
+}
+
+test('the page asks at once for every module it imports, and the site holds each', () => {
+  const html = fs.readFileSync(path.join(site, 'index.html'), 'utf8');
+  const entries = [...html.matchAll(/<script type="module" src="([^"]+)">/g)].map((m) => m[1]);
+  expect(entries).toEqual(['main.js']);
+  const preloaded = [...html.matchAll(/<link rel="modulepreload" href="([^"]+)">/g)].map((m) => m[1]);
+  const graph = [...moduleGraph('main.js')].filter((file) => file !== 'main.js');
+  // Each one fetched only when the module that imports it has arrived would cost a round trip
+  // for every level of imports on the first visit.
+  expect(preloaded.sort()).toEqual(graph.sort());
+  expect(graph).toEqual(expect.arrayContaining(['voltaro.js', 'page.js', 'canvas_commands.js']));
+  // No page script is a classic one that could lean on another's globals.
+  expect(html).not.toMatch(/<script(?![^>]*type="module")/);
+});
+
 test.describe('served by voltaro-server', () => {
   test.skip(process.env.VOLTARO_SERVED_BY !== 'voltaro-server', 'the native build has no voltaro-server');
 

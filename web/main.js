@@ -1,0 +1,41 @@
+// The page's start: its parts (each a module that wires its own piece of the page), then the
+// faces and the game's module side by side, and the local game or an online match once both are
+// there.
+import createVoltaro from './voltaro.js';
+import { fit } from './fit.js';
+import { seatComputer } from './computer_choice.js';
+import { online } from './online.js';
+import { page } from './page.js';
+import './touch_pads.js';
+import './gamepads.js';
+import './offline.js';
+
+// What the page's tests read from outside: the layout (its ratio for a client area) and the
+// lines an online match showed.
+window.voltaroFit = fit;
+window.voltaroOnlineLog = online.log;
+
+// The first frame needs both the faces and the module.
+async function start() {
+  const fonts = Promise.all(page.faces.map(async (face) => {
+    const font = new FontFace(face.family, `url(${face.url})`, { weight: face.weight });
+    document.fonts.add(await font.load());
+  }));
+  const loaded = createVoltaro({ page: page.host });
+  await fonts;
+  const module = await loaded;
+  // In the same task as the first frame: no paint falls between the green and the scene.
+  document.getElementById('splash').hidden = true;
+  if (online.wanted()) {
+    online.begin(module);
+    return; // the local game does not start
+  }
+  page.run(module);
+  seatComputer(module);
+  document.documentElement.dataset.state = 'running';
+}
+
+start().catch((error) => {
+  document.getElementById('splash').hidden = true;
+  page.failed(error);
+});
