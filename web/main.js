@@ -7,7 +7,7 @@ import { seatComputer } from './computer_choice.js';
 import { online } from './online.js';
 import { page } from './page.js';
 import './touch_pads.js';
-import './gamepads.js';
+import { readPads } from './gamepads.js';
 import './offline.js';
 
 // What the page's tests read from outside: the layout (its ratio for a client area) and the
@@ -24,6 +24,7 @@ async function start() {
   const loaded = createVoltaro({ page: page.host });
   await fonts;
   const module = await loaded;
+  readPads(module); // what the pads press is the module's to say
   // In the same task as the first frame: no paint falls between the green and the scene.
   document.getElementById('splash').hidden = true;
   if (online.wanted()) {
