@@ -6,7 +6,7 @@ import { fit } from './fit.js';
 import { seatComputer } from './computer_choice.js';
 import { online } from './online.js';
 import { page } from './page.js';
-import './touch_pads.js';
+import { keysFrom } from './touch_pads.js';
 import { readPads } from './gamepads.js';
 import './offline.js';
 
@@ -24,7 +24,8 @@ async function start() {
   const loaded = createVoltaro({ page: page.host });
   await fonts;
   const module = await loaded;
-  readPads(module); // what the pads press is the module's to say
+  keysFrom(module); // the touch pads' and the gamepads' keys are the module's to say
+  readPads(module);
   // In the same task as the first frame: no paint falls between the green and the scene.
   document.getElementById('splash').hidden = true;
   if (online.wanted()) {

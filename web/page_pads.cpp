@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "pads/polled_pads.h"
+#include "scene/side_keys.h"
 
 extern "C" {
 // Implemented in JavaScript (pad_imports.js): a side's direction down or up, the box answered.
@@ -44,6 +45,15 @@ EMSCRIPTEN_KEEPALIVE void voltaro_pad_seen(int pad, int buttons, double x, doubl
 EMSCRIPTEN_KEEPALIVE void voltaro_pads_read() {
     polled.read(look);
     look.clear();
+}
+
+// The key code that moves a side (0 red, 1 blue) one way (0 up, 1 down, 2 left, 3 right).
+EMSCRIPTEN_KEEPALIVE int voltaro_side_key_code(int side, int move) {
+    if (side < 0 || side > 1 || move < 0 || move > 3) {
+        return 0;
+    }
+    return voltaro::keyCode(side == 0 ? voltaro::Side::Red : voltaro::Side::Blue,
+                            static_cast<voltaro::Move>(move));
 }
 
 }  // extern "C"
