@@ -26,6 +26,7 @@ struct Options {
     QString out = QStringLiteral("bench.json");
     double seconds = 10.0;
     bool sessionOnly = false;  // for profiling the play session on its own
+    bool startupOnly = false;  // the start-up's time and memory against the floor's, alone
 };
 
 Options takeOptions(int& argc, char** argv) {
@@ -36,6 +37,8 @@ Options takeOptions(int& argc, char** argv) {
             options.out = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(argv[i], "--session-only") == 0) {
             options.sessionOnly = true;
+        } else if (std::strcmp(argv[i], "--startup-only") == 0) {
+            options.startupOnly = true;
         } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             options.seconds = std::atof(argv[++i]);
         } else {
@@ -108,6 +111,17 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
+    if (options.startupOnly) {
+        Xvfb x;
+        const auto [game, floor] = compareStartup(
+            11, x.running() ? x.environment() : QProcessEnvironment::systemEnvironment());
+        std::printf(
+            "first frame %.1f ms against %.1f ms; peak resident %.1f MiB against %.1f "
+            "MiB: %.3f times\n",
+            game.firstFrameMs, floor.firstFrameMs, game.peakResidentMiB, floor.peakResidentMiB,
+            game.peakResidentMiB / floor.peakResidentMiB);
+        return 0;
+    }
     if (options.sessionOnly) {
         const SessionFigures session = playSession(options.seconds);
         std::printf("%.2f %% of a core over %.2f s: %d paints, %d ball ticks\n",

@@ -13,6 +13,9 @@
 
 #include "game/form1.h"
 #include "qt/application.h"
+#ifdef VOLTARO_GAMEPADS
+#include "qt/gamepads.h"
+#endif
 #include "qt/qt_host.h"
 
 namespace voltaro::bench {
@@ -95,11 +98,17 @@ int runStartupChild(bool game) {
     FirstFrame frame;
     std::unique_ptr<QtHost> host;
     std::unique_ptr<Form1> form;
+#ifdef VOLTARO_GAMEPADS
+    std::unique_ptr<Gamepads> pads;
+#endif
     TwoFaces empty;
     if (game) {
         identifyApplication();  // what the game's main does before its host exists
         host = std::make_unique<QtHost>();
         form = std::make_unique<Form1>(*host);
+#ifdef VOLTARO_GAMEPADS
+        pads = std::make_unique<Gamepads>(*host);  // as the game's main has them
+#endif
         host->window().installEventFilter(&frame);
         host->start(*form);
     } else {

@@ -6,8 +6,8 @@ import { fit } from './fit.js';
 import { seatComputer } from './computer_choice.js';
 import { online } from './online.js';
 import { page } from './page.js';
-import './touch_pads.js';
-import './gamepads.js';
+import { keysFrom } from './touch_pads.js';
+import { readPads } from './gamepads.js';
 import './offline.js';
 
 // What the page's tests read from outside: the layout (its ratio for a client area) and the
@@ -24,6 +24,8 @@ async function start() {
   const loaded = createVoltaro({ page: page.host });
   await fonts;
   const module = await loaded;
+  keysFrom(module); // the touch pads' and the gamepads' keys are the module's to say
+  readPads(module);
   // In the same task as the first frame: no paint falls between the green and the scene.
   document.getElementById('splash').hidden = true;
   if (online.wanted()) {

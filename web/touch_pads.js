@@ -6,17 +6,29 @@
 import { fit } from './fit.js';
 import { page } from './page.js';
 
+// What each pad's directions show; the keys they press are the module's (its side key table).
 const players = [
-  { name: 'red', keys: { up: ['↑', 38], left: ['←', 37], right: ['→', 39], down: ['↓', 40] } },
-  { name: 'blue', keys: { up: ['W', 87], left: ['A', 65], right: ['D', 68], down: ['S', 83] } },
+  { name: 'red', labels: { up: '↑', left: '←', right: '→', down: '↓' } },
+  { name: 'blue', labels: { up: 'W', left: 'A', right: 'D', down: 'S' } },
 ];
+const moves = { up: 0, down: 1, left: 2, right: 3 };
+let module = null;
+
+// The key code of a side's direction, once the module is there.
+function codeOf(pad, direction) {
+  return module._voltaro_side_key_code(players.indexOf(pad.player), moves[direction]);
+}
+
+export function keysFrom(loaded) {
+  module = loaded;
+}
 
 const pads = players.map((player) => {
   const pad = document.createElement('div');
   pad.className = 'pad pad-' + player.name;
   pad.hidden = true;
   pad.setAttribute('aria-hidden', 'true'); // the keyboard plays the same keys
-  for (const [direction, [label]] of Object.entries(player.keys)) {
+  for (const [direction, label] of Object.entries(player.labels)) {
     const key = document.createElement('div');
     key.className = 'pad-key';
     key.dataset.direction = direction;
@@ -47,7 +59,7 @@ function hold(pad, direction) {
   pad.held.set(direction, fingers + 1);
   if (fingers > 0) return;
   pad.element.querySelector(`[data-direction=${direction}]`).classList.add('held');
-  page.press(keyName(pad, direction), pad.player.keys[direction][1]);
+  if (module) page.press(keyName(pad, direction), codeOf(pad, direction));
 }
 
 function letGo(pad, direction) {

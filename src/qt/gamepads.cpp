@@ -4,11 +4,10 @@
 #include <QApplication>
 #include <QEvent>
 #include <QMessageBox>
-#include <QPointer>
 #include <chrono>
 #include <optional>
-#include <thread>
 
+#include "qt/pad_watch.h"
 #include "qt/qt_host.h"
 #include "qt/sdl_library.h"
 
@@ -54,7 +53,7 @@ std::optional<PadAxis> padAxis(std::uint8_t axis) {
 }
 
 // SDL2's library with its controllers started, or null: no pads, and the game as it always was.
-const SdlLibrary* startSdl() {
+const SdlLibrary* loadSdl() {
     const SdlLibrary* sdl = SdlLibrary::load();
     if (!sdl) {
         return nullptr;
@@ -80,42 +79,56 @@ Gamepads::Gamepads(QtHost& host) : host_(host) {
 }
 
 Gamepads::~Gamepads() {
-    if (!sdl_) {
+    // SDL's start posts its result to this object, so it is waited for while this is whole.
+    if (starter_.joinable()) {
+        starter_.join();
+    }
+    const SdlLibrary* sdl = sdl_ ? sdl_ : startedSdl_;
+    if (!sdl) {
         return;
     }
     poll_.stop();
-    for (const PadPlayers::PadId pad : players_.pads()) {
-        sdl_->GameControllerClose(sdl_->GameControllerFromInstanceID(pad));
+    if (sdl_) {
+        for (const PadPlayers::PadId pad : players_.pads()) {
+            sdl_->GameControllerClose(sdl_->GameControllerFromInstanceID(pad));
+        }
     }
-    sdl_->QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    sdl->QuitSubSystem(SDL_INIT_GAMECONTROLLER);
 }
 
-// Loading SDL2's library and the thirty it brings, and starting its controllers, takes some
-// 20 ms of a core and several times that on a busy machine: done on a thread of its own once
-// the first frame is out, it holds up neither that frame nor the ticks after it. From then on
-// SDL is used on this thread only.
+// Once the first frame is out, and only then, the pads: SDL at once where it is in the process
+// already (it costs nothing more), else once the kernel tells of a pad.
 bool Gamepads::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Paint && watched == &host_.window()) {
         host_.window().removeEventFilter(this);
-        std::thread([self = QPointer<Gamepads>(this)] {
-            const SdlLibrary* sdl = startSdl();
-            QMetaObject::invokeMethod(
-                qApp,
-                [self, sdl] {
-                    if (sdl && self) {
-                        self->started(*sdl);
-                    } else if (sdl) {
-                        sdl->QuitSubSystem(SDL_INIT_GAMECONTROLLER);  // gone in the meantime
-                    }
-                },
-                Qt::QueuedConnection);
-        }).detach();
+        if (SdlLibrary::inProcess()) {
+            startSdl();
+        } else {
+            watch_ = std::make_unique<PadWatch>([this] { startSdl(); });
+        }
     }
     return false;
 }
 
-void Gamepads::started(const SdlLibrary& sdl) {
-    sdl_ = &sdl;
+// Loading SDL2's library and the thirty it brings, and starting its controllers, takes some
+// 20 ms of a core and several times that on a busy machine: done on a thread of its own, it
+// holds up no tick. From then on SDL is used on this thread only.
+void Gamepads::startSdl() {
+    if (starter_.joinable()) {
+        return;
+    }
+    starter_ = std::thread([this] {
+        startedSdl_ = loadSdl();
+        QMetaObject::invokeMethod(
+            this, [this] { started(); }, Qt::QueuedConnection);
+    });
+}
+
+void Gamepads::started() {
+    sdl_ = startedSdl_;
+    if (!sdl_) {
+        return;  // no SDL2 installed: the keyboard alone
+    }
     poll_.start(kWaitingPoll);
     poll();  // the pads plugged in already
 }

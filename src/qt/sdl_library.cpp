@@ -6,6 +6,9 @@ namespace voltaro {
 
 namespace {
 
+// The name of SDL2's binary interface, whichever 2.x (or the SDL3 compatibility layer).
+constexpr const char* kName = "libSDL2-2.0.so.0";
+
 template <typename Function>
 bool resolve(void* library, Function& function, const char* name) {
     function = reinterpret_cast<Function>(dlsym(library, name));
@@ -13,8 +16,7 @@ bool resolve(void* library, Function& function, const char* name) {
 }
 
 SdlLibrary* open() {
-    // The name of SDL2's binary interface, whichever 2.x (or the SDL3 compatibility layer).
-    void* library = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    void* library = dlopen(kName, RTLD_NOW | RTLD_LOCAL);
     if (!library) {
         return nullptr;
     }
@@ -39,6 +41,14 @@ SdlLibrary* open() {
 }
 
 }  // namespace
+
+bool SdlLibrary::inProcess() {
+    void* library = dlopen(kName, RTLD_NOW | RTLD_NOLOAD);
+    if (library) {
+        dlclose(library);  // as it was: this open only counted once more
+    }
+    return library != nullptr;
+}
 
 const SdlLibrary* SdlLibrary::load() {
     static const SdlLibrary* const sdl = open();

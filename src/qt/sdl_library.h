@@ -23,6 +23,8 @@ struct SdlLibrary {
 
     // Loads the library once; null where it is missing or lacks one of the functions.
     static const SdlLibrary* load();
+    // The library is in the process already (linked by someone else, or loaded before).
+    static bool inProcess();
 };
 
 }  // namespace voltaro

@@ -2,15 +2,19 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 
 #include "game/form1.h"
+#include "qt/pad_watch.h"
 #include "qt/qt_host.h"
 
 namespace voltaro {
@@ -138,6 +142,48 @@ TEST_F(PadsInTheGame, TheBottomButtonAnswersTheBoxes) {
     });
     EXPECT_EQ(host.run(form), 0);
     EXPECT_EQ(answered, (std::vector<QString>{"Goal!", "GAME OVER! Blue is the Winner"}));
+}
+
+// The kernel's list of input devices and udev's nodes, as folders of the test's own.
+class PadWatchHotPlug : public ::testing::Test {
+  protected:
+    PadWatchHotPlug() {
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(nodes);
+        device("event0", "1000000000007 ff9f207ac14057ff febeffdfffefffff fffffffffffffffe");
+    }
+    ~PadWatchHotPlug() override { std::filesystem::remove_all(root); }
+    // The kernel's entry for a device, with its keys' capabilities (as a 64-bit kernel's).
+    void device(const std::string& name, const std::string& keys) {
+        std::filesystem::create_directories(devices / name / "device" / "capabilities");
+        std::ofstream(devices / name / "device" / "capabilities" / "key") << keys << "\n";
+    }
+    void node(const std::string& name) { std::ofstream(nodes / name).put('\n'); }
+
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("voltaro-pad-watch-" + std::to_string(getpid()));
+    const std::filesystem::path nodes = root / "dev";
+    const std::filesystem::path devices = root / "sys";
+    int found = 0;
+};
+
+TEST_F(PadWatchHotPlug, APadIsFoundOnceAsItsNodeIsMadeAndAtOnceIfThereAlready) {
+    PadWatch watch([this] { ++found; }, nodes, devices);
+    node("event0");
+    QApplication::processEvents();
+    EXPECT_EQ(found, 0) << "a keyboard is no pad";
+    device("event1", "7cdb000000000000 0 0 0 0");
+    node("event1");
+    ASSERT_TRUE(waitFor([&] { return found == 1; }));
+    device("event2", "7cdb000000000000 0 0 0 0");
+    node("event2");
+    QApplication::processEvents();
+    EXPECT_EQ(found, 1) << "once";
+
+    PadWatch again([this] { ++found; }, nodes, devices);
+    EXPECT_EQ(found, 2) << "there already";
+    PadWatch nowhere([this] { ++found; }, root / "absent", root / "absent");
+    EXPECT_EQ(found, 2);
 }
 
 }  // namespace
