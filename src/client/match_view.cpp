@@ -314,9 +314,10 @@ void MatchView::show(Phase phase, std::string status) {
 void MatchView::on(const msg::Welcome& m) {
     if (m.version != online::kProtocolVersion) {
         // Its messages would be misread: the player is told to update instead.
-        show(Phase::Closed, fmt::format("The server speaks version {} of the online protocol and "
-                                        "this game version {}: update the game.",
-                                        m.version, online::kProtocolVersion));
+        show(Phase::Closed,
+             fmt::format(FMT_COMPILE("The server speaks version {} of the online protocol "
+                                     "and this game version {}: update the game."),
+                         m.version, online::kProtocolVersion));
         attempt_ = Attempt::None;
         step_ = ConnectionStep::Drop;
         return;

@@ -1,5 +1,6 @@
 #include "client/screen_log.h"
 
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 #include "client/match_view.h"
@@ -18,8 +19,8 @@ std::string sceneLine(const MatchView& match) {
         case Phase::Box:
             return match.boxAnswered()
                        ? std::string()
-                       : fmt::format("box {} {} | {}", match.boxNumber(), match.boxText(),
-                                     describeScene(match.tick(), match.scene()));
+                       : fmt::format(FMT_COMPILE("box {} {} | {}"), match.boxNumber(),
+                                     match.boxText(), describeScene(match.tick(), match.scene()));
         case Phase::Over:
             return "over " + describeScene(0, match.scene());
         default:
@@ -45,7 +46,7 @@ std::vector<std::string> ScreenLog::linesFor(const MatchView& match) {
 }
 
 std::string ScreenLog::keyLine(std::int16_t code) {
-    return fmt::format("key {}", code);
+    return fmt::format(FMT_COMPILE("key {}"), code);
 }
 
 }  // namespace voltaro::client
