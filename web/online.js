@@ -4,6 +4,7 @@
 // the status line and the end.
 import { fit } from './fit.js';
 import { page } from './page.js';
+import { forget, store, stored } from './storage.js';
 
 const params = new URLSearchParams(location.search);
 const wantedCode = (params.get('match') || '').trim();
@@ -80,7 +81,7 @@ function connect() {
   // up on in time.
   socket.onmessage = (event) => {
     lostSince = 0;
-    followPixelRatio();
+    page.followPixelRatio();
     if (typeof event.data === 'string') {
       run('voltaro_online_received', ['string'], [event.data]);
     }
@@ -129,9 +130,9 @@ function show(next) {
   statusLine.textContent = next.status;
   if (next.matchLine) document.title = 'Soccer Game: VOLTARO! - ' + next.matchLine;
   if (next.code && next.token) {
-    localStorage.setItem(seatKey(next.code), next.token);
+    store(seatKey(next.code), next.token);
   } else if (next.code && next.phase === Phase.Closed) {
-    localStorage.removeItem(seatKey(next.code));
+    forget(seatKey(next.code));
   }
   if (next.code && params.get('match') !== next.code) {
     // A reload, or the same link opened again, takes the seat back.
@@ -196,46 +197,17 @@ againButton.addEventListener('click', playAgain);
 // ---- Keys: the player's own piece, with the arrows or W/A/S/D; the server repeats ----
 
 function listen() {
-  // The touch pads and gamepads: any of them moves this player, as any of the keys does; A
-  // answers a box, and at the end asks for another match.
+  // The keyboard, the touch pads and gamepads: any of them moves this player, as any of the
+  // keys does; A answers a box, and at the end asks for another match.
   page.playOnline({
+    ready: () => module !== null,
     down: (number, code) => run('voltaro_online_key_down', ['number', 'number'], [number, code]),
     up: (number) => run('voltaro_online_key_up', ['number'], [number]),
+    releaseAll: () => run('voltaro_online_focus_lost'),
+    answerBox,
     answer: () => (view && view.phase === Phase.Over ? playAgain() : answerBox()),
+    rescale: (ratio) => run('voltaro_online_set_device_pixel_ratio', ['number'], [ratio]),
   });
-  boxOk.addEventListener('click', answerBox);
-  window.addEventListener('keydown', (event) => {
-    if (event.target instanceof HTMLInputElement || page.menuKey(event)) return;
-    if (!box.hidden) {
-      if (!event.repeat && (event.key === 'Enter' || event.key === ' ')) answerBox();
-      event.preventDefault();
-      return;
-    }
-    page.keepFromBrowser(event);
-    if (event.repeat) return;
-    run('voltaro_online_key_down', ['number', 'number'],
-        [page.keyNumber(event), page.hostKeyCode(event)]);
-  });
-  window.addEventListener('keyup', (event) => {
-    run('voltaro_online_key_up', ['number'], [page.keyNumber(event)]);
-  });
-  const focusLost = () => run('voltaro_online_focus_lost');
-  window.addEventListener('blur', focusLost);
-  document.addEventListener('visibilitychange', () => {
-    if (document.hidden) focusLost();
-  });
-}
-
-// A new ratio (zoom, another screen, a resized or turned window) redraws the whole scene at
-// it: looked for when the screen may change anyway, at each message, as the local game does
-// at each wake-up.
-let ratio = 1;
-function followPixelRatio() {
-  if (!module) return;
-  if (page.fitRatio() === ratio) return;
-  page.sizeCanvas();
-  ratio = page.fitRatio();
-  run('voltaro_online_set_device_pixel_ratio', ['number'], [ratio]);
 }
 
 // Called by main.js once the module and the faces are loaded, instead of the local game.
@@ -248,16 +220,10 @@ function begin(loaded) {
                               'W, A, S, D.');
   element('online-menu').hidden = false;
   listen();
-  const token = wantedCode ? localStorage.getItem(seatKey(wantedCode)) || '' : '';
+  const token = wantedCode ? stored(seatKey(wantedCode)) || '' : '';
   run('voltaro_online_start', ['string', 'string'], [wantedCode, token]);
-  ratio = page.fitRatio();
   connect();
   setInterval(checkServer, checkEveryMs);
-  page.watchPixelRatio(followPixelRatio);
-  fit.onChange(() => {
-    followPixelRatio();
-    fit.place(element('form'));
-  });
 }
 
 // What this page showed, in order (`log`), for the tests.
