@@ -94,7 +94,7 @@ TEST(BallModel, FollowsTheGameTickForTick) {
                          match.state().strDirY == "down" ? 1 : -1};
     };
     const auto spot = [&](const char* name) {
-        return Spot{match.shape(name).Left(), match.shape(name).Top()};
+        return Point{match.shape(name).Left(), match.shape(name).Top()};
     };
     PressMemory press;
     BallState foreseen = exact();

@@ -4,6 +4,8 @@
 // (?computer=blue&level=hard, and &seed=N to play a match again the same way). The choice
 // stands over the top of the scene until the first key or touch of the match; the window's
 // title says who plays which side.
+import { store, stored } from './storage.js';
+
 const levels = ['easy', 'normal', 'hard'];
 const storedLevel = 'voltaro.level';
 const query = new URLSearchParams(location.search);
@@ -14,21 +16,13 @@ const seed = /^[0-9]{1,15}$/.test(query.get('seed') || '')
   : Math.floor(Math.random() * 2 ** 52);
 const who = againstComputer ? `Red: you; Blue: the computer, ${level}` : '';
 
-// Storage may be refused (a private window); the level is then the usual one each visit.
+// Where storage is refused the level is the usual one each visit.
 function remember(value) {
-  try {
-    localStorage.setItem(storedLevel, value);
-  } catch (e) {
-    // not remembered
-  }
+  store(storedLevel, value);
 }
 function remembered() {
-  try {
-    const value = localStorage.getItem(storedLevel);
-    return levels.includes(value) ? value : 'normal';
-  } catch (e) {
-    return 'normal';
-  }
+  const value = stored(storedLevel);
+  return levels.includes(value) ? value : 'normal';
 }
 
 const choice = document.getElementById('choice');
@@ -49,15 +43,18 @@ if (againstComputer) {
     `The soccer field. Red: you, with the arrow keys; blue: the computer, ${level}.`);
 }
 
-// The match has begun: the choice makes room for it. Tab and Shift only move through it.
-function playing(event) {
-  if (choice.contains(event.target) || event.key === 'Tab' || event.key === 'Shift') return;
+// The match has begun: the choice makes room for it. Tab and Shift only move through it. The
+// page's keyboard calls this first with every key; a touch or click comes here itself.
+let begun = false;
+export function hideChoiceAtFirstMove(event) {
+  if (begun || choice.contains(event.target) || event.key === 'Tab' || event.key === 'Shift') {
+    return;
+  }
+  begun = true;
   choice.hidden = true;
-  window.removeEventListener('keydown', playing, true);
-  window.removeEventListener('pointerdown', playing, true);
+  window.removeEventListener('pointerdown', hideChoiceAtFirstMove, true);
 }
-window.addEventListener('keydown', playing, true);
-window.addEventListener('pointerdown', playing, true);
+window.addEventListener('pointerdown', hideChoiceAtFirstMove, true);
 
 // Called by the page once the match has started, before its first tick.
 export function seatComputer(module) {

@@ -4,6 +4,7 @@
 // the status line and the end.
 import { fit } from './fit.js';
 import { page } from './page.js';
+import { forget, store, stored } from './storage.js';
 
 const params = new URLSearchParams(location.search);
 let wantedCode = (params.get('match') || '').trim();
@@ -31,24 +32,6 @@ let boxShown = 0;
 const log = [];
 function note(line) {
   log.push({ t: performance.now(), line });
-}
-
-// The seats kept for a return to the room. Where the browser refuses storage (a privacy mode, a
-// full quota) the match goes on without: a reload then joins afresh.
-function stored(key) {
-  try {
-    return localStorage.getItem(key) || '';
-  } catch {
-    return '';
-  }
-}
-function store(key, value) {
-  try {
-    if (value === null) localStorage.removeItem(key);
-    else localStorage.setItem(key, value);
-  } catch {
-    // kept in this page only
-  }
 }
 
 const run = (name, argTypes = [], values = []) =>
@@ -89,7 +72,7 @@ function open(url) {
   }
   socket.onopen = () => run('voltaro_online_opened');
   socket.onmessage = (event) => {
-    followPixelRatio();
+    page.followPixelRatio();
     if (typeof event.data === 'string') {
       run('voltaro_online_received', ['string'], [event.data]);
     }
@@ -124,7 +107,7 @@ function show(next) {
   if (next.code && next.token) {
     store(seatKey(next.code), next.token);
   } else if (next.code && next.phase === 'Closed') {
-    store(seatKey(next.code), null);
+    forget(seatKey(next.code));
   }
   if (next.code && params.get('match') !== next.code) {
     // A reload, or the same link opened again, takes the seat back.
@@ -180,46 +163,17 @@ againButton.addEventListener('click', playAgain);
 // ---- Keys: the player's own piece, with the arrows or W/A/S/D; the server repeats ----
 
 function listen() {
-  // The touch pads and gamepads: any of them moves this player, as any of the keys does; A
-  // answers a box, and at the end asks for another match.
+  // The keyboard, the touch pads and gamepads: any of them moves this player, as any of the
+  // keys does; A answers a box, and at the end asks for another match.
   page.playOnline({
+    ready: () => module !== null,
     down: (number, code) => run('voltaro_online_key_down', ['number', 'number'], [number, code]),
     up: (number) => run('voltaro_online_key_up', ['number'], [number]),
+    releaseAll: () => run('voltaro_online_focus_lost'),
+    answerBox,
     answer: () => (view && view.phase === 'Over' ? playAgain() : answerBox()),
+    rescale: (ratio) => run('voltaro_online_set_device_pixel_ratio', ['number'], [ratio]),
   });
-  boxOk.addEventListener('click', answerBox);
-  window.addEventListener('keydown', (event) => {
-    if (event.target instanceof HTMLInputElement || page.menuKey(event)) return;
-    if (!box.hidden) {
-      if (!event.repeat && (event.key === 'Enter' || event.key === ' ')) answerBox();
-      event.preventDefault();
-      return;
-    }
-    page.keepFromBrowser(event);
-    if (event.repeat) return;
-    run('voltaro_online_key_down', ['number', 'number'],
-        [page.keyNumber(event), page.hostKeyCode(event)]);
-  });
-  window.addEventListener('keyup', (event) => {
-    run('voltaro_online_key_up', ['number'], [page.keyNumber(event)]);
-  });
-  const focusLost = () => run('voltaro_online_focus_lost');
-  window.addEventListener('blur', focusLost);
-  document.addEventListener('visibilitychange', () => {
-    if (document.hidden) focusLost();
-  });
-}
-
-// A new ratio (zoom, another screen, a resized or turned window) redraws the whole scene at
-// it: looked for when the screen may change anyway, at each message, as the local game does
-// at each wake-up.
-let ratio = 1;
-function followPixelRatio() {
-  if (!module) return;
-  if (page.fitRatio() === ratio) return;
-  page.sizeCanvas();
-  ratio = page.fitRatio();
-  run('voltaro_online_set_device_pixel_ratio', ['number'], [ratio]);
 }
 
 // What the player typed into "Join a match", read by the module: a room on this page's server
@@ -257,16 +211,10 @@ function begin(loaded) {
                               'W, A, S, D.');
   element('online-menu').hidden = false;
   listen();
-  const token = wantedCode ? stored(seatKey(wantedCode)) : '';
-  ratio = page.fitRatio();
+  const token = wantedCode ? stored(seatKey(wantedCode)) || '' : '';
   run('voltaro_online_start', ['string', 'string', 'string'], [location.href, wantedCode, token]);
   setInterval(() => run('voltaro_online_check_connection', ['number'], [performance.now()]),
               checkEveryMs);
-  page.watchPixelRatio(followPixelRatio);
-  fit.onChange(() => {
-    followPixelRatio();
-    fit.place(element('form'));
-  });
 }
 
 // What this page showed, in order (`log`), for the tests.

@@ -2,6 +2,7 @@
 // and the end of the program. The game, its timers' schedule, the held keys' repeats and what to
 // draw all come from the WebAssembly module; this file only carries events in and pixels out.
 import { CanvasCommands } from './canvas_commands.js';
+import { hideChoiceAtFirstMove } from './computer_choice.js';
 import { fit } from './fit.js';
 
 const canvas = document.getElementById('form');
@@ -62,11 +63,13 @@ function sizeCanvas() {
 }
 
 // A new ratio (zoom, another screen, a resized or turned window) redraws the whole scene at
-// it; one that comes while a box is open waits for the next tick.
+// it. Looked for whenever the screen may change anyway: at each wake-up of the local game, at
+// each message of an online match; one that comes while the game cannot be called (a box holds
+// a procedure) waits for the next.
 function followPixelRatio() {
-  if (canCall() && fit.ratio(clientSize) !== ratio) {
+  if (game.ready() && fit.ratio(clientSize) !== ratio) {
     sizeCanvas();
-    module._voltaro_set_device_pixel_ratio(ratio);
+    game.rescale(ratio);
   }
 }
 fit.onChange(() => {
@@ -179,20 +182,23 @@ function menuKey(event) {
 }
 
 function releaseAllKeys() {
-  if (canCall()) module._voltaro_release_all_keys();
+  game.releaseAll();
 }
 
+// The one way keys reach a game, the local one or an online match: Enter or Space answers an
+// open box (the local game's or the server's, both shown in the same one).
 window.addEventListener('keydown', (event) => {
+  hideChoiceAtFirstMove(event);
   if (event.target instanceof HTMLInputElement) return; // typing a match's code
-  if (boxOpen) {
+  if (!box.hidden) {
     keepFromBrowser(event);
-    if (!event.repeat && (event.key === 'Enter' || event.key === ' ')) closeBox();
+    if (!event.repeat && (event.key === 'Enter' || event.key === ' ')) game.answerBox();
     return;
   }
   if (finished || menuKey(event)) return;
   keepFromBrowser(event);
-  if (event.repeat || !canCall()) return; // the host repeats held keys on its own schedule
-  keyDown(keyNumber(event), hostKeyCode(event));
+  if (event.repeat) return; // the host repeats held keys on its own schedule
+  game.down(keyNumber(event), hostKeyCode(event));
 });
 
 let begun = false; // a key has reached the game
@@ -203,7 +209,7 @@ function keyDown(number, code) {
 }
 
 window.addEventListener('keyup', (event) => {
-  if (canCall()) module._voltaro_key_up(keyNumber(event));
+  game.up(keyNumber(event));
 });
 
 window.addEventListener('blur', releaseAllKeys);
@@ -239,61 +245,65 @@ function closeBox() {
   wakeUp(performance.now());
 }
 
-boxOk.addEventListener('click', closeBox);
+boxOk.addEventListener('click', () => game.answerBox());
 
 // ---- Keys of the touch pads and gamepads: the same path as the keyboard's ----
 
-// Where they go: the game on this page, or an online match (online.js), which takes them by
-// the same numbers and codes.
-let keys = {
+// Where the keys, the box's OK and a new pixel ratio go: the game on this page, or an online
+// match (online.js), which takes the keys by the same numbers and codes.
+let game = {
+  // Whether the game may be called now.
+  ready: canCall,
   down(number, code) {
     if (canCall()) keyDown(number, code);
   },
   up(number) {
     if (canCall()) module._voltaro_key_up(number);
   },
-  // After the end, the same press starts a new match.
+  releaseAll() {
+    if (canCall()) module._voltaro_release_all_keys();
+  },
+  answerBox: closeBox,
+  // A pad's answer: after the end, the same press starts a new match.
   answer() {
     if (finished) location.reload();
     else closeBox();
+  },
+  rescale(newRatio) {
+    module._voltaro_set_device_pixel_ratio(newRatio);
   },
 };
 
 export const page = {
   // A direction held down (`name` tells it from every other key) or let go.
   press(name, code) {
-    keys.down(numberOf(name), code);
+    game.down(numberOf(name), code);
   },
   release(name) {
-    keys.up(numberOf(name));
+    game.up(numberOf(name));
   },
   // A press that answers an open box, as Enter does.
   answerBox() {
-    keys.answer();
+    game.answer();
   },
   // Whether any key has reached the game yet.
   get begun() {
     return begun;
   },
-  // Online play (online.js) reads the keys the same way and sizes the canvas the same way.
-  hostKeyCode,
-  keyNumber,
-  menuKey,
+  // A screen reader hears `text` now.
   say,
   // What the field's name tells a screen reader: the scene, and who plays which side.
   describe(players) {
     canvas.setAttribute('aria-label', 'The soccer field. ' + players);
   },
-  keepFromBrowser,
-  sizeCanvas,
-  watchPixelRatio,
-  // An online match takes the pads' keys, and is never reloaded under the players.
+  followPixelRatio,
+  // An online match takes the keys, the box and the ratio, and is never reloaded under the
+  // players: `online` has the local game's methods.
   playOnline(online) {
-    keys = online;
+    game = online;
     begun = true;
+    watchPixelRatio(followPixelRatio);
   },
-  // The ratio at which the scene fits the page now: device pixels per form pixel.
-  fitRatio: () => fit.ratio(clientSize),
   // The faces this page draws with, for loading before the first frame.
   faces,
   // What the module calls on this page.

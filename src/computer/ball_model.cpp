@@ -16,7 +16,7 @@ struct Spans {
     float left, right, top, bottom;
 };
 
-Spans spansOf(const PressMemory& press, const Spot& player) {
+Spans spansOf(const PressMemory& press, const Point& player) {
     if (!press.pressed) {
         return {0, 0, 0, 0};
     }

@@ -17,7 +17,7 @@ struct BallState {
 // next one. A player knows it from its own presses and from the other player's steps it saw.
 struct PressMemory {
     bool pressed = false;  // before the first press the ball rebounds from nothing but zeros
-    Spot ball, red, blue;
+    Point ball, red, blue;
 };
 
 PressMemory rememberPress(const Sighting& seen);

@@ -12,7 +12,7 @@ namespace {
 using namespace field;
 
 // A box so far off that no ball meets it: a player who is not there.
-constexpr Spot kNowhere{-100000, -100000};
+constexpr Point kNowhere{-100000, -100000};
 
 // How far the player looks ahead: the ticks in which it can reach the ball, and the ticks in
 // which a goal counts as coming of what it does now (the ball crosses the field in 600).
@@ -32,7 +32,7 @@ constexpr float kReach = 2000;
 // Beyond this, a kick that does not reach the goal still brings the ball nearer it.
 constexpr float kFarFromGoal = 6000;
 
-Spot moved(Spot box, Move move) {
+Point moved(Point box, Move move) {
     switch (move) {
         case Move::Up:
             box.top -= kPlayerStep;
@@ -121,8 +121,8 @@ void ComputerPlayer::noticeOpponentStep(std::int64_t seenTick) {
 // The ball as last seen, with the way it went from the sighting before, carried on to now by
 // the rules as far as this player knows them.
 BallState ComputerPlayer::ballNow(std::int64_t seenTick) const {
-    const Spot& at = seenAt(seenTick).ball;
-    const Spot& before = seenAt(seenTick - 1).ball;
+    const Point& at = seenAt(seenTick).ball;
+    const Point& before = seenAt(seenTick - 1).ball;
     BallState ball{at.left, at.top, at.left >= before.left ? 1 : -1, at.top >= before.top ? 1 : -1};
     settle(ball, press_);
     for (int i = 0; i < traits_.reactionTicks; ++i) {
@@ -132,8 +132,8 @@ BallState ComputerPlayer::ballNow(std::int64_t seenTick) const {
 }
 
 std::optional<Move> ComputerPlayer::choose(const Sighting& seen, const BallState& ball,
-                                           const Spot& opponent) {
-    const Spot& me = seen.player(side_);
+                                           const Point& opponent) {
+    const Point& me = seen.player(side_);
     const int gap = traits_.pressGapTicks;
     const float pressing = valueOf(pressWith(ball, me, opponent), ball, gap);
     if (pressing < valueOf(press_, ball, gap) - kWorse) {
@@ -160,7 +160,7 @@ std::optional<Move> ComputerPlayer::choose(const Sighting& seen, const BallState
     std::optional<Move> best;
     float bestCost = 0;
     for (const Move move : kMoves) {
-        const Spot box = moved(me, move);
+        const Point box = moved(me, move);
         const float gain =
             withinReach ? valueOf(pressWith(next, box, opponent), next, gap) - untouched : 0;
         const float cost = static_cast<float>(pressesTo(box, goal.box)) - gain / kWorse;
@@ -174,7 +174,7 @@ std::optional<Move> ComputerPlayer::choose(const Sighting& seen, const BallState
 
 // Where to be: where it can first meet the ball and kick it towards the goal, or, while the
 // ball is on its way into the goal already, back in front of its own.
-ComputerPlayer::Target ComputerPlayer::target(const Spot& me, const BallState& ball) {
+ComputerPlayer::Target ComputerPlayer::target(const Point& me, const BallState& ball) {
     const GoalReach reach = goalReached(ball, kGoalHorizon);
     if (reach.scored && reach.scorer == side_) {
         return {guardBox(ball), false};
@@ -203,7 +203,7 @@ ComputerPlayer::Target ComputerPlayer::target(const Spot& me, const BallState& b
         if (!dy) {
             continue;
         }
-        const Spot box = kickBox(there, *dy);
+        const Point box = kickBox(there, *dy);
         if (!kicks(box, there, *dy)) {
             continue;
         }
@@ -249,8 +249,8 @@ std::optional<int> ComputerPlayer::kickWorthMaking(const BallState& from) const 
 // The box to kick from: overlapping the ball's back edge, not its front one (a player over
 // both holds the ball against its front instead), and its top corner to send it down or only
 // its bottom one to send it up.
-Spot ComputerPlayer::kickBox(const BallState& ball, int dy) const {
-    Spot box;
+Point ComputerPlayer::kickBox(const BallState& ball, int dy) const {
+    Point box;
     box.left = forward_ > 0 ? ball.left - 488 : ball.left + 378;
     box.top = dy > 0 ? ball.top - 428 : ball.top + 308;
     box.left = std::clamp(box.left, 0.0f, kPlayerMaxLeft);
@@ -258,13 +258,13 @@ Spot ComputerPlayer::kickBox(const BallState& ball, int dy) const {
     return box;
 }
 
-bool ComputerPlayer::kicks(const Spot& box, const BallState& ball, int dy) const {
+bool ComputerPlayer::kicks(const Point& box, const BallState& ball, int dy) const {
     BallState after = ball;
     ballTick(after, pressWith(ball, box, kNowhere));
     return after.dx == forward_ && after.dy == dy;
 }
 
-int ComputerPlayer::pressesTo(const Spot& from, const Spot& to) const {
+int ComputerPlayer::pressesTo(const Point& from, const Point& to) const {
     return stepsBeyond(std::abs(to.left - from.left), kNearX) +
            stepsBeyond(std::abs(to.top - from.top), kNearY);
 }
@@ -284,8 +284,8 @@ float ComputerPlayer::valueOf(const PressMemory& press, BallState ball, int tick
     return heading + static_cast<float>(forward_) * (ball.left - kBallMaxLeft / 2) / 100;
 }
 
-PressMemory ComputerPlayer::pressWith(const BallState& ball, const Spot& me,
-                                      const Spot& opponent) const {
+PressMemory ComputerPlayer::pressWith(const BallState& ball, const Point& me,
+                                      const Point& opponent) const {
     PressMemory press{true, {ball.left, ball.top}, me, opponent};
     if (side_ == Side::Blue) {
         std::swap(press.red, press.blue);
@@ -295,9 +295,9 @@ PressMemory ComputerPlayer::pressWith(const BallState& ball, const Spot& me,
 
 // Out of the way of a ball beyond a wall: a player whose box meets it at a press holds it out
 // there, and away from everyone it comes back by itself.
-Spot ComputerPlayer::clearOf(const Spot& me, const BallState& ball) const {
+Point ComputerPlayer::clearOf(const Point& me, const BallState& ball) const {
     constexpr float kMargin = 400;
-    Spot box = me;
+    Point box = me;
     if (ball.top > kBallMaxTop) {
         box.top = std::min(box.top, ball.top - kPlayerSize - kMargin);
     } else if (ball.top < 0) {
@@ -314,7 +314,7 @@ Spot ComputerPlayer::clearOf(const Spot& me, const BallState& ball) const {
 }
 
 // In front of its own goal, level with the ball.
-Spot ComputerPlayer::guardBox(const BallState& ball) const {
+Point ComputerPlayer::guardBox(const BallState& ball) const {
     constexpr float kOffLine = 240;
     const float centre = ball.top + kBallHeight / 2 - kPlayerSize / 2;
     return {forward_ > 0 ? kOffLine : kPlayerMaxLeft - kOffLine,

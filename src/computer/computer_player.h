@@ -36,7 +36,7 @@ class ComputerPlayer final : public KeyPresser {
     static constexpr int kMemory = 32;  // ticks of sightings kept: more than any reaction time
 
     struct Target {
-        Spot box;
+        Point box;
         bool kick = false;  // a box to kick the ball from, rather than to wait in
     };
 
@@ -45,17 +45,17 @@ class ComputerPlayer final : public KeyPresser {
     void noticeOpponentStep(std::int64_t seenTick);
     BallState ballNow(std::int64_t seenTick) const;
 
-    std::optional<Move> choose(const Sighting& seen, const BallState& ball, const Spot& opponent);
-    Target target(const Spot& me, const BallState& ball);
+    std::optional<Move> choose(const Sighting& seen, const BallState& ball, const Point& opponent);
+    Target target(const Point& me, const BallState& ball);
     float aimedTop() const;
     std::optional<int> kickWorthMaking(const BallState& from) const;
-    Spot kickBox(const BallState& ball, int dy) const;
-    bool kicks(const Spot& box, const BallState& ball, int dy) const;
-    int pressesTo(const Spot& from, const Spot& to) const;
+    Point kickBox(const BallState& ball, int dy) const;
+    bool kicks(const Point& box, const BallState& ball, int dy) const;
+    int pressesTo(const Point& from, const Point& to) const;
     float valueOf(const PressMemory& press, BallState ball, int ticks) const;
-    PressMemory pressWith(const BallState& ball, const Spot& me, const Spot& opponent) const;
-    Spot guardBox(const BallState& ball) const;
-    Spot clearOf(const Spot& me, const BallState& ball) const;
+    PressMemory pressWith(const BallState& ball, const Point& me, const Point& opponent) const;
+    Point guardBox(const BallState& ball) const;
+    Point clearOf(const Point& me, const BallState& ball) const;
 
     Side side_;
     Level level_;

@@ -8,7 +8,7 @@ namespace {
 
 constexpr float kTwipsPerPixel = 15;
 
-Spot drawn(const Shape& shape) {
+Point drawn(const Shape& shape) {
     return {std::round(shape.Left() / kTwipsPerPixel) * kTwipsPerPixel,
             std::round(shape.Top() / kTwipsPerPixel) * kTwipsPerPixel};
 }

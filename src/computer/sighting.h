@@ -2,21 +2,16 @@
 
 #include "computer/side.h"
 #include "scene/controls.h"
+#include "scene/point.h"
 
 namespace voltaro::computer {
-
-struct Spot {
-    float left = 0;
-    float top = 0;
-    friend bool operator==(const Spot&, const Spot&) = default;
-};
 
 // What the screen shows after a tick: the top-left corners of the ball and the two players,
 // as drawn, to the whole pixel.
 struct Sighting {
-    Spot ball, red, blue;
+    Point ball, red, blue;
 
-    const Spot& player(Side side) const { return side == Side::Red ? red : blue; }
+    const Point& player(Side side) const { return side == Side::Red ? red : blue; }
     friend bool operator==(const Sighting&, const Sighting&) = default;
 };
 

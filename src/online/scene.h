@@ -2,14 +2,12 @@
 
 #include <string>
 
+#include "scene/point.h"
+
 namespace voltaro::online {
 
-// A piece's place: its Left and Top in twips.
-struct Point {
-    float left = 0;
-    float top = 0;
-    friend bool operator==(const Point&, const Point&) = default;
-};
+// The pieces' places go over the wire as the form holds them.
+using voltaro::Point;
 
 // Everything of the form that a match changes, and so all a client needs to draw what the
 // server's match shows: the ball, both players and both counters. The rest of the form never

@@ -6,21 +6,12 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/pixels.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 
-TITLE='Soccer Game: VOLTARO!'
-GAME=${1:-}
-[ -n "$GAME" ] || { echo "usage: $0 PATH-TO-voltaro" >&2; exit 2; }
-[ -x "$GAME" ] || { echo "not an executable: $GAME" >&2; exit 2; }
-for tool in Xvfb xdotool xwininfo xprop xset import convert compare; do
-    command -v "$tool" >/dev/null || { echo "missing tool: $tool (run scripts/install-deps)" >&2; exit 2; }
-done
+need_tools Xvfb xdotool xwininfo xprop xset import convert compare
 /usr/bin/python3 -c 'import Xlib' 2>/dev/null ||
     { echo "missing python3-xlib (run scripts/install-deps)" >&2; exit 2; }
 
-TEST_NAME=$(basename "$0" .sh)
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/voltaro-e2e-$TEST_NAME.XXXXXX")
 XVFB_PID=
-GAME_PID=
-GAME_STATUS=
 WIN=
 
 cleanup() {
@@ -55,25 +46,6 @@ start_x() {
     mkdir -m 700 "$XDG_RUNTIME_DIR"
 }
 
-start_game() {
-    "$GAME" >"$WORK/game.log" 2>&1 &
-    GAME_PID=$!
-}
-
-game_running() { kill -0 "$GAME_PID" 2>/dev/null; }
-
-# Waits (at most $1 seconds) for the game to end and leaves its exit status in GAME_STATUS.
-wait_game_exit() {
-    local deadline=$(($(now_ms) + ${1:-5} * 1000))
-    while game_running; do
-        [ "$(now_ms)" -lt "$deadline" ] || return 1
-        sleep 0.02
-    done
-    GAME_STATUS=0
-    wait "$GAME_PID" || GAME_STATUS=$?
-    GAME_PID=
-}
-
 # Finds the game's window by its exact title (the game also makes unmapped helper windows).
 wait_window() {
     local deadline=$(($(now_ms) + ${1:-10} * 1000)) ids
@@ -86,16 +58,6 @@ wait_window() {
         fi
         game_running || fail "the game exited before its window appeared"
         [ "$(now_ms)" -lt "$deadline" ] || fail "no visible window titled '$TITLE' after ${1:-10} s"
-        sleep 0.02
-    done
-}
-
-# Waits (at most $1 seconds) until the window shows its first frame: it maps before it paints.
-wait_painted() {
-    local deadline=$(($(now_ms) + ${1:-5} * 1000))
-    until shot "$WORK/first-frame.png" 2>/dev/null &&
-        [ "$(pixel "$WORK/first-frame.png" 60 60)" = 00C000 ]; do
-        [ "$(now_ms)" -lt "$deadline" ] || fail "the window was not painted green within ${1:-5} s"
         sleep 0.02
     done
 }

@@ -8,23 +8,14 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/pixels.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/harness.sh"
 
-TITLE='Soccer Game: VOLTARO!'
-GAME=${1:-}
-[ -n "$GAME" ] || { echo "usage: $0 PATH-TO-voltaro" >&2; exit 2; }
-[ -x "$GAME" ] || { echo "not an executable: $GAME" >&2; exit 2; }
-for tool in sway swaymsg wtype grim jq convert compare; do
-    command -v "$tool" >/dev/null || { echo "missing tool: $tool (run scripts/install-deps)" >&2; exit 2; }
-done
+need_tools sway swaymsg wtype grim jq convert compare
 [ -n "$(find /usr/lib -path '*qt6/plugins/platforms/libqwayland-generic.so' -print -quit 2>/dev/null)" ] ||
     { echo "missing Qt's Wayland plugin: qt6-wayland (run scripts/install-deps)" >&2; exit 2; }
 
-TEST_NAME=$(basename "$0" .sh)
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/voltaro-wayland-$TEST_NAME.XXXXXX")
 chmod 755 "$WORK" # sway, as another user, reads its configuration here
 SWAY_PID=
 KEYBOARD_PID=
-GAME_PID=
-GAME_STATUS=
 
 cleanup() {
     local pid
@@ -80,25 +71,6 @@ CONF
     KEYBOARD_PID=$!
 }
 
-start_game() {
-    "$GAME" >"$WORK/game.log" 2>&1 &
-    GAME_PID=$!
-}
-
-game_running() { kill -0 "$GAME_PID" 2>/dev/null; }
-
-# Waits (at most $1 seconds) for the game to end and leaves its exit status in GAME_STATUS.
-wait_game_exit() {
-    local deadline=$(($(now_ms) + ${1:-5} * 1000))
-    while game_running; do
-        [ "$(now_ms)" -lt "$deadline" ] || return 1
-        sleep 0.02
-    done
-    GAME_STATUS=0
-    wait "$GAME_PID" || GAME_STATUS=$?
-    GAME_PID=
-}
-
 # The game's windows as sway sees them, one line each: "X Y W H FOCUSED APP_ID TITLE", the
 # client area's place on the screen.
 windows() {
@@ -124,16 +96,6 @@ shot() {
     local x y w h
     read -r x y w h _ <<<"$WIN"
     grim -g "$x,$y ${w}x$h" "$1"
-}
-
-# Waits (at most $1 seconds) until the window shows its first frame.
-wait_painted() {
-    local deadline=$(($(now_ms) + ${1:-5} * 1000))
-    until shot "$WORK/first-frame.png" 2>/dev/null &&
-        [ "$(pixel "$WORK/first-frame.png" 60 60)" = 00C000 ]; do
-        [ "$(now_ms)" -lt "$deadline" ] || fail "the window was not painted green within ${1:-5} s"
-        sleep 0.02
-    done
 }
 
 launch() {
