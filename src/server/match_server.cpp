@@ -63,13 +63,14 @@ std::unique_ptr<RecordWriter> recordWriter(const ServerOptions& options) {
 
 }  // namespace
 
-MatchServer::MatchServer(const ServerOptions& options)
+MatchServer::MatchServer(const ServerOptions& options, RandomSource* random)
     : options_(options),
       records_(recordWriter(options)),
       proxies_(options.trustedProxies),
       newConnections_(options.maxNewPerSecond),
       addresses_(options.maxPerAddress, connectionCap()),
       hub_(io_, stats_),
+      random_(random ? *random : systemRandom_),
       lobby_(hub_, lobbyLimits(options), records_.get(), random_, &refusals_),
       site_(options.site),
       origins_(options.origins, options.names),

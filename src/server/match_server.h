@@ -31,8 +31,9 @@ namespace voltaro::server {
 class MatchServer {
   public:
     // Binds the listening socket; throws boost::system::system_error when it cannot, and
-    // std::runtime_error when the port of --metrics cannot be had.
-    explicit MatchServer(const ServerOptions& options);
+    // std::runtime_error when the port of --metrics cannot be had. Room codes and seat tokens
+    // come from `random`, the system's cryptographic source unless given.
+    explicit MatchServer(const ServerOptions& options, RandomSource* random = nullptr);
 
     boost::asio::ip::tcp::endpoint endpoint() const { return acceptor_.local_endpoint(); }
     // Where --metrics serves, when it was given.
@@ -70,7 +71,8 @@ class MatchServer {
     AddressCounter addresses_;
     boost::asio::io_context io_;
     ConnectionHub hub_;
-    SystemRandom random_;
+    SystemRandom systemRandom_;
+    RandomSource& random_;
     Lobby lobby_;
     SiteFolder site_;
     OriginPolicy origins_;
