@@ -1,9 +1,14 @@
 # The match server's network layer and the program voltaro-server: Boost.Beast (HTTP and
 # WebSocket on Asio) from Debian's Boost 1.81, one thread, no Qt. The core it drives
 # (voltaro_server_core) knows nothing of sockets.
-# A player's build (make play) does without it: Boost is only needed where the server is built.
+# The game hosts matches with it (voltaro --host), so a build with the game needs Boost; only a
+# build without the game (VOLTARO_QT=OFF) leaves the server out when Boost is missing.
 find_package(Boost 1.81 QUIET)
 if(NOT Boost_FOUND)
+    if(VOLTARO_QT)
+        message(FATAL_ERROR "The game needs Boost 1.81 to host matches (scripts/install-deps play); "
+            "configure with -DVOLTARO_QT=OFF to build without the game and the server")
+    endif()
     message(STATUS "voltaro-server is left out: it needs Boost 1.81 (scripts/install-deps server)")
     return()
 endif()
