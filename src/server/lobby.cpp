@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "online/protocol.h"
+#include "server/close_reason.h"
 #include "server/deadlines.h"
 #include "server/person_allowance.h"
 #include "server/room.h"
@@ -84,7 +85,7 @@ struct Lobby::State {
         Room* room = found->second.room;
         const Seat seat = found->second.seat;
         forget(found);
-        transport().close(id, code, reason.substr(0, 123));
+        transport().close(id, code, closeReason(reason));
         if (room) {
             room->disconnected(id, seat, now);
             settle(*room, now);

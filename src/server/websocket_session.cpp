@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "online/protocol.h"
+#include "server/close_reason.h"
 #include "server/local_network.h"
 #include "server/person_key.h"
 
@@ -133,7 +134,7 @@ void WebSocketSession::closeWith(std::uint16_t code, std::string reason) {
     if (closing_) {
         return;
     }
-    reason.resize(std::min<std::size_t>(reason.size(), 123));  // what a close frame holds
+    reason = closeReason(reason);
     closing_.emplace(static_cast<websocket::close_code>(code),
                      beast::string_view(reason.data(), reason.size()));
     writeNext();
