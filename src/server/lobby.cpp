@@ -142,7 +142,9 @@ struct Lobby::State {
                 roomsHeld.erase(held);
             }
         }
-        rooms.erase(room.code());
+        // The code lives in the room that goes with it: erased by a copy.
+        const std::string code = room.code();
+        rooms.erase(code);
     }
 
     // Whether the person may try another code: a guesser is turned away before any lookup.
