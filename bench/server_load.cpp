@@ -13,7 +13,7 @@
 
 #include "honest_matches.h"
 #include "process_figures.h"
-#include "server/latency_histogram.h"
+#include "server/core/latency_histogram.h"
 #include "server_process.h"
 
 namespace {

@@ -15,34 +15,34 @@ endif()
 find_package(Threads REQUIRED)
 
 # Asio and Beast are compiled once, in this library, rather than in every file that uses them.
-add_library(voltaro_beast STATIC src/server/beast_library.cpp)
+add_library(voltaro_beast STATIC src/server/net/beast_library.cpp)
 target_compile_definitions(voltaro_beast PUBLIC
     BOOST_ASIO_SEPARATE_COMPILATION BOOST_BEAST_SEPARATE_COMPILATION BOOST_ASIO_NO_DEPRECATED)
 target_link_libraries(voltaro_beast PUBLIC Boost::headers Threads::Threads)
 
 add_library(voltaro_server_net STATIC
-    src/server/address_counter.cpp
-    src/server/connection_hub.cpp
-    src/server/connection_rate.cpp
-    src/server/frame_counter.cpp
-    src/server/http_session.cpp
-    src/server/local_network.cpp
-    src/server/match_server.cpp
-    src/server/metrics_listener.cpp
-    src/server/metrics_session.cpp
-    src/server/message_rate.cpp
-    src/server/origin_policy.cpp
-    src/server/outgoing_queue.cpp
-    src/server/server_options.cpp
-    src/server/site_file.cpp
-    src/server/site_folder.cpp
-    src/server/trusted_proxies.cpp
-    src/server/websocket_session.cpp
+    src/server/net/address_counter.cpp
+    src/server/net/connection_hub.cpp
+    src/server/net/connection_rate.cpp
+    src/server/net/frame_counter.cpp
+    src/server/net/http_session.cpp
+    src/server/net/local_network.cpp
+    src/server/net/match_server.cpp
+    src/server/net/metrics_listener.cpp
+    src/server/net/metrics_session.cpp
+    src/server/net/message_rate.cpp
+    src/server/net/origin_policy.cpp
+    src/server/net/outgoing_queue.cpp
+    src/server/net/server_options.cpp
+    src/server/net/site_file.cpp
+    src/server/net/site_folder.cpp
+    src/server/net/trusted_proxies.cpp
+    src/server/net/websocket_session.cpp
 )
 target_link_libraries(voltaro_server_net PUBLIC voltaro_server_core voltaro_beast)
 target_compile_definitions(voltaro_server_net PRIVATE VOLTARO_VERSION="${PROJECT_VERSION}")
 
-add_executable(voltaro-server src/server/main.cpp)
+add_executable(voltaro-server src/server/net/main.cpp)
 target_link_libraries(voltaro-server PRIVATE voltaro_server_net)
 
 # The WebSocket test client and the server run as a child process: for the tests and the bench.

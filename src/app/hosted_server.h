@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "server/match_server.h"
-#include "server/server_options.h"
+#include "server/net/match_server.h"
+#include "server/net/server_options.h"
 
 namespace voltaro {
 

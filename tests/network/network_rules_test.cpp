@@ -3,15 +3,15 @@
 // what counts as a nearby peer, and the command line.
 #include <gtest/gtest.h>
 
-#include "server/address_counter.h"
-#include "server/connection_rate.h"
-#include "server/frame_counter.h"
-#include "server/local_network.h"
-#include "server/message_rate.h"
-#include "server/origin_policy.h"
-#include "server/outgoing_queue.h"
-#include "server/server_options.h"
-#include "server/trusted_proxies.h"
+#include "server/net/address_counter.h"
+#include "server/net/connection_rate.h"
+#include "server/net/frame_counter.h"
+#include "server/net/local_network.h"
+#include "server/net/message_rate.h"
+#include "server/net/origin_policy.h"
+#include "server/net/outgoing_queue.h"
+#include "server/net/server_options.h"
+#include "server/net/trusted_proxies.h"
 
 namespace voltaro::server {
 namespace {

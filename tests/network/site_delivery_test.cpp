@@ -10,7 +10,7 @@
 #include <fstream>
 #include <map>
 
-#include "server/site_file.h"
+#include "server/net/site_file.h"
 #include "server_process.h"
 
 namespace voltaro::server::testing {

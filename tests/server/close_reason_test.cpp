@@ -1,4 +1,4 @@
-#include "server/close_reason.h"
+#include "server/core/close_reason.h"
 
 #include <gtest/gtest.h>
 

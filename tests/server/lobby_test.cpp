@@ -1,7 +1,7 @@
 #include <set>
 
 #include "lobby_fixture.h"
-#include "server/room_code.h"
+#include "server/core/room_code.h"
 
 namespace voltaro::server::test {
 namespace {
