@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "server/core/transport.h"
+#include "server/core/duration.h"
 
 namespace voltaro::server {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/core/transport.h"
+#include "server/core/duration.h"
 
 namespace voltaro::server {
 

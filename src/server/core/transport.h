@@ -1,13 +1,13 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <string>
+
+#include "server/core/duration.h"
 
 namespace voltaro::server {
 
 using ConnectionId = std::uint64_t;
-using Duration = std::chrono::nanoseconds;  // time since the server started (steady clock)
 
 // What the match core asks of the network layer. Every call is made on the thread that called
 // into the Lobby, from inside one of its member functions; an implementation queues what it is

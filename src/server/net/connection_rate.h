@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "server/core/duration.h"
 #include "server/core/person_allowance.h"
-#include "server/core/transport.h"
 
 namespace voltaro::server {
 
