@@ -7,6 +7,7 @@
 #include <cctype>
 #include <utility>
 
+#include "online/text_case.h"
 #include "scene/controls.h"
 
 namespace voltaro::client {
@@ -14,6 +15,7 @@ namespace voltaro::client {
 namespace {
 
 namespace msg = online::server;
+using online::lowered;
 using online::Seat;
 
 std::string colourOf(Seat seat) {
@@ -25,13 +27,6 @@ bool hopeless(std::uint16_t code) {
     return code == online::close_code::kMalformed || code == online::close_code::kVersion ||
            code == online::close_code::kOutOfPlace || code == online::close_code::kSeatTakenOver ||
            code == online::close_code::kIdle;
-}
-
-std::string lowered(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
 }
 
 bool startsWith(std::string_view text, std::string_view prefix) {

@@ -6,16 +6,13 @@
 #include <cctype>
 #include <utility>
 
+#include "online/text_case.h"
+
 namespace voltaro::server {
 
 namespace {
 
-std::string lowered(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
-}
+using online::lowered;
 
 // host[:port] without the scheme's default port, lower case: how two spellings of one address
 // compare equal.

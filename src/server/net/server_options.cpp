@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "online/text_case.h"
 #include "server/net/trusted_proxies.h"
 
 #ifndef VOLTARO_VERSION
@@ -19,6 +20,8 @@
 namespace voltaro::server {
 
 namespace {
+
+using online::lowered;
 
 constexpr std::string_view kHelp = R"(Usage: voltaro-server [OPTION]...
 Hosts online matches of Soccer Game: VOLTARO! and serves the web edition's page on the same
@@ -114,12 +117,6 @@ bool isHostName(std::string_view text) {
     return !text.empty() && text.size() <= 253 && text.front() != '.' && text.front() != '-' &&
            std::all_of(text.begin(), text.end(),
                        [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '.'; });
-}
-
-std::string lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 // Options that may be given again: the first one given replaces the default.
