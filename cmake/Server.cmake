@@ -30,7 +30,6 @@ add_library(voltaro_server_net STATIC
     src/server/net/match_server.cpp
     src/server/net/metrics_listener.cpp
     src/server/net/metrics_session.cpp
-    src/server/net/message_rate.cpp
     src/server/net/origin_policy.cpp
     src/server/net/outgoing_queue.cpp
     src/server/net/server_options.cpp
@@ -59,7 +58,8 @@ endif()
 # make bench: the server under the load of many matches on loopback, and beside strangers.
 if(VOLTARO_BENCH)
     find_package(nlohmann_json 3 REQUIRED)
-    add_library(voltaro_bench_players STATIC bench/honest_matches.cpp bench/hostile_mix.cpp)
+    add_library(voltaro_bench_players STATIC
+        bench/bench_options.cpp bench/honest_matches.cpp bench/hostile_mix.cpp)
     target_include_directories(voltaro_bench_players PUBLIC bench)
     target_link_libraries(voltaro_bench_players PUBLIC voltaro_server_client voltaro_server_core)
     add_executable(voltaro-server-load bench/server_load.cpp)

@@ -35,7 +35,7 @@ HostedServer::HostedServer(std::uint16_t port, std::filesystem::path site,
 }
 
 void HostedServer::listen(std::uint16_t port, const std::vector<std::string>& addresses,
-                          server::RandomSource* random) {
+                          server::SecretSource* random) {
     std::optional<boost::system::system_error> failed;
     for (const std::string& address : addresses) {
         for (const std::uint16_t tried : {port, std::uint16_t{0}}) {

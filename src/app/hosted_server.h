@@ -18,7 +18,7 @@ namespace voltaro {
 // hand it a random source that fails.
 struct HostedListening {
     std::vector<std::string> addresses{"::", "0.0.0.0"};  // the first that can be had
-    server::RandomSource* random = nullptr;               // the system's when none
+    server::SecretSource* random = nullptr;               // the system's when none
 };
 
 // voltaro --host: the match server, the same code as voltaro-server, run on a thread of the game
@@ -41,7 +41,7 @@ class HostedServer {
 
   private:
     void listen(std::uint16_t port, const std::vector<std::string>& addresses,
-                server::RandomSource* random);
+                server::SecretSource* random);
     void serve();
     void failed(const char* reason);
 

@@ -20,14 +20,14 @@ using tcp = asio::ip::tcp;
 constexpr auto kPatience = 10s;
 
 // As the kernel's source does when it cannot be read.
-class BrokenRandom final : public RandomSource {
+class BrokenRandom final : public SecretSource {
   public:
     void fill(std::span<std::byte>) override {
         throw std::system_error(ENOSYS, std::generic_category(), "no cryptographic random source");
     }
 };
 
-HostedListening onLoopback(const char* address, RandomSource* random = nullptr) {
+HostedListening onLoopback(const char* address, SecretSource* random = nullptr) {
     return {.addresses = {address}, .random = random};
 }
 

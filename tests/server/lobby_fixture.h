@@ -171,7 +171,7 @@ class LobbyTest : public ::testing::Test {
 
     FakeTransport transport;
     SeededRandom seeded{20260501};
-    RandomSource* randomSource = &seeded;
+    SecretSource* randomSource = &seeded;
     LobbyLimits limits;
     std::vector<std::string> refusalLines;  // what the server would log
     Refusals refusals{[this](const std::string& line) { refusalLines.push_back(line); }};

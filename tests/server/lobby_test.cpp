@@ -78,7 +78,7 @@ TEST_F(LobbyTest, SeatsTheCreatorRedTheJoinerBlueAndEveryoneElseAsSpectators) {
     EXPECT_FALSE(transport.closed.contains(lost));
 }
 
-struct ZeroRandom final : RandomSource {
+struct ZeroRandom final : SecretSource {
     void fill(std::span<std::byte> out) override { std::fill(out.begin(), out.end(), std::byte{}); }
 };
 

@@ -33,7 +33,8 @@ long long wholeSeconds(Duration span) {
     return std::chrono::duration_cast<std::chrono::seconds>(span).count();
 }
 
-struct Connection {
+// Where one connection stands in the lobby: greeted or not, whose it is, its room and seat.
+struct Standing {
     bool greeted = false;
     bool nearby = false;  // on this machine or a private network
     std::string person;   // whose limits it counts against
@@ -44,7 +45,7 @@ struct Connection {
 }  // namespace
 
 struct Lobby::State {
-    State(Transport& transport, LobbyLimits limits, RecordWriter* records, RandomSource& random,
+    State(Transport& transport, LobbyLimits limits, RecordWriter* records, SecretSource& random,
           Refusals* given)
         : refusals(given ? *given : ownRefusals),
           limits(std::move(limits)),
@@ -58,7 +59,7 @@ struct Lobby::State {
     Refusals& refusals;
     LobbyLimits limits;
     RoomContext context;
-    std::unordered_map<ConnectionId, Connection> connections;
+    std::unordered_map<ConnectionId, Standing> connections;
     std::unordered_map<std::string, std::unique_ptr<Room>> rooms;
     std::set<std::pair<Duration, Room*>> wakeUps;  // every room with something due, soonest first
     std::vector<Room*> due;
@@ -92,13 +93,13 @@ struct Lobby::State {
         }
     }
 
-    void forget(std::unordered_map<ConnectionId, Connection>::iterator connection) {
+    void forget(std::unordered_map<ConnectionId, Standing>::iterator connection) {
         deadlines.clear(connection->first);
         connections.erase(connection);
     }
 
     // Greeted and in no room: it has the lobby's wait to find one.
-    void backInLobby(ConnectionId id, Connection& connection, Duration now) {
+    void backInLobby(ConnectionId id, Standing& connection, Duration now) {
         connection.room = nullptr;
         deadlines.set(id, now + limits.lobbyWait);
     }
@@ -148,7 +149,7 @@ struct Lobby::State {
     }
 
     // Whether the person may try another code: a guesser is turned away before any lookup.
-    bool mayTryCodes(ConnectionId id, const Connection& connection, Duration now) {
+    bool mayTryCodes(ConnectionId id, const Standing& connection, Duration now) {
         if (wrongCodes.left(connection.person, now)) {
             return true;
         }
@@ -158,7 +159,7 @@ struct Lobby::State {
     }
 
     // The room with that code; a miss is spent from the person's wrong codes.
-    Room* findRoom(const std::string& typed, const Connection& connection, Duration now) {
+    Room* findRoom(const std::string& typed, const Standing& connection, Duration now) {
         const auto found = rooms.find(normalisedRoomCode(typed));
         if (found == rooms.end()) {
             wrongCodes.take(connection.person, now);
@@ -167,14 +168,14 @@ struct Lobby::State {
         return found->second.get();
     }
 
-    void enter(ConnectionId id, Connection& connection, Room& room, Seat seat) {
+    void enter(ConnectionId id, Standing& connection, Room& room, Seat seat) {
         connection.room = &room;
         connection.seat = seat;
         deadlines.clear(id);
     }
 
     // Why this person may not open another room now; nothing when they may.
-    const char* roomRefusal(const Connection& connection, Duration now) {
+    const char* roomRefusal(const Standing& connection, Duration now) {
         const auto held = roomsHeld.find(connection.person);
         if (held != roomsHeld.end() && held->second >= limits.roomsPerPerson) {
             return "You have as many rooms open as one player may: leave one, or wait until "
@@ -186,7 +187,7 @@ struct Lobby::State {
         return nullptr;
     }
 
-    void create(ConnectionId id, Connection& connection, Duration now) {
+    void create(ConnectionId id, Standing& connection, Duration now) {
         if (rooms.size() >= limits.maxRooms) {
             send(id, online::server::Error{"The server is full: try again in a while"});
             return;
@@ -226,7 +227,7 @@ struct Lobby::State {
         return found;
     }
 
-    void join(ConnectionId id, Connection& connection, const std::string& code, bool watch,
+    void join(ConnectionId id, Standing& connection, const std::string& code, bool watch,
               Duration now) {
         if (code.empty() && !watch) {
             const bool offered = limits.joinWithoutCode && connection.nearby;
@@ -261,7 +262,7 @@ struct Lobby::State {
         settle(*room, now);
     }
 
-    void rejoin(ConnectionId id, Connection& connection, const online::client::Rejoin& m,
+    void rejoin(ConnectionId id, Standing& connection, const online::client::Rejoin& m,
                 Duration now) {
         if (!mayTryCodes(id, connection, now)) {
             return;
@@ -290,7 +291,7 @@ struct Lobby::State {
         settle(*room, now);
     }
 
-    void received(ConnectionId id, Connection& connection, const online::ClientMessage& message,
+    void received(ConnectionId id, Standing& connection, const online::ClientMessage& message,
                   Duration now);
     struct Dispatch;
 };
@@ -299,7 +300,7 @@ struct Lobby::State {
 struct Lobby::State::Dispatch {
     Lobby::State& lobby;
     ConnectionId id;
-    Connection& connection;
+    Standing& connection;
     Duration now;
 
     bool outOfPlace(const char* reason) {
@@ -307,7 +308,7 @@ struct Lobby::State::Dispatch {
         return false;
     }
 
-    bool inLobby(const char* what) {
+    bool inLobbyOrClosed(const char* what) {
         if (connection.room) {
             return outOfPlace(what);
         }
@@ -325,22 +326,22 @@ struct Lobby::State::Dispatch {
 
     void operator()(const online::client::Hello&) { outOfPlace("hello was sent twice"); }
     void operator()(const online::client::Create&) {
-        if (inLobby("create while in a room")) {
+        if (inLobbyOrClosed("create while in a room")) {
             lobby.create(id, connection, now);
         }
     }
     void operator()(const online::client::Join& m) {
-        if (inLobby("join while in a room")) {
+        if (inLobbyOrClosed("join while in a room")) {
             lobby.join(id, connection, m.code, false, now);
         }
     }
     void operator()(const online::client::Watch& m) {
-        if (inLobby("watch while in a room")) {
+        if (inLobbyOrClosed("watch while in a room")) {
             lobby.join(id, connection, m.code, true, now);
         }
     }
     void operator()(const online::client::Rejoin& m) {
-        if (inLobby("rejoin while in a room")) {
+        if (inLobbyOrClosed("rejoin while in a room")) {
             lobby.rejoin(id, connection, m, now);
         }
     }
@@ -385,7 +386,7 @@ struct Lobby::State::Dispatch {
     void operator()(const online::client::Ping&) { lobby.send(id, online::server::Pong{}); }
 };
 
-void Lobby::State::received(ConnectionId id, Connection& connection,
+void Lobby::State::received(ConnectionId id, Standing& connection,
                             const online::ClientMessage& message, Duration now) {
     const std::string before = connection.room ? connection.room->code() : std::string();
     std::visit(Dispatch{*this, id, connection, now}, message);
@@ -396,14 +397,14 @@ void Lobby::State::received(ConnectionId id, Connection& connection,
     }
 }
 
-Lobby::Lobby(Transport& transport, LobbyLimits limits, RecordWriter* records, RandomSource& random,
+Lobby::Lobby(Transport& transport, LobbyLimits limits, RecordWriter* records, SecretSource& random,
              Refusals* refusals)
     : state_(std::make_unique<State>(transport, std::move(limits), records, random, refusals)) {}
 
 Lobby::~Lobby() = default;
 
 void Lobby::connected(ConnectionId id, Duration now, bool nearby, std::string person) {
-    state_->connections[id] = Connection{.nearby = nearby, .person = std::move(person)};
+    state_->connections[id] = Standing{.nearby = nearby, .person = std::move(person)};
     state_->deadlines.set(id, now + state_->limits.helloWait);
 }
 
@@ -413,7 +414,7 @@ void Lobby::received(ConnectionId id, std::string_view message, Duration now) {
     if (found == s.connections.end()) {
         return;  // closed already: the rest of what it sent is of no account
     }
-    Connection& connection = found->second;
+    Standing& connection = found->second;
     std::string problem;
     const auto parsed = online::readClientMessage(message, problem);
     if (!parsed) {

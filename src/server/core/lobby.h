@@ -43,7 +43,7 @@ class Lobby {
   public:
     // `records` writes every finished match (none: matches are not recorded); `refusals` counts
     // what the lobby turns away, without one it keeps its own.
-    Lobby(Transport& transport, LobbyLimits limits, RecordWriter* records, RandomSource& random,
+    Lobby(Transport& transport, LobbyLimits limits, RecordWriter* records, SecretSource& random,
           Refusals* refusals = nullptr);
     ~Lobby();
     Lobby(const Lobby&) = delete;

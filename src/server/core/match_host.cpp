@@ -19,6 +19,13 @@ online::Point placeOf(const Shape& shape) {
     return {shape.Left(), shape.Top()};
 }
 
+// kPressBurst presses at once, refilled at kPressesPerSecond.
+TokenBucket pressAllowance(Duration start) {
+    return TokenBucket(
+        static_cast<std::size_t>(online::kPressBurst),
+        Duration(std::chrono::seconds(online::kPressBurst)) / online::kPressesPerSecond, start);
+}
+
 }  // namespace
 
 std::int16_t ownKeyCode(Seat player, std::int16_t pressed) {
@@ -37,6 +44,7 @@ MatchHost::MatchHost(Duration start, MatchRecord record)
       wiring_(*this, form_),
       keys_{PlayerKeys(kDefaultRepeatDelay, kDefaultRepeatInterval),
             PlayerKeys(kDefaultRepeatDelay, kDefaultRepeatInterval)},
+      presses_{pressAllowance(start), pressAllowance(start)},
       record_(std::move(record)),
       start_(start),
       period_(TickSchedule(std::chrono::milliseconds(controls().timer("tmrBall").Interval()), start)
@@ -115,17 +123,6 @@ void MatchHost::deliverKey(std::int16_t code) {
     noteTick(now_);
     record_.line("key " + std::to_string(code));
     wiring_.keyDown(code);
-}
-
-bool MatchHost::PressAllowance::take(Duration now) {
-    const double seconds = std::chrono::duration<double>(now - counted).count();
-    presses = std::min<double>(online::kPressBurst, presses + seconds * online::kPressesPerSecond);
-    counted = now;
-    if (presses < 1) {
-        return false;
-    }
-    presses -= 1;
-    return true;
 }
 
 bool MatchHost::keyDown(Seat player, std::int16_t pressed, Duration now) {

@@ -11,9 +11,10 @@
 #include "scene/event_wiring.h"
 #include "scene/form_site.h"
 #include "scene/paced_timers.h"
+#include "server/core/duration.h"
 #include "server/core/match_record.h"
 #include "server/core/player_keys.h"
-#include "server/core/transport.h"
+#include "server/core/token_bucket.h"
 
 namespace voltaro::server {
 
@@ -70,14 +71,6 @@ class MatchHost final : public FormSite, private ControlObserver {
     void shapeMoved(const Shape&, const TwipBox&) override { changed_ = true; }
     void captionChanged(const Label&) override { changed_ = true; }
 
-    // How many presses a player may make now: kPressBurst at most, refilled at
-    // kPressesPerSecond.
-    struct PressAllowance {
-        double presses = online::kPressBurst;
-        Duration counted{};
-        bool take(Duration now);
-    };
-
     PlayerKeys& keysOf(online::Seat player);
     void deliverKey(std::int16_t code);
     void noteTick(Duration now);
@@ -87,7 +80,9 @@ class MatchHost final : public FormSite, private ControlObserver {
     EventWiring wiring_;
     PacedTimers timers_;
     std::array<PlayerKeys, 2> keys_;  // red's, blue's
-    std::array<PressAllowance, 2> presses_;
+    // How many presses each player may make now: kPressBurst at most, refilled at
+    // kPressesPerSecond.
+    std::array<TokenBucket, 2> presses_;
     MatchRecord record_;
     std::vector<Box> boxes_;
     Duration start_;

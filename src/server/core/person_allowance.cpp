@@ -5,30 +5,18 @@
 namespace voltaro::server {
 
 PersonAllowance::PersonAllowance(int share, Duration window)
-    : share_(std::max(share, 0)), window_(std::max(window, Duration(1))) {}
-
-double PersonAllowance::leftAt(const Spent& spent, Duration now) const {
-    const double windows =
-        std::chrono::duration<double>(now - spent.counted) / std::chrono::duration<double>(window_);
-    return std::min(share_, spent.left + std::max(windows, 0.0) * share_);
-}
+    : share_(static_cast<std::size_t>(std::max(share, 0))),
+      window_(std::max(window, Duration(1))) {}
 
 bool PersonAllowance::left(const std::string& person, Duration now) const {
     const auto found = spent_.find(person);
-    return found == spent_.end() ? share_ >= 1 : leftAt(found->second, now) >= 1;
+    return found == spent_.end() ? share_ >= 1 : found->second.hasOne(now);
 }
 
 bool PersonAllowance::take(const std::string& person, Duration now) {
     forgetWhole(now);
-    const auto [found, fresh] = spent_.try_emplace(person, Spent{share_, now});
-    Spent& spent = found->second;
-    spent.left = leftAt(spent, now);
-    spent.counted = now;
-    if (spent.left < 1) {
-        return false;
-    }
-    spent.left -= 1;
-    return true;
+    const auto found = spent_.try_emplace(person, share_, window_, now).first;
+    return found->second.take(now);
 }
 
 // At most once a window, so that the sweep costs each spending a constant on average.
@@ -37,7 +25,7 @@ void PersonAllowance::forgetWhole(Duration now) {
         return;
     }
     nextSweep_ = now + window_;
-    std::erase_if(spent_, [&](const auto& entry) { return leftAt(entry.second, now) >= share_; });
+    std::erase_if(spent_, [&](const auto& entry) { return entry.second.full(now); });
 }
 
 }  // namespace voltaro::server

@@ -3,7 +3,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "server/core/transport.h"
+#include "server/core/duration.h"
+#include "server/core/token_bucket.h"
 
 namespace voltaro::server {
 
@@ -21,17 +22,11 @@ class PersonAllowance {
     std::size_t peopleKept() const { return spent_.size(); }
 
   private:
-    struct Spent {
-        double left;
-        Duration counted;
-    };
-
-    double leftAt(const Spent& spent, Duration now) const;
     void forgetWhole(Duration now);
 
-    double share_;
+    std::size_t share_;
     Duration window_;
-    std::unordered_map<std::string, Spent> spent_;
+    std::unordered_map<std::string, TokenBucket> spent_;
     Duration nextSweep_{};
 };
 

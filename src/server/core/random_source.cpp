@@ -54,11 +54,7 @@ void SystemRandom::fill(std::span<std::byte> out) {
 
 void SeededRandom::fill(std::span<std::byte> out) {
     for (std::byte& byte : out) {
-        state_ += 0x9e3779b97f4a7c15u;
-        std::uint64_t z = state_;
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9u;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebu;
-        byte = static_cast<std::byte>(z ^ (z >> 31));
+        byte = static_cast<std::byte>(numbers_.next());
     }
 }
 

@@ -17,7 +17,7 @@ namespace voltaro::server {
 struct RoomContext {
     Transport& transport;
     const LobbyLimits& limits;
-    RandomSource& random;
+    SecretSource& random;
     RecordWriter* records;  // none: matches are not recorded
     std::string stateText;  // one State message's text, written once for every client
 };

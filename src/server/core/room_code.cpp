@@ -12,7 +12,7 @@ static_assert(kCodeAlphabet.size() == 32);
 
 }  // namespace
 
-std::string newRoomCode(RandomSource& random, std::string_view prefix) {
+std::string newRoomCode(SecretSource& random, std::string_view prefix) {
     std::array<std::byte, kRoomCodeSymbols> bytes;
     random.fill(bytes);
     std::string code(prefix);
@@ -31,7 +31,7 @@ std::string normalisedRoomCode(std::string_view typed) {
     return code;
 }
 
-std::string newSeatToken(RandomSource& random) {
+std::string newSeatToken(SecretSource& random) {
     std::array<std::byte, 16> bytes;
     random.fill(bytes);
     constexpr std::string_view kHex = "0123456789abcdef";

@@ -13,7 +13,7 @@ Duration ConnectionHub::now() const {
     return std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - start_);
 }
 
-ConnectionId ConnectionHub::opened(std::shared_ptr<Connection> connection, bool nearby,
+ConnectionId ConnectionHub::opened(std::shared_ptr<HubConnection> connection, bool nearby,
                                    std::string person) {
     const ConnectionId id = nextId_++;
     connections_.emplace(id, Entry{std::move(connection)});

@@ -15,14 +15,14 @@
 namespace voltaro::server {
 
 // One open match connection as the hub sees it (the WebSocket session behind it).
-class Connection {
+class HubConnection {
   public:
     virtual void push(Transport::Kind kind, std::string message, Duration stamp) = 0;
     // Writes what is queued, then closes with `code` and `reason`.
     virtual void closeWith(std::uint16_t code, std::string reason) = 0;
 
   protected:
-    ~Connection() = default;
+    ~HubConnection() = default;
 };
 
 // Where the connections meet the Lobby, on the one thread that runs the io_context: it hands the
@@ -42,7 +42,7 @@ class ConnectionHub final : public Transport {
     // From the connections.
     // `nearby`: the peer is on this machine or a private network; `person`: the key its
     // limits count under.
-    ConnectionId opened(std::shared_ptr<Connection> connection, bool nearby, std::string person);
+    ConnectionId opened(std::shared_ptr<HubConnection> connection, bool nearby, std::string person);
     void received(ConnectionId id, std::string_view message);
     // The peer went away, or broke a rule of the transport and was closed for it: the Lobby is
     // told, unless the Lobby itself had closed the connection.
@@ -61,7 +61,7 @@ class ConnectionHub final : public Transport {
 
   private:
     struct Entry {
-        std::shared_ptr<Connection> connection;
+        std::shared_ptr<HubConnection> connection;
         bool lobbyDone = false;  // closed by the Lobby, or the Lobby told of its loss
     };
 

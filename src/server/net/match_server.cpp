@@ -63,7 +63,7 @@ std::unique_ptr<RecordWriter> recordWriter(const ServerOptions& options) {
 
 }  // namespace
 
-MatchServer::MatchServer(const ServerOptions& options, RandomSource* random)
+MatchServer::MatchServer(const ServerOptions& options, SecretSource* random)
     : options_(options),
       records_(recordWriter(options)),
       proxies_(options.trustedProxies),

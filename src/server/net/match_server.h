@@ -33,7 +33,7 @@ class MatchServer {
     // Binds the listening socket; throws boost::system::system_error when it cannot, and
     // std::runtime_error when the port of --metrics cannot be had. Room codes and seat tokens
     // come from `random`, the system's cryptographic source unless given.
-    explicit MatchServer(const ServerOptions& options, RandomSource* random = nullptr);
+    explicit MatchServer(const ServerOptions& options, SecretSource* random = nullptr);
 
     boost::asio::ip::tcp::endpoint endpoint() const { return acceptor_.local_endpoint(); }
     // Where --metrics serves, when it was given.
@@ -72,7 +72,7 @@ class MatchServer {
     boost::asio::io_context io_;
     ConnectionHub hub_;
     SystemRandom systemRandom_;
-    RandomSource& random_;
+    SecretSource& random_;
     Lobby lobby_;
     SiteFolder site_;
     OriginPolicy origins_;

@@ -29,7 +29,7 @@ WebSocketSession::WebSocketSession(boost::asio::ip::tcp::socket&& socket, Addres
       hub_(hub),
       stats_(stats),
       refusals_(refusals),
-      rate_(options.maxMessagesPerSecond) {
+      rate_(std::max<std::size_t>(options.maxMessagesPerSecond, 1), std::chrono::seconds(1)) {
     // The WebSocket stream keeps its own time: a handshake (opening or closing) must finish
     // within the timeout, and a peer silent for half of it is pinged, and closed if it stays
     // silent for the other half.

@@ -9,10 +9,10 @@
 #include <optional>
 
 #include "server/core/refusals.h"
+#include "server/core/token_bucket.h"
 #include "server/net/address_counter.h"
 #include "server/net/connection_hub.h"
 #include "server/net/frame_counting_socket.h"
-#include "server/net/message_rate.h"
 #include "server/net/outgoing_queue.h"
 #include "server/net/server_options.h"
 
@@ -24,7 +24,7 @@ namespace voltaro::server {
 // session closes those that send binary frames (1003), too many messages or leave too much unread
 // (1008), and the WebSocket timeout closes a peer that answers no ping. The rate counts frames, not
 // messages: pings, pongs and empty fragments cost the server as much.
-class WebSocketSession final : public Connection,
+class WebSocketSession final : public HubConnection,
                                public std::enable_shared_from_this<WebSocketSession> {
   public:
     using Request = boost::beast::http::request<boost::beast::http::string_body>;
@@ -58,7 +58,7 @@ class WebSocketSession final : public Connection,
     ConnectionHub& hub_;
     ServerStats& stats_;
     Refusals& refusals_;
-    MessageRate rate_;
+    TokenBucket rate_;  // a second's worth of messages at once, then the steady rate
     OutgoingQueue queue_;
     std::optional<OutgoingQueue::Message> inFlight_;
     std::optional<boost::beast::websocket::close_reason> closing_;
