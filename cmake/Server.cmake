@@ -44,14 +44,15 @@ target_compile_definitions(voltaro_server_net PRIVATE VOLTARO_VERSION="${PROJECT
 add_executable(voltaro-server src/server/net/main.cpp)
 target_link_libraries(voltaro-server PRIVATE voltaro_server_net)
 
-# The WebSocket test client and the server run as a child process: for the tests and the bench.
+# The load generator's WebSocket client (bench/ws_client), the tests' player on it and the server
+# run as a child process: for the tests and the bench.
 if(BUILD_TESTING OR VOLTARO_BENCH)
     add_library(voltaro_server_client STATIC
+        bench/ws_client.cpp
         tests/network/match_client.cpp
         tests/network/server_process.cpp
-        tests/network/ws_client.cpp
     )
-    target_include_directories(voltaro_server_client PUBLIC tests/network)
+    target_include_directories(voltaro_server_client PUBLIC tests/network bench)
     target_link_libraries(voltaro_server_client PUBLIC voltaro_beast voltaro_protocol)
 endif()
 
