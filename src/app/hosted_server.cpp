@@ -92,16 +92,12 @@ std::filesystem::path hostedSite(const std::filesystem::path& given) {
     if (!given.empty()) {
         return given;
     }
+    const auto installed = server::installedSite();
+    const auto built = server::besideProgram("build-web/site");
     std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return "/usr/share/voltaro/site";
-    }
-    const auto installed = program.parent_path().parent_path() / "share" / "voltaro" / "site";
-    const auto built = program.parent_path().parent_path() / "build-web" / "site";
-    if (!std::filesystem::exists(installed / "index.html", error) &&
-        std::filesystem::exists(built / "index.html", error)) {
-        return built;
+    if (built && !std::filesystem::exists(installed / "index.html", error) &&
+        std::filesystem::exists(*built / "index.html", error)) {
+        return *built;
     }
     return installed;
 }

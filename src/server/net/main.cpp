@@ -13,17 +13,6 @@
 
 namespace {
 
-// The page installed beside the program: PREFIX/share/voltaro/site for PREFIX/bin or
-// PREFIX/games.
-std::filesystem::path installedSite() {
-    std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return "/usr/share/voltaro/site";
-    }
-    return program.parent_path().parent_path() / "share" / "voltaro" / "site";
-}
-
 // Every match holds two sockets: allow as many as the administrator's hard limit does, rather
 // than the 1024 a shell starts with.
 void raiseFileLimit() {

@@ -141,4 +141,17 @@ std::string_view SiteFolder::mimeType(const std::filesystem::path& file) {
     return "application/octet-stream";
 }
 
+std::optional<std::filesystem::path> besideProgram(const std::filesystem::path& relative) {
+    std::error_code error;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        return std::nullopt;
+    }
+    return program.parent_path().parent_path() / relative;
+}
+
+std::filesystem::path installedSite() {
+    return besideProgram("share/voltaro/site").value_or("/usr/share/voltaro/site");
+}
+
 }  // namespace voltaro::server

@@ -26,4 +26,12 @@ class SiteFolder {
     std::filesystem::path root_;  // canonical; empty when the folder does not exist
 };
 
+// `relative` under the prefix the running program is installed in (PREFIX/bin or PREFIX/games);
+// none when the program cannot be found.
+std::optional<std::filesystem::path> besideProgram(const std::filesystem::path& relative);
+
+// The page installed beside the program: PREFIX/share/voltaro/site, /usr/share/voltaro/site
+// when the program cannot be found.
+std::filesystem::path installedSite();
+
 }  // namespace voltaro::server
