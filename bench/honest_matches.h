@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "online/protocol.h"
-#include "server/latency_histogram.h"
+#include "server/core/latency_histogram.h"
 #include "ws_client.h"
 
 namespace voltaro::bench {

@@ -11,9 +11,10 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "bench_options.h"
 #include "honest_matches.h"
 #include "process_figures.h"
-#include "server/latency_histogram.h"
+#include "server/core/latency_histogram.h"
 #include "server_process.h"
 
 namespace {
@@ -45,22 +46,13 @@ double ms(Duration duration) {
 }
 
 bool readSettings(int argc, char* argv[], Settings& settings) {
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        const std::string value = argv[i + 1];
-        if (name == "--server") {
-            settings.server = value;
-        } else if (name == "--matches") {
-            settings.matches = std::clamp(std::stoi(value), 1, 5000);
-        } else if (name == "--seconds") {
-            settings.seconds = std::clamp(std::stoi(value), 1, 300);
-        } else if (name == "--out") {
-            settings.out = value;
-        } else {
-            return false;
-        }
-    }
-    return !settings.server.empty() && argc % 2 == 1;
+    return readBenchOptions(
+               argc, argv,
+               {{.name = "--server", .text = &settings.server},
+                {.name = "--matches", .number = &settings.matches, .low = 1, .high = 5000},
+                {.name = "--seconds", .number = &settings.seconds, .low = 1, .high = 300},
+                {.name = "--out", .text = &settings.out}}) &&
+           !settings.server.empty();
 }
 
 }  // namespace

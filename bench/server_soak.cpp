@@ -20,6 +20,7 @@
 #include <sstream>
 #include <thread>
 
+#include "bench_options.h"
 #include "honest_matches.h"
 #include "hostile_mix.h"
 #include "process_figures.h"
@@ -44,24 +45,14 @@ struct Settings {
 };
 
 bool readSettings(int argc, char* argv[], Settings& settings) {
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        const std::string value = argv[i + 1];
-        if (name == "--server") {
-            settings.server = value;
-        } else if (name == "--matches") {
-            settings.matches = std::clamp(std::stoi(value), 1, 2000);
-        } else if (name == "--seconds") {
-            settings.seconds = std::clamp(std::stoi(value), 5, 3600);
-        } else if (name == "--hostile") {
-            settings.hostile = std::clamp(std::stoi(value), 0, 50);
-        } else if (name == "--out") {
-            settings.out = value;
-        } else {
-            return false;
-        }
-    }
-    return !settings.server.empty() && argc % 2 == 1;
+    return readBenchOptions(
+               argc, argv,
+               {{.name = "--server", .text = &settings.server},
+                {.name = "--matches", .number = &settings.matches, .low = 1, .high = 2000},
+                {.name = "--seconds", .number = &settings.seconds, .low = 5, .high = 3600},
+                {.name = "--hostile", .number = &settings.hostile, .low = 0, .high = 50},
+                {.name = "--out", .text = &settings.out}}) &&
+           !settings.server.empty();
 }
 
 // GET /metrics on the server's own port for them; empty when it does not answer within 10 s.

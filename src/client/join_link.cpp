@@ -3,16 +3,13 @@
 #include <algorithm>
 #include <cctype>
 
+#include "online/text_case.h"
+
 namespace voltaro::client {
 
 namespace {
 
-std::string lowered(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
-}
+using online::lowered;
 
 std::string trimmed(std::string_view text) {
     const auto space = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "online/protocol.h"
-#include "server/lobby.h"
+#include "server/core/lobby.h"
 
 namespace {
 

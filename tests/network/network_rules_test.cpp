@@ -3,15 +3,15 @@
 // what counts as a nearby peer, and the command line.
 #include <gtest/gtest.h>
 
-#include "server/address_counter.h"
-#include "server/connection_rate.h"
-#include "server/frame_counter.h"
-#include "server/local_network.h"
-#include "server/message_rate.h"
-#include "server/origin_policy.h"
-#include "server/outgoing_queue.h"
-#include "server/server_options.h"
-#include "server/trusted_proxies.h"
+#include "server/core/token_bucket.h"
+#include "server/net/address_counter.h"
+#include "server/net/connection_rate.h"
+#include "server/net/frame_counter.h"
+#include "server/net/local_network.h"
+#include "server/net/origin_policy.h"
+#include "server/net/outgoing_queue.h"
+#include "server/net/server_options.h"
+#include "server/net/trusted_proxies.h"
 
 namespace voltaro::server {
 namespace {
@@ -52,8 +52,9 @@ TEST(OutgoingQueue, UnreadControlsAreBoundedToo) {
     EXPECT_EQ(pushed, OutgoingQueue::kMaxControlBytes / control.size());
 }
 
-TEST(MessageRate, ASecondsWorthAtOnceThenTheSteadyRate) {
-    MessageRate rate(10);
+// As a connection's messages are counted: ten a second.
+TEST(TokenBucket, ASecondsWorthAtOnceThenTheSteadyRate) {
+    TokenBucket rate(10, 1s);
     int taken = 0;
     while (rate.take(1s) && taken < 100) {
         ++taken;

@@ -16,6 +16,7 @@
 #include <map>
 #include <sstream>
 
+#include "http_request.h"
 #include "match_client.h"
 #include "server_process.h"
 
@@ -195,28 +196,11 @@ class BehindNginx : public ::testing::Test {
     }
 
     // One GET of the page through nginx with the given header fields.
-    boost::beast::http::response<boost::beast::http::string_body> page(
-        const std::map<std::string, std::string>& fields = {}) {
-        namespace http = boost::beast::http;
-        tcp::socket socket(io_);
-        socket.connect(relay_->endpoint());
-        http::request<http::empty_body> request(http::verb::get, "/", 11);
-        request.set(http::field::host, "127.0.0.1");
-        for (const auto& [name, value] : fields) {
-            request.set(name, value);
-        }
-        request.keep_alive(false);
-        boost::beast::flat_buffer buffer;
-        http::response<http::string_body> response;
-        bool answered = false;
-        http::async_write(socket, request, [&](boost::system::error_code, std::size_t) {
-            http::async_read(socket, buffer, response,
-                             [&](boost::system::error_code, std::size_t) { answered = true; });
-        });
-        EXPECT_TRUE(runUntil(
-            io_, [&] { return answered; }, kPatience))
-            << errors();
-        return response;
+    HttpReply page(const std::map<std::string, std::string>& fields = {}) {
+        const auto answer =
+            httpRequest(io_, relay_->endpoint(), {.fields = fields, .keepAlive = false}, kPatience);
+        EXPECT_TRUE(answer) << errors();
+        return answer.value_or(HttpReply{});
     }
 
     std::unique_ptr<MatchClient> greeted(const std::string& target,

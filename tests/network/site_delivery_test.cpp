@@ -10,7 +10,8 @@
 #include <fstream>
 #include <map>
 
-#include "server/site_file.h"
+#include "http_request.h"
+#include "server/net/site_file.h"
 #include "server_process.h"
 
 namespace voltaro::server::testing {
@@ -53,20 +54,15 @@ class SiteDelivery : public ::testing::Test {
     // One request with the given header fields, on a connection of its own.
     Reply get(const std::string& target, const std::map<std::string, std::string>& fields = {},
               http::verb method = http::verb::get) {
-        tcp::socket socket(io_);
-        socket.connect({asio::ip::make_address("127.0.0.1"), server_.port()});
-        http::request<http::empty_body> request(method, target, 11);
-        request.set(http::field::host, "127.0.0.1");
-        for (const auto& [name, value] : fields) {
-            request.set(name, value);
+        const auto answer =
+            httpRequest(io_, {asio::ip::make_address("127.0.0.1"), server_.port()},
+                        {.target = target, .method = method, .fields = fields}, 10s);
+        EXPECT_TRUE(answer) << target;
+        if (!answer) {
+            return {};
         }
-        http::write(socket, request);
-        boost::beast::flat_buffer buffer;
-        http::response_parser<http::string_body> parser;
-        parser.skip(method == http::verb::head);
-        http::read(socket, buffer, parser);
-        Reply reply{parser.get().result_int(), {}, parser.get().body()};
-        for (const auto& field : parser.get()) {
+        Reply reply{answer->result_int(), {}, answer->body()};
+        for (const auto& field : *answer) {
             reply.fields[std::string(field.name_string())] = std::string(field.value());
         }
         return reply;

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "online/protocol.h"
-#include "server/lobby.h"
-#include "server/record_writer.h"
-#include "server/refusals.h"
+#include "server/core/lobby.h"
+#include "server/core/record_writer.h"
+#include "server/core/refusals.h"
 
 namespace voltaro::server::test {
 
@@ -53,8 +53,8 @@ class LobbyTest : public ::testing::Test {
     // The lobby is made on first use, with the limits and record writer set by then.
     Lobby& lobby() {
         if (!lobby_) {
-            lobby_ = std::make_unique<Lobby>(transport, limits, records.get(), *randomSource,
-                                             &refusals);
+            lobby_ =
+                std::make_unique<Lobby>(transport, limits, records.get(), *randomSource, &refusals);
         }
         return *lobby_;
     }
@@ -171,7 +171,7 @@ class LobbyTest : public ::testing::Test {
 
     FakeTransport transport;
     SeededRandom seeded{20260501};
-    RandomSource* randomSource = &seeded;
+    SecretSource* randomSource = &seeded;
     LobbyLimits limits;
     std::vector<std::string> refusalLines;  // what the server would log
     Refusals refusals{[this](const std::string& line) { refusalLines.push_back(line); }};

@@ -1,7 +1,7 @@
 #include <set>
 
 #include "lobby_fixture.h"
-#include "server/room_code.h"
+#include "server/core/room_code.h"
 
 namespace voltaro::server::test {
 namespace {
@@ -78,7 +78,7 @@ TEST_F(LobbyTest, SeatsTheCreatorRedTheJoinerBlueAndEveryoneElseAsSpectators) {
     EXPECT_FALSE(transport.closed.contains(lost));
 }
 
-struct ZeroRandom final : RandomSource {
+struct ZeroRandom final : SecretSource {
     void fill(std::span<std::byte> out) override { std::fill(out.begin(), out.end(), std::byte{}); }
 };
 

@@ -1,6 +1,6 @@
 // The operator's figures as Prometheus reads them: the histogram's buckets cumulative and in
 // seconds, every kind of refusal on a line of its own.
-#include "server/metrics_text.h"
+#include "server/core/metrics_text.h"
 
 #include <gtest/gtest.h>
 

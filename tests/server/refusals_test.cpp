@@ -1,5 +1,5 @@
 // Whom the server counts a limit against, and how a flood of refusals reaches the log.
-#include "server/refusals.h"
+#include "server/core/refusals.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "server/person_key.h"
+#include "server/core/person_key.h"
 
 namespace voltaro::server::test {
 namespace {

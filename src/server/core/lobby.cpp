@@ -1,0 +1,516 @@
+#include "server/core/lobby.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <set>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "online/protocol.h"
+#include "server/core/close_reason.h"
+#include "server/core/deadlines.h"
+#include "server/core/person_allowance.h"
+#include "server/core/room.h"
+#include "server/core/room_code.h"
+
+namespace voltaro::server {
+
+namespace {
+
+using online::Seat;
+namespace close_code = online::close_code;
+
+// Codes are drawn until one is free; with a billion codes and at most the room limit in use,
+// running out of tries means the random source is broken, not that the server is full.
+constexpr int kCodeTries = 64;
+
+// The window over which a person's new rooms and wrong codes are counted.
+constexpr Duration kQuotaWindow = std::chrono::minutes(1);
+
+long long wholeSeconds(Duration span) {
+    return std::chrono::duration_cast<std::chrono::seconds>(span).count();
+}
+
+// Where one connection stands in the lobby: greeted or not, whose it is, its room and seat.
+struct Standing {
+    bool greeted = false;
+    bool nearby = false;  // on this machine or a private network
+    std::string person;   // whose limits it counts against
+    Room* room = nullptr;
+    Seat seat = Seat::Spectator;
+};
+
+}  // namespace
+
+struct Lobby::State {
+    State(Transport& transport, LobbyLimits limits, RecordWriter* records, SecretSource& random,
+          Refusals* given)
+        : refusals(given ? *given : ownRefusals),
+          limits(std::move(limits)),
+          context{transport, this->limits, random, records, {}},
+          newRooms(this->limits.newRoomsPerMinute, kQuotaWindow),
+          wrongCodes(this->limits.wrongCodesPerMinute, kQuotaWindow) {
+        this->limits.codePrefix = normalisedRoomCode(this->limits.codePrefix);
+    }
+
+    Refusals ownRefusals;
+    Refusals& refusals;
+    LobbyLimits limits;
+    RoomContext context;
+    std::unordered_map<ConnectionId, Standing> connections;
+    std::unordered_map<std::string, std::unique_ptr<Room>> rooms;
+    std::set<std::pair<Duration, Room*>> wakeUps;  // every room with something due, soonest first
+    std::vector<Room*> due;
+    std::size_t openMatches = 0;
+    // When each connection that is not in a room is closed: without hello, or in the lobby.
+    Deadlines deadlines;
+    PersonAllowance newRooms;
+    PersonAllowance wrongCodes;
+    std::unordered_map<std::string, std::size_t> roomsHeld;  // open rooms by their creator
+
+    Transport& transport() { return context.transport; }
+
+    void send(ConnectionId to, const online::ServerMessage& message) {
+        transport().send(to, Transport::Kind::Control, online::write(message));
+    }
+
+    // Closes a misbehaving or displaced connection; the room sees it as gone.
+    void closeConnection(ConnectionId id, std::uint16_t code, const std::string& reason,
+                         Duration now) {
+        const auto found = connections.find(id);
+        if (found == connections.end()) {
+            return;
+        }
+        Room* room = found->second.room;
+        const Seat seat = found->second.seat;
+        forget(found);
+        transport().close(id, code, closeReason(reason));
+        if (room) {
+            room->disconnected(id, seat, now);
+            settle(*room, now);
+        }
+    }
+
+    void forget(std::unordered_map<ConnectionId, Standing>::iterator connection) {
+        deadlines.clear(connection->first);
+        connections.erase(connection);
+    }
+
+    // Greeted and in no room: it has the lobby's wait to find one.
+    void backInLobby(ConnectionId id, Standing& connection, Duration now) {
+        connection.room = nullptr;
+        deadlines.set(id, now + limits.lobbyWait);
+    }
+
+    // A connection whose deadline came: one that never said hello, or sat in the lobby.
+    void expire(ConnectionId id, Duration now) {
+        const auto found = connections.find(id);
+        if (found == connections.end() || found->second.room) {
+            return;
+        }
+        refusals.count(Refusal::Idle, found->second.person, now);
+        const std::string reason =
+            found->second.greeted
+                ? fmt::format("No room was created, joined or watched within {} s",
+                              wholeSeconds(limits.lobbyWait))
+                : fmt::format("No hello came within {} s", wholeSeconds(limits.helloWait));
+        closeConnection(id, close_code::kIdle, reason, now);
+    }
+
+    // Files the room under its next wake-up, or removes it once it has closed.
+    void settle(Room& room, Duration now) {
+        wakeUps.erase({room.scheduledWakeUp, &room});
+        if (room.closed()) {
+            for (const ConnectionId id : room.members()) {
+                if (const auto c = connections.find(id); c != connections.end()) {
+                    backInLobby(id, c->second, now);
+                }
+            }
+            removeRoom(room);
+            return;
+        }
+        room.scheduledWakeUp = room.nextWakeUp();
+        if (room.scheduledWakeUp != Duration::max()) {
+            wakeUps.insert({room.scheduledWakeUp, &room});
+        }
+    }
+
+    void removeRoom(Room& room) {
+        if (const auto held = roomsHeld.find(room.quotaOf); held != roomsHeld.end()) {
+            if (--held->second == 0) {
+                roomsHeld.erase(held);
+            }
+        }
+        // The code lives in the room that goes with it: erased by a copy.
+        const std::string code = room.code();
+        rooms.erase(code);
+    }
+
+    // Whether the person may try another code: a guesser is turned away before any lookup.
+    bool mayTryCodes(ConnectionId id, const Standing& connection, Duration now) {
+        if (wrongCodes.left(connection.person, now)) {
+            return true;
+        }
+        refusals.count(Refusal::CodeGuesses, connection.person, now);
+        send(id, online::server::Error{"Too many wrong codes: wait a minute and try again"});
+        return false;
+    }
+
+    // The room with that code; a miss is spent from the person's wrong codes.
+    Room* findRoom(const std::string& typed, const Standing& connection, Duration now) {
+        const auto found = rooms.find(normalisedRoomCode(typed));
+        if (found == rooms.end()) {
+            wrongCodes.take(connection.person, now);
+            return nullptr;
+        }
+        return found->second.get();
+    }
+
+    void enter(ConnectionId id, Standing& connection, Room& room, Seat seat) {
+        connection.room = &room;
+        connection.seat = seat;
+        deadlines.clear(id);
+    }
+
+    // Why this person may not open another room now; nothing when they may.
+    const char* roomRefusal(const Standing& connection, Duration now) {
+        const auto held = roomsHeld.find(connection.person);
+        if (held != roomsHeld.end() && held->second >= limits.roomsPerPerson) {
+            return "You have as many rooms open as one player may: leave one, or wait until "
+                   "it closes";
+        }
+        if (!newRooms.take(connection.person, now)) {
+            return "You opened too many rooms in a short while: wait a minute and try again";
+        }
+        return nullptr;
+    }
+
+    void create(ConnectionId id, Standing& connection, Duration now) {
+        if (rooms.size() >= limits.maxRooms) {
+            send(id, online::server::Error{"The server is full: try again in a while"});
+            return;
+        }
+        if (const char* refusal = roomRefusal(connection, now)) {
+            refusals.count(Refusal::RoomQuota, connection.person, now);
+            send(id, online::server::Error{refusal});
+            return;
+        }
+        std::string code;
+        for (int tries = 0; tries < kCodeTries && (code.empty() || rooms.contains(code)); ++tries) {
+            code = newRoomCode(context.random, limits.codePrefix);
+        }
+        if (rooms.contains(code)) {
+            send(id, online::server::Error{"No room code is free: try again in a while"});
+            return;
+        }
+        auto& room = *rooms.emplace(code, std::make_unique<Room>(code, context)).first->second;
+        room.quotaOf = connection.person;
+        ++roomsHeld[connection.person];
+        enter(id, connection, room, Seat::Red);
+        room.seatCreator(id, now);
+        settle(room, now);
+    }
+
+    // The one room that waits for a friend, if there is just one.
+    Room* waitingRoom() {
+        Room* found = nullptr;
+        for (auto& [code, room] : rooms) {
+            if (room->waitingForFriend()) {
+                if (found) {
+                    return nullptr;
+                }
+                found = room.get();
+            }
+        }
+        return found;
+    }
+
+    void join(ConnectionId id, Standing& connection, const std::string& code, bool watch,
+              Duration now) {
+        if (code.empty() && !watch) {
+            const bool offered = limits.joinWithoutCode && connection.nearby;
+            if (Room* room = offered ? waitingRoom() : nullptr) {
+                return join(id, connection, room->code(), false, now);
+            }
+            send(id, online::server::Error{offered ? "No single match here waits for a friend: "
+                                                     "type its code"
+                                                   : "Type the code of the match, or paste its "
+                                                     "link"});
+            return;
+        }
+        if (!mayTryCodes(id, connection, now)) {
+            return;
+        }
+        Room* room = findRoom(code, connection, now);
+        if (!room) {
+            send(id, online::server::Error{"No room has that code"});
+            return;
+        }
+        if (watch && room->addSpectator(id, now)) {
+            enter(id, connection, *room, Seat::Spectator);
+        } else if (watch) {
+            send(id, online::server::Error{"That room has as many spectators as it can take"});
+            return;
+        } else if (room->seatJoiner(id, now)) {
+            enter(id, connection, *room, Seat::Blue);
+        } else {
+            send(id, online::server::Error{"That room has both its players: watch it instead"});
+            return;
+        }
+        settle(*room, now);
+    }
+
+    void rejoin(ConnectionId id, Standing& connection, const online::client::Rejoin& m,
+                Duration now) {
+        if (!mayTryCodes(id, connection, now)) {
+            return;
+        }
+        Room* room = findRoom(m.code, connection, now);
+        if (!room) {
+            send(id, online::server::Error{"No room has that code: the match is over"});
+            return;
+        }
+        std::optional<ConnectionId> displaced;
+        const auto seat = room->rejoin(id, m.token, now, displaced);
+        if (!seat) {
+            // A correct client only ever has the token the server gave it.
+            closeConnection(id, close_code::kOutOfPlace, "no seat in this room has that token",
+                            now);
+            return;
+        }
+        enter(id, connection, *room, *seat);
+        if (displaced) {
+            if (const auto old = connections.find(*displaced); old != connections.end()) {
+                forget(old);
+            }
+            transport().close(*displaced, close_code::kSeatTakenOver,
+                              "Your seat was taken over by a new connection");
+        }
+        settle(*room, now);
+    }
+
+    void received(ConnectionId id, Standing& connection, const online::ClientMessage& message,
+                  Duration now);
+    struct Dispatch;
+};
+
+// What one message does, for one connection; the lobby settles the room afterwards.
+struct Lobby::State::Dispatch {
+    Lobby::State& lobby;
+    ConnectionId id;
+    Standing& connection;
+    Duration now;
+
+    bool outOfPlace(const char* reason) {
+        lobby.closeConnection(id, close_code::kOutOfPlace, reason, now);
+        return false;
+    }
+
+    bool inLobbyOrClosed(const char* what) {
+        if (connection.room) {
+            return outOfPlace(what);
+        }
+        return true;
+    }
+
+    // Messages for a room that has closed meanwhile crossed its closing on the way: no fault.
+    Room* playerRoom(const char* what) {
+        if (connection.room && connection.seat == Seat::Spectator) {
+            outOfPlace(what);
+            return nullptr;
+        }
+        return connection.room;
+    }
+
+    void operator()(const online::client::Hello&) { outOfPlace("hello was sent twice"); }
+    void operator()(const online::client::Create&) {
+        if (inLobbyOrClosed("create while in a room")) {
+            lobby.create(id, connection, now);
+        }
+    }
+    void operator()(const online::client::Join& m) {
+        if (inLobbyOrClosed("join while in a room")) {
+            lobby.join(id, connection, m.code, false, now);
+        }
+    }
+    void operator()(const online::client::Watch& m) {
+        if (inLobbyOrClosed("watch while in a room")) {
+            lobby.join(id, connection, m.code, true, now);
+        }
+    }
+    void operator()(const online::client::Rejoin& m) {
+        if (inLobbyOrClosed("rejoin while in a room")) {
+            lobby.rejoin(id, connection, m, now);
+        }
+    }
+    void operator()(const online::client::KeyDown& m) {
+        if (Room* room = playerRoom("a spectator has no keys")) {
+            if (!room->keyDown(connection.seat, m.code, now)) {
+                lobby.refusals.count(Refusal::HeldKeys, connection.person, now);
+            }
+        }
+    }
+    void operator()(const online::client::KeyUp& m) {
+        if (Room* room = playerRoom("a spectator has no keys")) {
+            room->keyUp(connection.seat, m.code);
+        }
+    }
+    void operator()(const online::client::KeyRepeat& m) {
+        if (connection.room && connection.seat != Seat::Spectator) {
+            connection.room->keyRepeat(connection.seat, m);
+        }
+    }
+    void operator()(const online::client::FocusLost&) {
+        if (connection.room && connection.seat != Seat::Spectator) {
+            connection.room->focusLost(connection.seat);
+        }
+    }
+    void operator()(const online::client::BoxOk& m) {
+        if (Room* room = playerRoom("a spectator answers no box")) {
+            room->boxOk(connection.seat, m.box, now);
+        }
+    }
+    void operator()(const online::client::PlayAgain&) {
+        if (Room* room = playerRoom("a spectator does not play")) {
+            room->playAgain(connection.seat, now);
+        }
+    }
+    void operator()(const online::client::Leave&) {
+        if (Room* room = connection.room) {
+            lobby.backInLobby(id, connection, now);
+            room->left(id, connection.seat, now);
+        }
+    }
+    void operator()(const online::client::Ping&) { lobby.send(id, online::server::Pong{}); }
+};
+
+void Lobby::State::received(ConnectionId id, Standing& connection,
+                            const online::ClientMessage& message, Duration now) {
+    const std::string before = connection.room ? connection.room->code() : std::string();
+    std::visit(Dispatch{*this, id, connection, now}, message);
+    // The connection may be gone now (closed), and with it `connection`; the room it was in
+    // may be gone too. What is left of it is settled.
+    if (const auto room = rooms.find(before); !before.empty() && room != rooms.end()) {
+        settle(*room->second, now);
+    }
+}
+
+Lobby::Lobby(Transport& transport, LobbyLimits limits, RecordWriter* records, SecretSource& random,
+             Refusals* refusals)
+    : state_(std::make_unique<State>(transport, std::move(limits), records, random, refusals)) {}
+
+Lobby::~Lobby() = default;
+
+void Lobby::connected(ConnectionId id, Duration now, bool nearby, std::string person) {
+    state_->connections[id] = Standing{.nearby = nearby, .person = std::move(person)};
+    state_->deadlines.set(id, now + state_->limits.helloWait);
+}
+
+void Lobby::received(ConnectionId id, std::string_view message, Duration now) {
+    State& s = *state_;
+    const auto found = s.connections.find(id);
+    if (found == s.connections.end()) {
+        return;  // closed already: the rest of what it sent is of no account
+    }
+    Standing& connection = found->second;
+    std::string problem;
+    const auto parsed = online::readClientMessage(message, problem);
+    if (!parsed) {
+        s.refusals.count(Refusal::Malformed, connection.person, now);
+        s.closeConnection(id, close_code::kMalformed, "malformed message: " + problem, now);
+        return;
+    }
+    if (!connection.greeted) {
+        const auto* hello = std::get_if<online::client::Hello>(&*parsed);
+        if (!hello) {
+            s.refusals.count(Refusal::Malformed, connection.person, now);
+            s.closeConnection(id, close_code::kOutOfPlace, "the first message must be hello", now);
+            return;
+        }
+        if (hello->version != online::kProtocolVersion) {
+            const std::string text = "This server speaks version " +
+                                     std::to_string(online::kProtocolVersion) +
+                                     " of the online protocol and this game version " +
+                                     std::to_string(hello->version) + ": update the game";
+            s.send(id, online::server::Error{text});
+            s.closeConnection(id, close_code::kVersion, text, now);
+            return;
+        }
+        connection.greeted = true;
+        s.backInLobby(id, connection, now);
+        s.send(id, online::server::Welcome{});
+        return;
+    }
+    s.received(id, connection, *parsed, now);
+}
+
+void Lobby::disconnected(ConnectionId id, Duration now) {
+    State& s = *state_;
+    const auto found = s.connections.find(id);
+    if (found == s.connections.end()) {
+        return;
+    }
+    Room* room = found->second.room;
+    const Seat seat = found->second.seat;
+    s.forget(found);
+    if (room) {
+        room->disconnected(id, seat, now);
+        s.settle(*room, now);
+    }
+}
+
+void Lobby::advance(Duration now) {
+    State& s = *state_;
+    while (const auto id = s.deadlines.takeDue(now)) {
+        s.expire(*id, now);
+    }
+    s.due.clear();
+    for (auto it = s.wakeUps.begin(); it != s.wakeUps.end() && it->first <= now; ++it) {
+        s.due.push_back(it->second);
+    }
+    for (Room* room : s.due) {
+        room->advance(now);
+        s.settle(*room, now);
+    }
+}
+
+Duration Lobby::nextWakeUp() const {
+    const Duration room =
+        state_->wakeUps.empty() ? Duration::max() : state_->wakeUps.begin()->first;
+    return std::min(room, state_->deadlines.next());
+}
+
+void Lobby::shutdown(Duration) {
+    State& s = *state_;
+    for (auto& [code, room] : s.rooms) {
+        room->close("The server is shutting down");
+    }
+    s.rooms.clear();
+    s.roomsHeld.clear();
+    s.wakeUps.clear();
+    s.deadlines.clearAll();
+    for (const auto& [id, connection] : s.connections) {
+        s.transport().close(id, close_code::kGoingAway, "The server is shutting down");
+    }
+    s.connections.clear();
+}
+
+std::size_t Lobby::openRooms() const {
+    return state_->rooms.size();
+}
+
+const Refusals& Lobby::refusals() const {
+    return state_->refusals;
+}
+
+std::size_t Lobby::openMatches() const {
+    std::size_t open = 0;
+    for (const auto& [code, room] : state_->rooms) {
+        open += room->matchOpen() ? 1 : 0;
+    }
+    return open;
+}
+
+}  // namespace voltaro::server

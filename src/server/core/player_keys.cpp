@@ -1,0 +1,50 @@
+#include "server/core/player_keys.h"
+
+#include <algorithm>
+
+namespace voltaro::server {
+
+PlayerKeys::PlayerKeys(Duration delay, Duration interval) : repeats_(delay, interval) {
+    held_.reserve(kMostHeld);
+}
+
+bool PlayerKeys::holds(std::int16_t code) const {
+    return std::any_of(held_.begin(), held_.end(),
+                       [code](const Held& h) { return h.code == code; });
+}
+
+PlayerKeys::Press PlayerKeys::press(std::int16_t key, std::int16_t code, Duration now) {
+    if (std::any_of(held_.begin(), held_.end(), [key](const Held& h) { return h.key == key; })) {
+        return Press::Held;  // the keyboard's own repeat: the schedule makes its own
+    }
+    if (held_.size() >= kMostHeld) {
+        return Press::TooMany;
+    }
+    const bool first = !holds(code);
+    held_.push_back({key, code});
+    if (!first) {
+        return Press::Held;
+    }
+    repeats_.press(code, code, now);
+    return Press::New;
+}
+
+void PlayerKeys::release(std::int16_t key) {
+    const auto found =
+        std::find_if(held_.begin(), held_.end(), [key](const Held& h) { return h.key == key; });
+    if (found == held_.end()) {
+        return;
+    }
+    const std::int16_t code = found->code;
+    held_.erase(found);
+    if (!holds(code)) {
+        repeats_.release(code);
+    }
+}
+
+void PlayerKeys::releaseAll() {
+    held_.clear();
+    repeats_.releaseAll();
+}
+
+}  // namespace voltaro::server

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "online/protocol.h"
+#include "server/core/lobby.h"
+#include "server/core/match_host.h"
+
+namespace voltaro::server {
+
+// What every room of a lobby shares.
+struct RoomContext {
+    Transport& transport;
+    const LobbyLimits& limits;
+    SecretSource& random;
+    RecordWriter* records;  // none: matches are not recorded
+    std::string stateText;  // one State message's text, written once for every client
+};
+
+// One room: its code, the red seat (whoever created it), the blue seat (whoever joined it), the
+// spectators, and its matches, one after the other. A room lives until a player leaves for good
+// or does not come back in time.
+class Room {
+  public:
+    Room(std::string code, RoomContext& context);
+    Room(const Room&) = delete;
+    Room& operator=(const Room&) = delete;
+
+    const std::string& code() const { return code_; }
+
+    void seatCreator(ConnectionId id, Duration now);
+    // False when blue is taken already.
+    bool seatJoiner(ConnectionId id, Duration now);
+    // False when the room has as many spectators as it may.
+    bool addSpectator(ConnectionId id, Duration now);
+    // The seat whose token it is, now on connection `id`; nothing when no seat has that token.
+    // A connection that still held the seat is named in `displaced`: the seat has only one, and
+    // the lobby closes the other.
+    std::optional<online::Seat> rejoin(ConnectionId id, std::string_view token, Duration now,
+                                       std::optional<ConnectionId>& displaced);
+
+    // False when the press was turned away: the player holds as many keys as a keyboard can.
+    bool keyDown(online::Seat player, std::int16_t code, Duration now);
+    void keyUp(online::Seat player, std::int16_t code);
+    void focusLost(online::Seat player);
+    void keyRepeat(online::Seat player, const online::client::KeyRepeat& settings);
+    void boxOk(online::Seat player, std::uint32_t box, Duration now);
+    void playAgain(online::Seat player, Duration now);
+
+    // The connection dropped: a player's seat waits for their return; a spectator is gone.
+    void disconnected(ConnectionId id, online::Seat seat, Duration now);
+    // The connection leaves the room for good; for a player that closes the room.
+    void left(ConnectionId id, online::Seat seat, Duration now);
+
+    void advance(Duration now);
+    Duration nextWakeUp() const;
+    // Tells every client the room is gone; `closed()` from then on.
+    void close(const std::string& reason);
+    bool closed() const { return phase_ == Phase::Closed; }
+    bool waitingForFriend() const;
+    bool matchOpen() const { return match_ && !match_->ended(); }
+
+    // The connections in the room: the players present, then the spectators.
+    std::vector<ConnectionId> members() const;
+
+    Duration scheduledWakeUp = Duration::max();  // where the lobby filed this room
+    std::string quotaOf;  // the person (its creator) among whose rooms the lobby counts it
+
+  private:
+    enum class Phase { Waiting, Playing, Boxes, Over, Closed };
+    struct Player {
+        bool seated = false;
+        std::optional<ConnectionId> connection;  // nothing while away
+        std::string token;
+        Duration returnBy{};
+        bool pressedOk = false;
+        bool wantsAgain = false;
+        Duration repeatDelay = std::chrono::milliseconds(500);
+        Duration repeatInterval = std::chrono::nanoseconds(std::chrono::seconds(1)) / 30;
+    };
+
+    Player& player(online::Seat seat) { return players_[seat == online::Seat::Red ? 0 : 1]; }
+    const Player& player(online::Seat seat) const {
+        return players_[seat == online::Seat::Red ? 0 : 1];
+    }
+    void seat(online::Seat seat, ConnectionId id, Duration now);
+    bool anyoneAway() const;
+
+    void startMatch(Duration now);
+    void afterEvents(Duration now);
+    void openBox(Duration now);
+    void closeBox(Duration now);
+    void updatePause(Duration now);
+    void sendState(Duration now);
+    void catchUp(ConnectionId id);
+
+    template <typename Visit>
+    void forEachMember(Visit&& visit) const;
+    void send(ConnectionId to, const online::ServerMessage& message);
+    void broadcast(const online::ServerMessage& message);
+    void broadcastExcept(ConnectionId skip, const online::ServerMessage& message);
+
+    std::string code_;
+    RoomContext& context_;
+    Phase phase_ = Phase::Waiting;
+    std::array<Player, 2> players_;
+    std::vector<ConnectionId> spectators_;
+    std::unique_ptr<MatchHost> match_;
+    std::uint32_t matchNumber_ = 0;
+    std::vector<MatchHost::Box> boxes_;  // shown by the match, the first one open
+    std::uint32_t boxNumber_ = 0;        // the open box's number, counted over the room's life
+    Duration boxCloses_{};
+};
+
+}  // namespace voltaro::server

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "server/core/duration.h"
+
+namespace voltaro::server {
+
+using ConnectionId = std::uint64_t;
+
+// What the match core asks of the network layer. Every call is made on the thread that called
+// into the Lobby, from inside one of its member functions; an implementation queues what it is
+// asked and does not call back into the Lobby from inside a call.
+class Transport {
+  public:
+    // Control messages are all delivered, in order. A State message replaces any State message
+    // to the same connection that has not been written yet: a slow reader gets the latest state,
+    // never a growing queue. Both are WebSocket text frames.
+    enum class Kind { Control, State };
+    virtual void send(ConnectionId to, Kind kind, std::string message) = 0;
+    // Closes the connection with a WebSocket close code (RFC 6455, 1000-4999) and a reason
+    // (at most 123 bytes). Lobby::disconnected is NOT called for a close the Lobby asked for.
+    virtual void close(ConnectionId to, std::uint16_t code, std::string reason) = 0;
+
+  protected:
+    ~Transport() = default;
+};
+
+}  // namespace voltaro::server
