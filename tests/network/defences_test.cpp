@@ -280,6 +280,17 @@ TEST_F(ServerDefences, OneAddressGetsOnlyItsShareOfConnections) {
     EXPECT_TRUE(again);
 }
 
+// A browser opens up to six connections for the page's files, and one address may be a
+// household or a school behind one router: by default, six browsers and their matches fit.
+TEST_F(ServerDefences, OneAddressHoldsSeveralBrowsersByDefault) {
+    start();
+    std::vector<std::shared_ptr<WsClient>> open;
+    for (int i = 0; i < 6 * 7; ++i) {
+        open.push_back(connect());
+        ASSERT_TRUE(open.back()->connected()) << "connection " << i + 1;
+    }
+}
+
 TEST_F(ServerDefences, SlowHeadersAndSilentPeersAreCutOff) {
     start({"--timeout", "1"});
     tcp::socket slow(io_);

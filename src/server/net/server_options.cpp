@@ -47,7 +47,7 @@ port: open http://ADDR:PORT/ in a browser, or connect a game to ws://ADDR:PORT/w
                          a room to this process
   --timeout SECONDS      how long a silent connection is kept: request headers and answers to
                          pings must come within it (default 20)
-  --max-per-address N    open connections from one address, or IPv6 /64 (default 16;
+  --max-per-address N    open connections from one address, or IPv6 /64 (default 64;
                          0: no limit)
   --max-new-rate N       new connections a second from one address, or IPv6 /64, with a few
                          seconds' worth at once (default 20; 0: no limit)

@@ -26,7 +26,9 @@ struct ServerOptions {
     // How long a connection may keep the server waiting: for the headers of an HTTP request, for
     // any sign of life from a WebSocket peer that was pinged.
     std::chrono::milliseconds timeout = std::chrono::seconds(20);
-    std::size_t maxPerAddress = 16;    // open connections from one person; 0: no limit
+    // Open connections from one person; 0: no limit. A browser opens up to six for the page's
+    // files beside its match, and one address may be a household or a school behind one router.
+    std::size_t maxPerAddress = 64;
     std::size_t maxNewPerSecond = 20;  // new connections a second from one person; 0: no limit
     // Peers (ADDR or ADDR/BITS) whose X-Forwarded-For names the client: the reverse proxies in
     // front. The client's address, not theirs, is what every per-person limit counts.
