@@ -162,7 +162,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, fonts-dancingscript")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 if(VOLTARO_WITH_GAMEPADS)
-    # Loaded when the game starts, not linked (src/qt/sdl_library.h): without it, no pads.
+    # Loaded once a pad is there, not linked (src/qt/sdl_library.h): without it, no pads.
     string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", libsdl2-2.0-0")
 endif()
 
