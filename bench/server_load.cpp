@@ -3,9 +3,7 @@
 // server's ticks came, how long states took to reach their clients, and what each match costs
 // in memory and bandwidth; and how busy this generator was, to show when it is the limit.
 //   voltaro-server-load --server build/voltaro-server [--matches N] [--seconds S] [--out FILE]
-#include <sched.h>
 #include <signal.h>
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <fstream>
@@ -13,6 +11,7 @@
 
 #include "bench_options.h"
 #include "honest_matches.h"
+#include "load_setup.h"
 #include "process_figures.h"
 #include "server/core/latency_histogram.h"
 #include "server_process.h"
@@ -65,17 +64,7 @@ int main(int argc, char* argv[]) {
                      "[--out FILE]\n");
         return 2;
     }
-    // On a machine shared with other work (builds, other benches), the scheduler would decide the
-    // tick figures. Real-time priority, where allowed (root), gives the server its core and
-    // this load the other; the kernel still keeps 5 % of each for everything else.
-    sched_param priority{};
-    priority.sched_priority = 10;
-    const bool realtime = sched_setscheduler(0, SCHED_FIFO, &priority) == 0;
-    // Two sockets a match here, and as many in the server, which inherits the limit.
-    rlimit files{};
-    getrlimit(RLIMIT_NOFILE, &files);
-    files.rlim_cur = files.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &files);
+    const bool realtime = prepareForLoad();
     const std::string statsFile = "/tmp/voltaro-server-load-" + std::to_string(getpid()) + ".json";
     ServerProcess server(settings.server,
                          {"--max-per-address", "0", "--max-new-rate", "0", "--max-rate", "1000",

@@ -6,9 +6,7 @@
 // and every refusal it counted, read from its --metrics port.
 //   voltaro-server-soak --server build/voltaro-server [--matches N] [--seconds S] [--hostile N]
 //                       [--out FILE]
-#include <sched.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <boost/asio/connect.hpp>
@@ -23,6 +21,7 @@
 #include "bench_options.h"
 #include "honest_matches.h"
 #include "hostile_mix.h"
+#include "load_setup.h"
 #include "process_figures.h"
 #include "server_process.h"
 
@@ -134,13 +133,7 @@ int main(int argc, char* argv[]) {
                      "[--hostile N] [--out FILE]\n");
         return 2;
     }
-    sched_param priority{};
-    priority.sched_priority = 10;
-    const bool realtime = sched_setscheduler(0, SCHED_FIFO, &priority) == 0;
-    rlimit files{};
-    getrlimit(RLIMIT_NOFILE, &files);
-    files.rlim_cur = files.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &files);
+    const bool realtime = prepareForLoad();
 
     const std::string statsFile = "/tmp/voltaro-server-soak-" + std::to_string(getpid()) + ".json";
     server::testing::ServerProcess server(settings.server,
