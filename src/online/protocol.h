@@ -7,6 +7,7 @@
 #include <string_view>
 #include <variant>
 
+#include "online/input.h"
 #include "online/scene.h"
 #include "online/seat.h"
 
@@ -16,7 +17,7 @@ namespace voltaro::online {
 
 // Both sides check it in the first exchange; a client of another version is told so and closed,
 // rather than let into a match whose messages it would misread.
-inline constexpr int kProtocolVersion = 2;
+inline constexpr int kProtocolVersion = 3;
 
 // No message a client has any reason to send comes near this; anything longer is refused unread.
 inline constexpr std::size_t kMaxClientMessageBytes = 512;
@@ -27,10 +28,32 @@ inline constexpr double kShortestRepeatDelayMs = 250;
 inline constexpr double kLongestRepeatDelayMs = 1000;
 inline constexpr double kShortestRepeatIntervalMs = 1000.0 / 30;
 inline constexpr double kLongestRepeatIntervalMs = 400;
+
+// A player's repeat settings as their match takes them: within the bounds above, in whole
+// microseconds (a non-finite number counts as the default). The server and the sender's own
+// match both take them through this.
+struct RepeatTiming {
+    std::uint32_t delayUs = 500000;
+    std::uint32_t intervalUs = 33333;
+};
+RepeatTiming clampedRepeat(double delayMs, double intervalMs);
 // Presses, like repeats, come no faster than fingers make them: a client that sends key downs
 // and ups at a great rate gets a few at once and then 20 a second, not a player that flies.
 inline constexpr int kPressBurst = 10;
 inline constexpr int kPressesPerSecond = 20;
+
+// A stamp on a player's input may lie this many ticks in the past of the server's present tick
+// (125 ms): an older one acts at the oldest tick still open, and one in the future is not
+// honoured (it acts at the present tick). A tick is final, never to change again, once the
+// window has passed it, and the server says so every kFinalEveryTicks ticks.
+inline constexpr std::uint32_t kWindowTicks = 8;
+inline constexpr std::uint32_t kFinalEveryTicks = 8;
+
+// The tick at which a stamped input acts, the server's present tick being `present`.
+constexpr std::uint32_t actingTick(std::uint32_t stamp, std::uint32_t present) {
+    const std::uint32_t oldest = present > kWindowTicks ? present - kWindowTicks : 0;
+    return stamp < oldest ? oldest : (stamp > present ? present : stamp);
+}
 
 // WebSocket close codes the server uses (RFC 6455: 1000-2999 are the standard's, 4000-4999 are
 // the application's).
@@ -61,29 +84,43 @@ struct Rejoin {  // back into a seat after the connection dropped
     std::string code;
     std::string token;
 };
+// A player's inputs carry the tick the player's own match was at when it happened (their clock
+// kept in step with the server's by pings) and the sender's own count, from 1, so that the
+// server's echo and final ticks tell the sender which of its inputs it has taken.
 struct KeyDown {
     std::int16_t code = 0;  // the key's virtual key code as the player's keyboard gave it
+    std::uint32_t tick = 0;
+    std::uint32_t seq = 0;
 };
 struct KeyUp {
     std::int16_t code = 0;
+    std::uint32_t tick = 0;
+    std::uint32_t seq = 0;
 };
 struct KeyRepeat {  // the player's keyboard repeat settings, in milliseconds
     double delayMs = 500;
     double intervalMs = 1000.0 / 30;
+    std::uint32_t tick = 0;
+    std::uint32_t seq = 0;
 };
-struct FocusLost {};  // the window lost the keyboard: every held key is up
+struct FocusLost {  // the window lost the keyboard: every held key is up
+    std::uint32_t tick = 0;
+    std::uint32_t seq = 0;
+};
 struct BoxOk {        // OK pressed on that box
     std::uint32_t box = 0;
 };
 struct PlayAgain {};  // after the match's end: this player wants another
 struct Leave {};      // the player leaves the room for good, without a wait for their return
-struct Ping {};       // nothing heard for a while: the server answers at once with a Pong
+struct Ping {};       // the server answers at once with a Pong that says its time
+struct Resync {};     // this client's match disagrees with a final tick: send the match again
 }  // namespace client
 
 using ClientMessage =
     std::variant<client::Hello, client::Create, client::Join, client::Watch, client::Rejoin,
                  client::KeyDown, client::KeyUp, client::KeyRepeat, client::FocusLost,
-                 client::BoxOk, client::PlayAgain, client::Leave, client::Ping>;
+                 client::BoxOk, client::PlayAgain, client::Leave, client::Ping,
+                 client::Resync>;
 
 // What the server sends.
 namespace server {
@@ -95,13 +132,27 @@ struct Seated {  // where this connection now is; a player keeps the token to co
     Seat seat = Seat::Spectator;
     std::string token;  // empty for a spectator
 };
+// The match as it stands at its last final tick; the inputs of the ticks after it follow as
+// Input messages. Sent when a match starts, to a late comer, to a player coming back, and
+// after a Resync.
 struct MatchStarted {
     std::uint32_t match = 0;  // 1 for the room's first match, 2 after playing again, ...
-    Scene scene;
+    std::int64_t startUs = 0;  // the server's time at tick 0 (its clock, as Pong says it)
+    std::uint32_t tick = 0;    // the final tick the state stands at
+    std::string state;         // the encoded snapshot (snapshot.h)
 };
-struct State {  // the scene after a tick or a key; sent as a State message (the latest wins)
+// One input taken into the match, at the tick and in the place the server gave it (the sender
+// sees its own, with its seq, too).
+struct Input {
+    online::Input input;  // Kind is never Pause or Resume here
+};
+// Every tick up to `tick` is final; the digest is the encoded snapshot's at that tick. `red`
+// and `blue` are the last seq the server has taken, or turned away, of each player.
+struct Final {
     std::uint32_t tick = 0;
-    Scene scene;
+    std::uint64_t digest = 0;
+    std::uint32_t red = 0;
+    std::uint32_t blue = 0;
 };
 struct BoxOpened {  // a message box, over the scene as it stood when it opened
     std::uint32_t box = 0;
@@ -111,11 +162,15 @@ struct BoxOpened {  // a message box, over the scene as it stood when it opened
 struct BoxClosed {
     std::uint32_t box = 0;
 };
+// Both are inputs of the match too, at their ticks: every tick up to a pause's is final, and
+// none runs after it until a resume's tick, the ticks in between dropped.
 struct Paused {
     std::string reason;  // "Blue left the match"
+    std::uint32_t tick = 0;
 };
 struct Resumed {
     std::string reason;  // "Blue is back"
+    std::uint32_t tick = 0;
 };
 struct GameOver {  // the last box is closed: the final scene; the players may play again
     Scene scene;
@@ -129,21 +184,19 @@ struct RoomClosed {  // the room is gone; the connection may create, join or wat
 struct Error {  // a request refused ("No room has that code"), or the reason for a close
     std::string message;
 };
-struct Pong {};  // the answer to a Ping
+struct Pong {  // the answer to a Ping
+    std::int64_t timeUs = 0;  // the server's steady clock as it answered
+};
 }  // namespace server
 
 using ServerMessage =
-    std::variant<server::Welcome, server::Seated, server::MatchStarted, server::State,
-                 server::BoxOpened, server::BoxClosed, server::Paused, server::Resumed,
+    std::variant<server::Welcome, server::Seated, server::MatchStarted, server::Input,
+                 server::Final, server::BoxOpened, server::BoxClosed, server::Paused, server::Resumed,
                  server::GameOver, server::PlayAgainWanted, server::RoomClosed, server::Error,
                  server::Pong>;
 
 std::string write(const ClientMessage& message);
 std::string write(const ServerMessage& message);
-
-// The State message written into `out` (cleared first), without building a ServerMessage: the
-// server writes one per tick for every match, so it reuses one buffer.
-void writeState(std::uint32_t tick, const Scene& scene, std::string& out);
 
 // Reads one message. On failure returns nothing and says why in `problem`, short enough to be a
 // close reason (at most 123 bytes).

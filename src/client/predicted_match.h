@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "online/input.h"
+#include "online/tick_match.h"
+
+namespace voltaro::client {
+
+// A client's copy of an online match. It holds the match at the last tick the server made
+// final, the inputs the server has sent for the ticks after it, and this player's own inputs
+// that the server has not echoed yet; what the screen shows is the match played from the final
+// tick through all of them to the present tick (own inputs after the server's at the same tick).
+// When the other player's input for an earlier tick arrives, the present is played again from
+// the final tick: a rollback, never a guess kept.
+//
+// Boxes and the end come only from final ticks: where the predicted match would show a box,
+// the screen stays on the scene as it stood when the box opened until the server says.
+class PredictedMatch {
+  public:
+    // The match as the server sent it: its state at final tick `tick`.
+    // False when the state is no snapshot (nothing changes then).
+    bool start(std::uint32_t tick, const std::string& state);
+
+    // The server took an input (anyone's, this player's own too: its seq says so).
+    void confirmed(const online::Input& input, std::optional<online::Seat> own);
+    // This player's own input, applied at once at tick input.tick (the present).
+    void predicted(const online::Input& input);
+    // Every tick up to `tick` is final. Plays the final match on to it; false when its digest
+    // is not `digest` (then the match here is wrong and is to be sent again: Resync). `ownSeq`:
+    // the server has dealt with this player's inputs up to it (taken or turned away).
+    bool finalTick(std::uint32_t tick, std::uint64_t digest, std::uint32_t ownSeq);
+
+    // Plays the predicted match on to tick `present`, at most kMostAhead ticks past the final
+    // one (a server that went quiet is not run away from).
+    void advanceTo(std::uint32_t present);
+    static constexpr std::uint32_t kMostAhead = 64;
+
+    bool started() const { return started_; }
+    std::uint32_t finalTickNumber() const;
+    std::uint32_t presentTick() const;
+    // What the screen shows: the predicted scene at the present tick, or the scene of the
+    // first box the prediction met.
+    online::Scene scene() const;
+    // How far the last replay moved what the screen showed, in twips: the largest of the
+    // ball's and the pieces' jumps against what was shown before it (for measuring).
+    float lastCorrection() const { return lastCorrection_; }
+    std::uint64_t corrections() const { return corrections_; }
+
+  private:
+    // ... (written by the core work)
+    bool started_ = false;
+    float lastCorrection_ = 0;
+    std::uint64_t corrections_ = 0;
+};
+
+}  // namespace voltaro::client
