@@ -167,6 +167,40 @@ TEST(PredictedMatch, ShowsOwnPressesAtOnceAndTheOthersOnceTheyCome) {
     EXPECT_EQ(copy.lastCorrection(), 200.0F);
 }
 
+// A prediction that the echoes bear out is never corrected, however they split a tick's
+// presses: own inputs stand after the server's of their tick, as the server puts them.
+TEST(PredictedMatch, NeverCorrectsWhatTheEchoesBearOut) {
+    std::vector<Input> mine;
+    for (std::uint32_t tick = 1; tick < 20; ++tick) {
+        mine.push_back(keyDown(Seat::Red, 38, tick));
+        mine.push_back({.kind = Input::Kind::KeyUp, .seat = Seat::Red, .tick = tick, .key = 38});
+    }
+    // At the top edge by now: up then down ends lower than down then up.
+    mine.push_back(keyDown(Seat::Red, 38, 20));
+    mine.push_back(keyDown(Seat::Red, 40, 20));
+    for (std::size_t i = 0; i < mine.size(); ++i) {
+        mine[i].seq = static_cast<std::uint32_t>(i + 1);
+    }
+    PredictedMatch copy;
+    startAtZero(copy);
+    std::size_t echoed = 0;
+    for (std::uint32_t present = 1; present <= 60; ++present) {
+        copy.advanceTo(present);
+        for (const Input& input : inputsAt(mine, present)) {
+            copy.predicted(input);
+        }
+        if (echoed < mine.size() && mine[echoed].tick + 2 <= present) {
+            copy.confirmed(mine[echoed++], Seat::Red);  // one a tick, so they fall behind
+        }
+    }
+    EXPECT_EQ(echoed, mine.size());
+    EXPECT_EQ(copy.corrections(), 0U);
+    Judge judge(mine);
+    playTo(judge.match, judge.inputs, 60);
+    EXPECT_EQ(copy.scene(), judge.match.scene());
+    EXPECT_EQ(copy.scene().red.top, 200);
+}
+
 // A press the server turned away (dealt with, never echoed) leaves the screen; a digest that
 // disagrees is reported; the present runs at most kMostAhead ticks past the final one.
 TEST(PredictedMatch, FollowsWhatTheServerMadeFinal) {
