@@ -201,21 +201,42 @@ TEST(PredictedMatch, NeverCorrectsWhatTheEchoesBearOut) {
     EXPECT_EQ(copy.scene().red.top, 200);
 }
 
-// A press the server turned away (dealt with, never echoed) leaves the screen; a digest that
-// disagrees is reported; the present runs at most kMostAhead ticks past the final one.
+// A press the server turned away (dealt with, never echoed) leaves the screen; a present the
+// final tick has overtaken catches up with the server's inputs; a digest that disagrees is
+// reported; the present runs at most kMostAhead ticks past the final one.
 TEST(PredictedMatch, FollowsWhatTheServerMadeFinal) {
     PredictedMatch copy;
     startAtZero(copy);
     copy.advanceTo(5);
-    copy.predicted(keyDown(Seat::Blue, 87, 5, 1));
-    Judge judge({});
+    copy.confirmed(keyDown(Seat::Red, 38, 12), Seat::Blue);
+    Judge judge({keyDown(Seat::Red, 38, 12)});
     EXPECT_FALSE(copy.finalTick(8, judge.digestAt(8) ^ 1, 0));
-    EXPECT_TRUE(copy.finalTick(16, judge.digestAt(16), 1));
+    EXPECT_TRUE(copy.finalTick(16, judge.digestAt(16), 0));
     copy.advanceTo(20);
     playTo(judge.match, judge.inputs, 20);
     EXPECT_EQ(copy.scene(), judge.match.scene());
+
+    copy.predicted(keyDown(Seat::Blue, 87, 20, 1));
+    EXPECT_NE(copy.scene(), judge.match.scene());
+    EXPECT_TRUE(copy.finalTick(24, judge.digestAt(24), 1));
+    copy.advanceTo(24);
+    EXPECT_EQ(copy.scene(), judge.match.scene());
     copy.advanceTo(1000);
-    EXPECT_EQ(copy.presentTick(), 16 + PredictedMatch::kMostAhead);
+    EXPECT_EQ(copy.presentTick(), 24 + PredictedMatch::kMostAhead);
+}
+
+// An own press for a tick the server has made final without it (it is still on its way) acts
+// after the final tick, as the server will take it: a held key repeats from there.
+TEST(PredictedMatch, MovesALatePressPastTheFinalTick) {
+    PredictedMatch copy;
+    startAtZero(copy);
+    copy.advanceTo(30);
+    copy.predicted(keyDown(Seat::Blue, 83, 10, 1));  // this host's clock behind the server's
+    Judge judge({keyDown(Seat::Blue, 83, 17)});
+    EXPECT_TRUE(copy.finalTick(16, judge.digestAt(16), 0));
+    copy.advanceTo(50);  // the first repeat at tick 49, not 42
+    playTo(judge.match, judge.inputs, 50);
+    EXPECT_EQ(copy.scene(), judge.match.scene());
 }
 
 // A goal the prediction meets is no box: the screen stays on the ball in the goal until the

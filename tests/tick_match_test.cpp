@@ -109,6 +109,17 @@ TEST(TickMatch, RunsTimersThenRepeatsThenInputsAtEachTick) {
               std::string::npos)
         << log.text;
     EXPECT_TRUE(log.text.starts_with("# tick 0\n# tick 1\n"));
+
+    // A press takes first the repeats due before it: here one that new settings made due.
+    test::TextLog changedLog;
+    TickMatch changed(&changedLog);
+    play(changed,
+         {repeatEvery(Seat::Blue, 1000000, 400000, 0), keyDown(Seat::Blue, 83, 30),
+          repeatEvery(Seat::Blue, 250000, 400000, 50), keyDown(Seat::Red, 32, 50)},
+         51);
+    EXPECT_NE(changedLog.text.find("# tick 50\ngoal\nball\nkey 83\nkey 32\n# tick 51\n"),
+              std::string::npos)
+        << changedLog.text;
     EXPECT_EQ(ownKeyCode(Seat::Red, 65), 37);
     EXPECT_EQ(ownKeyCode(Seat::Blue, 39), 68);
     EXPECT_EQ(ownKeyCode(Seat::Blue, 13), 13);
