@@ -23,7 +23,6 @@ namespace say = online::client;
 // The network layer, faked: what the lobby sent to each connection, and which it closed.
 struct FakeTransport final : Transport {
     struct Sent {
-        Kind kind;
         std::string text;
     };
     struct Closed {
@@ -31,9 +30,9 @@ struct FakeTransport final : Transport {
         std::string reason;
     };
 
-    void send(ConnectionId to, Kind kind, std::string message) override {
+    void send(ConnectionId to, std::string message) override {
         EXPECT_FALSE(closed.contains(to)) << "sent to " << to << " after closing it: " << message;
-        sent[to].push_back({kind, std::move(message)});
+        sent[to].push_back({std::move(message)});
     }
     void close(ConnectionId to, std::uint16_t code, std::string reason) override {
         EXPECT_FALSE(closed.contains(to)) << "closed " << to << " twice";

@@ -73,7 +73,7 @@ struct Lobby::State {
     Transport& transport() { return context.transport; }
 
     void send(ConnectionId to, const online::ServerMessage& message) {
-        transport().send(to, Transport::Kind::Control, online::write(message));
+        transport().send(to, online::write(message));
     }
 
     // Closes a misbehaving or displaced connection; the room sees it as gone.

@@ -334,20 +334,19 @@ std::vector<ConnectionId> Room::members() const {
 }
 
 void Room::send(ConnectionId to, const online::ServerMessage& message) {
-    context_.transport.send(to, Transport::Kind::Control, online::write(message));
+    context_.transport.send(to, online::write(message));
 }
 
 void Room::broadcast(const online::ServerMessage& message) {
     const std::string text = online::write(message);
-    forEachMember(
-        [&](ConnectionId id) { context_.transport.send(id, Transport::Kind::Control, text); });
+    forEachMember([&](ConnectionId id) { context_.transport.send(id, text); });
 }
 
 void Room::broadcastExcept(ConnectionId skip, const online::ServerMessage& message) {
     const std::string text = online::write(message);
     forEachMember([&](ConnectionId id) {
         if (id != skip) {
-            context_.transport.send(id, Transport::Kind::Control, text);
+            context_.transport.send(id, text);
         }
     });
 }
