@@ -363,24 +363,20 @@ void MatchView::setKeyRepeat(double delayMs, double intervalMs) {
     sendKeyRepeat();
 }
 
-// Outside a match the server keeps the settings for the player's next one.
+// An input of the match like a key: sent once a match is in play (at its start, and whenever
+// the settings change during it). Settings the match has already change nothing.
 void MatchView::sendKeyRepeat() {
-    if (!repeat_ || !ownSeat()) {
+    if (!repeat_ || !ownSeat() || !inMatch() || paused()) {
         return;
     }
     online::client::KeyRepeat message = *repeat_;
-    if (inMatch()) {
-        online::Input input = ownInput(online::Input::Kind::KeyRepeat, nowMs_);
-        const online::RepeatTiming timing =
-            online::clampedRepeat(message.delayMs, message.intervalMs);
-        input.delayUs = timing.delayUs;
-        input.intervalUs = timing.intervalUs;
-        play(input);
-        message.tick = input.tick;
-        message.seq = input.seq;
-    } else {
-        message.seq = ++seq_;
-    }
+    online::Input input = ownInput(online::Input::Kind::KeyRepeat, nowMs_);
+    const online::RepeatTiming timing = online::clampedRepeat(message.delayMs, message.intervalMs);
+    input.delayUs = timing.delayUs;
+    input.intervalUs = timing.intervalUs;
+    play(input);
+    message.tick = input.tick;
+    message.seq = input.seq;
     send(message);
 }
 
@@ -486,7 +482,6 @@ void MatchView::on(const msg::Seated& m) {
     seat_ = m.seat;
     token_ = m.token;
     request_ = Request::None;
-    sendKeyRepeat();
     // The clock is wanted from the match's first tick: a few answers at once give it.
     for (int i = 0; i < kClockPingsWhenSeated; ++i) {
         ping(nowMs_);
@@ -511,6 +506,7 @@ void MatchView::on(const msg::MatchStarted& m) {
         return;
     }
     const bool sameMatch = match_ && m.match == matchNumber_;
+    const bool askedFor = resyncing_;
     match_ = std::move(match);
     resyncing_ = false;
     startUs_ = m.startUs;
@@ -529,6 +525,9 @@ void MatchView::on(const msg::MatchStarted& m) {
     show(Phase::Playing, awayReason_.empty() ? std::string() : awayReason_);
     match_->advanceTo(presentTick(nowMs_));
     scene_ = match_->scene();
+    if (!askedFor) {
+        sendKeyRepeat();  // this player's, from the match's first ticks
+    }
 }
 
 void MatchView::on(const msg::Input& m) {
