@@ -82,7 +82,7 @@ OnlineGame::OnlineGame(Start start)
             [this](const QString& typed) { joinRoom(typed, dialog_->server()); });
     connect(dialog_.get(), &QDialog::rejected, this, &OnlineGame::quit);
 
-    connect(&link_, &ServerLink::viewChanged, this, &OnlineGame::afterModel);
+    connect(&link_, &ServerLink::viewChanged, this, [this] { afterModel(); });
 }
 
 OnlineGame::~OnlineGame() = default;
