@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <map>
+#include <memory>
 
 #include "client/screen_log.h"
 #include "online/snapshot.h"
 #include "online/tick_match.h"
+#include "online_inputs.h"
 
 namespace voltaro::client {
 namespace {
@@ -34,22 +36,31 @@ Input input(Kind kind, Seat seat, std::uint32_t tick, std::uint32_t seq = 0, std
     return in;
 }
 
-// The match as the server plays it: the inputs of each tick in their order, straight through.
+// The match as the server plays it: the inputs by tick, in their order, played straight through
+// (from the start again for an earlier tick).
 struct Straight {
-    std::map<std::uint32_t, std::vector<Input>> inputs;
-    online::TickMatch match;
+    std::vector<Input> inputs;
+    std::unique_ptr<online::TickMatch> match;
 
+    void add(const Input& in) {
+        inputs.insert(
+            std::upper_bound(inputs.begin(), inputs.end(), in,
+                             [](const Input& a, const Input& b) { return a.tick < b.tick; }),
+            in);
+        match.reset();
+    }
     online::TickMatch& to(std::uint32_t tick) {
-        if (match.tick() == 0 && inputs.contains(0)) {
-            match.apply(inputs[0]);
+        if (!match || match->tick() > tick) {
+            match = std::make_unique<online::TickMatch>();
+            match->apply(test::inputsAt(inputs, 0));
         }
-        while (match.tick() < tick) {
-            const auto found = inputs.find(match.tick() + 1);
-            match.step(found == inputs.end() ? std::span<const Input>() : found->second);
-        }
-        return match;
+        test::playTo(*match, inputs, tick);
+        return *match;
     }
 };
+
+// Blue's repeat settings as the view sends them once the match is in play (400 ms, 50 ms).
+const Input kBluesRepeat{Kind::KeyRepeat, Seat::Blue, 0, 1, 0, 400000, 50000};
 
 std::string kickOff() {
     return online::encode(online::TickMatch().snapshot());
@@ -134,12 +145,11 @@ TEST(MatchView, ShowsTheOwnPressAtOnceAndSendsEachHeldKeyOnce) {
     Seated s;
     s.sent();
     Straight straight;
-    straight.inputs[0].push_back(
-        online::Input{Kind::KeyRepeat, Seat::Blue, 0, 1, 0, 400000, 50000});
+    straight.add(kBluesRepeat);
     s.frameAt(10);
     s.match.keyDown(1, kW, s.now);
     const Input press = input(Kind::KeyDown, Seat::Blue, 10, 2, kW);
-    straight.inputs[10].push_back(press);
+    straight.add(press);
     EXPECT_EQ(s.match.scene(), straight.to(10).scene());
     EXPECT_EQ(s.match.scene().blue.top, online::Scene{}.blue.top - 200);
     EXPECT_TRUE(s.match.takeChanged());
@@ -172,28 +182,27 @@ TEST(MatchView, ShowsTheOwnPressAtOnceAndSendsEachHeldKeyOnce) {
 TEST(MatchView, TheFriendsLateInputRollsBackToTheInputsInOrder) {
     Seated s;
     Straight straight;
-    straight.inputs[0].push_back(
-        online::Input{Kind::KeyRepeat, Seat::Blue, 0, 1, 0, 400000, 50000});
+    straight.add(kBluesRepeat);
     s.frameAt(10);
     s.match.keyDown(1, kW, s.now);
-    straight.inputs[10].push_back(input(Kind::KeyDown, Seat::Blue, 10, 2, kW));
+    straight.add(input(Kind::KeyDown, Seat::Blue, 10, 2, kW));
     s.frameAt(30);
     const online::Scene before = s.match.scene();
     // Red pressed up at tick 5; the server took blue's repeat settings and press where sent.
     const Input red = input(Kind::KeyDown, Seat::Red, 5, 1, kUp);
-    s.echo(straight.inputs[0][0]);
+    s.echo(kBluesRepeat);
     s.echo(red);
-    straight.inputs[5].insert(straight.inputs[5].begin(), red);
+    straight.add(red);
     s.frameAt(30);
     EXPECT_EQ(s.match.scene(), straight.to(30).scene());
     EXPECT_NE(s.match.scene().red, before.red);
     EXPECT_EQ(s.match.scene().blue, before.blue);
     // The server's final ticks agree: nothing asked again, and the log has the final scene.
-    s.echo(straight.inputs[10][0]);
+    s.echo(input(Kind::KeyDown, Seat::Blue, 10, 2, kW));
     s.deliver(msg::Final{20, straight.to(20).digest(), 1, 2});
     EXPECT_TRUE(s.sentOf<online::client::Resync>().empty());
     EXPECT_EQ(s.match.finalTick(), 20u);
-    EXPECT_EQ(s.match.finalScene(), straight.match.scene());
+    EXPECT_EQ(s.match.finalScene(), straight.to(20).scene());
 }
 
 // A match that disagrees with the server's must never go on: the client says so, asks for the
@@ -212,9 +221,9 @@ TEST(MatchView, ADigestMismatchAsksForTheMatchAndTakesTheNextStart) {
     EXPECT_TRUE(s.sentOf<online::client::Resync>().empty());  // asked once
 
     Straight straight;
-    straight.inputs[3].push_back(input(Kind::KeyDown, Seat::Red, 3, 1, kUp));
+    straight.add(input(Kind::KeyDown, Seat::Red, 3, 1, kUp));
     const Input later = input(Kind::KeyDown, Seat::Red, 12, 2, kUp);
-    straight.inputs[12].push_back(later);
+    straight.add(later);
     s.deliver(msg::MatchStarted{1, Seated::kStartUs, 8, online::encode(straight.to(8).snapshot())});
     s.echo(later);
     s.frameAt(20);
@@ -261,13 +270,12 @@ TEST(MatchView, PingsOnceASecondInPlayAndStampsByTheServersClock) {
 TEST(MatchView, PausesAndResumesAtTheServersTicks) {
     Seated s;
     Straight straight;
-    straight.inputs[0].push_back(
-        online::Input{Kind::KeyRepeat, Seat::Blue, 0, 1, 0, 400000, 50000});
+    straight.add(kBluesRepeat);
     s.frameAt(5);
     s.match.keyDown(1, kW, s.now);
-    straight.inputs[5].push_back(input(Kind::KeyDown, Seat::Blue, 5, 2, kW));
+    straight.add(input(Kind::KeyDown, Seat::Blue, 5, 2, kW));
     s.deliver(msg::Paused{"Red left the match", 20});
-    straight.inputs[20].push_back(input(Kind::Pause, Seat::Spectator, 20));
+    straight.add(input(Kind::Pause, Seat::Spectator, 20));
     EXPECT_TRUE(s.match.paused());
     EXPECT_EQ(s.match.status(), "Red left the match: the match waits for them to come back.");
     s.frameAt(40);
@@ -277,7 +285,7 @@ TEST(MatchView, PausesAndResumesAtTheServersTicks) {
     s.match.keyDown(2, kLeft, s.now);
     EXPECT_TRUE(s.sent().empty());
     s.deliver(msg::Resumed{"Red is back", 60});
-    straight.inputs[60].push_back(input(Kind::Resume, Seat::Spectator, 60));
+    straight.add(input(Kind::Resume, Seat::Spectator, 60));
     EXPECT_FALSE(s.match.paused());
     EXPECT_EQ(s.match.status(), "Red is back.");
     s.frameAt(70);
@@ -298,13 +306,13 @@ struct Goal {
 Goal firstGoal() {
     Goal goal;
     Straight straight;
-    straight.inputs[1].push_back(goal.press);
-    for (std::uint32_t t = 1; t < 64 * 120 && !straight.match.ended(); ++t) {
-        straight.to(t);
-        goal.tick = t;
+    straight.add(goal.press);
+    while (goal.tick < 64 * 120 && !straight.to(goal.tick).ended()) {
+        ++goal.tick;
     }
-    if (!straight.match.boxes().empty()) {
-        goal.box = straight.match.boxes().front();
+    const auto& boxes = straight.to(goal.tick).boxes();
+    if (!boxes.empty()) {
+        goal.box = boxes.front();
     }
     return goal;
 }
@@ -318,7 +326,7 @@ TEST(MatchView, ShowsBoxesOnlyWhenTheServerOpensThem) {
     s.echo(goal.press);
     // The server's final ticks, until a little before the goal.
     Straight straight;
-    straight.inputs[1].push_back(goal.press);
+    straight.add(goal.press);
     ASSERT_GT(goal.tick, 30u);
     for (std::uint32_t t = online::kFinalEveryTicks; t + 20 < goal.tick;
          t += online::kFinalEveryTicks) {
@@ -369,17 +377,16 @@ TEST(MatchView, LogsWhatItShowsOnceEach) {
     };
     const std::string rest = "red [1920,3360] blue [9840,3360] score 0 0";
     Straight straight;
-    straight.inputs[0].push_back(
-        online::Input{Kind::KeyRepeat, Seat::Blue, 0, 1, 0, 400000, 50000});
-    straight.inputs[7].push_back(input(Kind::KeyDown, Seat::Blue, 7, 2, kW));
+    straight.add(kBluesRepeat);
+    straight.add(input(Kind::KeyDown, Seat::Blue, 7, 2, kW));
     const online::Scene shown = straight.to(7).scene();
     record();
     s.frameAt(7);
     s.match.keyDown(1, kW, s.now);
     record();
     record();
-    s.echo(straight.inputs[0][0]);
-    s.echo(straight.inputs[7][0]);
+    s.echo(kBluesRepeat);
+    s.echo(input(Kind::KeyDown, Seat::Blue, 7, 2, kW));
     s.frameAt(8);
     s.deliver(msg::Final{8, straight.to(8).digest(), 0, 2});
     record();
