@@ -59,8 +59,9 @@ struct Straight {
     }
 };
 
-// Blue's repeat settings as the view sends them once the match is in play (400 ms, 50 ms).
-const Input kBluesRepeat{Kind::KeyRepeat, Seat::Blue, 0, 1, 0, 400000, 50000};
+// Blue's repeat settings as the view sends them once the match is in play (400 ms, 50 ms),
+// stamped 0: like the server, the view plays them at the first tick still open, the first.
+const Input kBluesRepeat{Kind::KeyRepeat, Seat::Blue, 1, 1, 0, 400000, 50000};
 
 std::string kickOff() {
     return online::encode(online::TickMatch().snapshot());
@@ -284,12 +285,12 @@ TEST(MatchView, PausesAndResumesAtTheServersTicks) {
     s.sent();
     s.match.keyDown(2, kLeft, s.now);
     EXPECT_TRUE(s.sent().empty());
-    s.deliver(msg::Resumed{"Red is back", 60});
-    straight.add(input(Kind::Resume, Seat::Spectator, 60));
+    s.deliver(msg::Resumed{"Red is back", 50});
+    straight.add(input(Kind::Resume, Seat::Spectator, 50));
     EXPECT_FALSE(s.match.paused());
     EXPECT_EQ(s.match.status(), "Red is back.");
-    s.frameAt(70);
-    EXPECT_EQ(s.match.scene(), straight.to(70).scene());
+    s.frameAt(60);  // (no further than a second past the final tick, 0 here)
+    EXPECT_EQ(s.match.scene(), straight.to(60).scene());
     EXPECT_NE(s.match.scene().ball, paused.ball);
     s.deliver(msg::RoomClosed{"Red left the room"});
     EXPECT_EQ(s.match.phase(), Phase::Closed);
