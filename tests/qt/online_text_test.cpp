@@ -77,6 +77,7 @@ TEST(OnlineWindow, PaintsTheOwnPressAtOnceAndPassesNoAutoRepeat) {
     deliver(msg::Welcome{});
     deliver(msg::Seated{"ABCD", online::Seat::Red, "t"});
     deliver(msg::MatchStarted{1, 0, 0, online::encode(online::TickMatch().snapshot())});
+    match.frame(100);  // a few ticks into the match
     MatchWindow window;
     window.show(match);
     GameWindow* game = nullptr;
@@ -90,7 +91,7 @@ TEST(OnlineWindow, PaintsTheOwnPressAtOnceAndPassesNoAutoRepeat) {
     std::vector<bool> pressed;
     QObject::connect(&window, &MatchWindow::keyPressed, [&](int key, std::int16_t code) {
         pressed.push_back(true);
-        match.keyDown(key, code, 0);
+        match.keyDown(key, code, 100);
         window.show(match, true);
     });
     const auto press = [&](bool autoRepeat) {
