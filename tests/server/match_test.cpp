@@ -291,6 +291,15 @@ TEST_F(MatchTest, ALateComerAndAResyncFollowTheMatchToThePlayersScenes) {
     runFor(500ms);
     EXPECT_TRUE(follow(p.blue).agreed());
     EXPECT_EQ(finalScene(p.blue), finalScene(p.red));
+    // Asking on and on gets the match once a second, not once a message.
+    take(p.blue);
+    for (int i = 0; i < 20; ++i) {
+        tell(p.blue, say::Resync{});
+    }
+    EXPECT_TRUE(takeAll<msg::MatchStarted>(p.blue).empty());
+    runFor(500ms);
+    tell(p.blue, say::Resync{});
+    EXPECT_EQ(takeAll<msg::MatchStarted>(p.blue).size(), 1U);
     EXPECT_TRUE(transport.closed.empty());
 }
 
