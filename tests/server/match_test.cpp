@@ -449,6 +449,28 @@ TEST_F(MatchTest, WaitsForAPlayerWhoLeftAndEndsWhenTheyDoNotReturn) {
     EXPECT_EQ(lobby().nextWakeUp(), Duration::max());
 }
 
+// A player who drops while the goal's tick is still open: the pause makes it final at once, and
+// the box comes from it as from any final tick.
+TEST_F(MatchTest, APauseThatMakesTheGoalFinalShowsItsBox) {
+    const Players first = startMatch();
+    ASSERT_FALSE(playToTheGoal(first).empty());
+    const std::uint32_t goal = follow(first.red).finalTick();  // the tick the match ended at
+
+    const Players p = startMatch();
+    tap(p.red, 32);  // the same road to the same goal
+    runToTick(p, goal + 4);
+    ASSERT_FALSE(follow(p.red).match().ended());
+    take(p.red);
+    lobby().disconnected(p.blue, now);
+    const auto sent = take(p.red);
+    ASSERT_EQ(sent.size(), 3U);
+    EXPECT_EQ(std::get<msg::Paused>(sent[0]).tick, goal);
+    EXPECT_EQ(std::get<msg::Final>(sent[1]).tick, goal);
+    EXPECT_EQ(std::get<msg::BoxOpened>(sent[2]).text, "Goal!");
+    EXPECT_TRUE(follow(p.red).agreed());
+    EXPECT_TRUE(follow(p.red).match().ended());
+}
+
 class RecordTest : public MatchTest {
   protected:
     void SetUp() override {
