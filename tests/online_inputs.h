@@ -67,7 +67,7 @@ inline std::span<const online::Input> inputsAt(const std::vector<online::Input>&
     const auto [first, last] = std::equal_range(
         inputs.begin(), inputs.end(), online::Input{.tick = tick},
         [](const online::Input& a, const online::Input& b) { return a.tick < b.tick; });
-    return {first, last};
+    return {inputs.data() + (first - inputs.begin()), static_cast<std::size_t>(last - first)};
 }
 
 // Plays `match`, which stands at its tick with that tick's inputs taken, on to tick `last`.
@@ -83,6 +83,14 @@ inline void play(online::TickMatch& match, const std::vector<online::Input>& inp
                  std::uint32_t last) {
     match.apply(inputsAt(inputs, 0));
     playTo(match, inputs, last);
+}
+
+// A single key press at the start sends the ball on a road that ends in the right goal about
+// five seconds later (the box snapshot is taken; without it the ball never reaches a goal).
+inline std::vector<online::Input> toTheGoal(std::uint32_t tick = 0) {
+    using online::Input;
+    return {{.kind = Input::Kind::KeyDown, .seat = online::Seat::Red, .tick = tick, .key = 32},
+            {.kind = Input::Kind::KeyUp, .seat = online::Seat::Red, .tick = tick, .key = 32}};
 }
 
 // What a match leaves for its record, as text.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ class PredictedMatch {
 
     bool started() const { return started_; }
     std::uint32_t finalTickNumber() const;
+    // The final match's scene at that tick: what the server's record has there.
+    online::Scene finalScene() const;
     std::uint32_t presentTick() const;
     // What the screen shows: the predicted scene at the present tick, or the scene of the
     // first box the prediction met.
@@ -52,7 +55,25 @@ class PredictedMatch {
     std::uint64_t corrections() const { return corrections_; }
 
   private:
-    // ... (written by the core work)
+    // The first tick that still takes inputs: the one after the final tick, but at the match's
+    // start tick 0 itself, whose inputs act before the first timer tick.
+    std::uint32_t firstOpenTick() const { return final_.tick() + (startOpen_ ? 0 : 1); }
+    // The tick at which an input acts here: none acts before the first open tick.
+    std::uint32_t actingTick(const online::Input& input) const;
+    // Everything that acts at `tick`: the server's inputs, then this player's own.
+    std::span<const online::Input> inputsAt(std::uint32_t tick);
+    // Something at or before the shown tick changed: play again from the final tick.
+    void changedAt(std::uint32_t tick);
+    void playAgain();
+    void playTo(std::uint32_t tick);
+
+    online::TickMatch final_;
+    online::TickMatch shown_;                                     // stands at the present tick
+    std::map<std::uint32_t, std::vector<online::Input>> server_;  // for the open ticks
+    std::vector<online::Input> own_;                              // not echoed yet, in order
+    std::vector<online::Input> acting_;                           // inputsAt()'s
+    bool stale_ = false;      // shown_ is to be played again from final_
+    bool startOpen_ = false;  // final_ stands at tick 0, whose inputs are not all in yet
     bool started_ = false;
     float lastCorrection_ = 0;
     std::uint64_t corrections_ = 0;
