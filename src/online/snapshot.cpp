@@ -1,8 +1,8 @@
 #include "online/snapshot.h"
 
-#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace voltaro::online {
@@ -22,6 +22,19 @@ constexpr std::int64_t kLatestNs = std::int64_t(10) * 366 * 24 * 3600 * 10000000
 
 using Duration = PacedTimers::Duration;
 
+// A float's bits and back (the page's C++ library has no std::bit_cast yet).
+std::uint32_t bitsOf(float value) {
+    std::uint32_t bits = 0;
+    static_assert(sizeof bits == sizeof value);
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+float floatOf(std::uint32_t bits) {
+    float value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
 // Words separated by one blank. Texts are written with every byte that is not a printable
 // ASCII character other than '%' as %XX, after a '=' that keeps the empty text a word.
 class Writer {
@@ -35,7 +48,7 @@ class Writer {
     void flag(bool value) { word(value ? "1" : "0"); }
     void real(float value) {
         static constexpr char kHex[] = "0123456789abcdef";
-        const auto bits = std::bit_cast<std::uint32_t>(value);
+        const auto bits = bitsOf(value);
         char digits[8];
         for (int i = 0; i < 8; ++i) {
             digits[i] = kHex[(bits >> (28 - 4 * i)) & 0xF];
@@ -129,7 +142,7 @@ class Reader {
     float bitsOf(std::string_view w) {
         std::uint32_t bits = 0;
         const auto [end, error] = std::from_chars(w.data(), w.data() + w.size(), bits, 16);
-        const float value = std::bit_cast<float>(bits);
+        const float value = floatOf(bits);
         // No place or variable of the game is ever infinite or not a number.
         if (w.size() != 8 || error != std::errc() || end != w.data() + w.size() ||
             !std::isfinite(value)) {
