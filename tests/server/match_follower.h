@@ -29,8 +29,9 @@ class MatchFollower {
             add(input->input);
         } else if (const auto* paused = std::get_if<msg::Paused>(&message)) {
             // A pause that finds the match paused already (a late comer's state has it, or the
-            // other player is away too) only says who else is away.
-            if (!match_.paused() || paused->tick > match_.tick()) {
+            // other player is away too), or over, only says who else is away.
+            const bool over = match_.ended() && paused->tick == match_.tick();
+            if (!over && (!match_.paused() || paused->tick > match_.tick())) {
                 add({.kind = online::Input::Kind::Pause,
                      .seat = online::Seat::Spectator,
                      .tick = paused->tick});

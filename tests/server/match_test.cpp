@@ -291,6 +291,15 @@ TEST_F(MatchTest, ALateComerAndAResyncFollowTheMatchToThePlayersScenes) {
     runFor(500ms);
     EXPECT_TRUE(follow(p.blue).agreed());
     EXPECT_EQ(finalScene(p.blue), finalScene(p.red));
+    // Asking on and on gets the match once a second, not once a message.
+    take(p.blue);
+    for (int i = 0; i < 20; ++i) {
+        tell(p.blue, say::Resync{});
+    }
+    EXPECT_TRUE(takeAll<msg::MatchStarted>(p.blue).empty());
+    runFor(500ms);
+    tell(p.blue, say::Resync{});
+    EXPECT_EQ(takeAll<msg::MatchStarted>(p.blue).size(), 1U);
     EXPECT_TRUE(transport.closed.empty());
 }
 
@@ -438,6 +447,28 @@ TEST_F(MatchTest, WaitsForAPlayerWhoLeftAndEndsWhenTheyDoNotReturn) {
     runFor(limits.lobbyWait);
     EXPECT_EQ(transport.closed[watcher].code, online::close_code::kIdle);
     EXPECT_EQ(lobby().nextWakeUp(), Duration::max());
+}
+
+// A player who drops while the goal's tick is still open: the pause makes it final at once, and
+// the box comes from it as from any final tick.
+TEST_F(MatchTest, APauseThatMakesTheGoalFinalShowsItsBox) {
+    const Players first = startMatch();
+    ASSERT_FALSE(playToTheGoal(first).empty());
+    const std::uint32_t goal = follow(first.red).finalTick();  // the tick the match ended at
+
+    const Players p = startMatch();
+    tap(p.red, 32);  // the same road to the same goal
+    runToTick(p, goal + 4);
+    ASSERT_FALSE(follow(p.red).match().ended());
+    take(p.red);
+    lobby().disconnected(p.blue, now);
+    const auto sent = take(p.red);
+    ASSERT_EQ(sent.size(), 3U);
+    EXPECT_EQ(std::get<msg::Paused>(sent[0]).tick, goal);
+    EXPECT_EQ(std::get<msg::Final>(sent[1]).tick, goal);
+    EXPECT_EQ(std::get<msg::BoxOpened>(sent[2]).text, "Goal!");
+    EXPECT_TRUE(follow(p.red).agreed());
+    EXPECT_TRUE(follow(p.red).match().ended());
 }
 
 class RecordTest : public MatchTest {

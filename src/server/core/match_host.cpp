@@ -118,10 +118,9 @@ std::uint32_t MatchHost::pause(Duration now) {
         last = std::max(last, open_.back().tick);
     }
     finaliseThrough(last);
-    if (!final_.ended()) {
-        applyServerInput(Input::Kind::Pause);
-        gate_.releaseAll();
-    }
+    // After a goal met on the way too: every copy puts the pause at the tick it names.
+    applyServerInput(Input::Kind::Pause);
+    gate_.releaseAll();
     return final_.tick();
 }
 
