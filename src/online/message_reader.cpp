@@ -1,8 +1,11 @@
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <span>
 #include <utility>
 
+#include "online/input_kind_name.h"
 #include "online/protocol.h"
 
 namespace voltaro::online {
@@ -11,11 +14,25 @@ namespace {
 
 using Json = nlohmann::json;
 
-// Server messages are all short; a client refuses anything far beyond them unread.
-constexpr std::size_t kMaxServerMessageBytes = 4096;
+// Server messages are all short but a match's state; a client refuses anything far beyond them
+// unread.
+constexpr std::size_t kMaxServerMessageBytes = 16384;
 // Room codes, tokens and texts: far more than any the server makes.
 constexpr std::size_t kMaxCodeBytes = 40;
 constexpr std::size_t kMaxTextBytes = 200;
+// An encoded match, with every key both players may hold: several times what one takes.
+constexpr std::size_t kMaxStateBytes = 12288;
+// The server's clock in microseconds: whole numbers that a double, and so the page's script,
+// still holds exactly (2^53 us are 285 years of uptime).
+constexpr std::int64_t kLatestTimeUs = (std::int64_t{1} << 53) - 1;
+// Repeat settings of an input, in microseconds: what clampedRepeat can give, not more.
+constexpr auto kShortestDelayUs = static_cast<std::int64_t>(kShortestRepeatDelayMs * 1000);
+constexpr auto kLongestDelayUs = static_cast<std::int64_t>(kLongestRepeatDelayMs * 1000);
+constexpr auto kShortestIntervalUs = static_cast<std::int64_t>(kShortestRepeatIntervalMs * 1000);
+constexpr auto kLongestIntervalUs = static_cast<std::int64_t>(kLongestRepeatIntervalMs * 1000);
+// A virtual key code: the keys a keyboard has, nothing the game's 16 bits could overflow.
+constexpr std::int64_t kLowestKey = 1;
+constexpr std::int64_t kHighestKey = 254;
 
 // The members of one message object, each read with its kind and range checked. The first
 // problem found is kept, worded for a close reason; later reads then give nothing.
@@ -57,6 +74,30 @@ class Fields {
         return number;
     }
 
+    std::optional<std::uint32_t> count(const char* name) {
+        const auto value = integer(name, 0, std::numeric_limits<std::uint32_t>::max());
+        if (!value) {
+            return std::nullopt;
+        }
+        return static_cast<std::uint32_t>(*value);
+    }
+
+    // 64 bits as 16 lowercase hexadecimal digits: a JSON number would lose bits in a double.
+    std::optional<std::uint64_t> digest(const char* name) {
+        const auto text = this->text(name, 16);
+        if (!text) {
+            return std::nullopt;
+        }
+        std::uint64_t value = 0;
+        const char* end = text->data() + text->size();
+        const bool lowerHex = text->find_first_not_of("0123456789abcdef") == std::string::npos;
+        if (text->size() != 16 || !lowerHex ||
+            std::from_chars(text->data(), end, value, 16).ptr != end) {
+            return fail(name, "is not 16 lowercase hexadecimal digits");
+        }
+        return value;
+    }
+
     std::optional<double> number(const char* name) {
         const Json* value = find(name);
         if (!value) {
@@ -93,6 +134,29 @@ class Fields {
             }
         }
         return fail(name, "is not red, blue or spectator");
+    }
+
+    // A player's seat: what an input comes from.
+    std::optional<Seat> player(const char* name) {
+        const auto seat = this->seat(name);
+        if (seat == Seat::Spectator) {
+            return fail(name, "is not red or blue");
+        }
+        return seat;
+    }
+
+    // One of `words`, as its index.
+    std::optional<std::size_t> word(const char* name, std::span<const std::string_view> words) {
+        const auto text = this->text(name, 16);
+        if (!text) {
+            return std::nullopt;
+        }
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            if (*text == words[i]) {
+                return i;
+            }
+        }
+        return fail(name, "is not a word this version knows");
     }
 
     // Captions are absent while they show the layout's "0".
@@ -222,26 +286,36 @@ std::optional<ClientMessage> readClient(const std::string& type, Fields& f) {
         return Rejoin{std::move(*code), std::move(*token)};
     }
     if (type == "keyDown" || type == "keyUp") {
-        // A virtual key code: the keys a keyboard has, nothing the game's 16 bits could overflow.
-        const auto code = f.integer("code", 1, 254);
-        if (!code) {
+        const auto code = f.integer("code", kLowestKey, kHighestKey);
+        const auto tick = f.count("tick");
+        const auto seq = f.count("seq");
+        if (!code || !tick || !seq) {
             return std::nullopt;
         }
+        const auto key = static_cast<std::int16_t>(*code);
         if (type == "keyDown") {
-            return KeyDown{static_cast<std::int16_t>(*code)};
+            return KeyDown{key, *tick, *seq};
         }
-        return KeyUp{static_cast<std::int16_t>(*code)};
+        return KeyUp{key, *tick, *seq};
     }
     if (type == "keyRepeat") {
+        // Any finite number of milliseconds: the match takes them within a keyboard's range.
         const auto delay = f.number("delay");
         const auto interval = f.number("interval");
-        if (!delay || !interval) {
+        const auto tick = f.count("tick");
+        const auto seq = f.count("seq");
+        if (!delay || !interval || !tick || !seq) {
             return std::nullopt;
         }
-        return client::KeyRepeat{*delay, *interval};
+        return client::KeyRepeat{*delay, *interval, *tick, *seq};
     }
     if (type == "focusLost") {
-        return FocusLost{};
+        const auto tick = f.count("tick");
+        const auto seq = f.count("seq");
+        if (!tick || !seq) {
+            return std::nullopt;
+        }
+        return FocusLost{*tick, *seq};
     }
     if (type == "ok") {
         const auto box = f.integer("box", 0, std::numeric_limits<std::uint32_t>::max());
@@ -259,15 +333,47 @@ std::optional<ClientMessage> readClient(const std::string& type, Fields& f) {
     if (type == "ping") {
         return Ping{};
     }
+    if (type == "resync") {
+        return Resync{};
+    }
     return std::nullopt;
 }
 
-std::optional<std::uint32_t> count(Fields& f, const char* name) {
-    const auto value = f.integer(name, 0, std::numeric_limits<std::uint32_t>::max());
-    if (!value) {
+// One player's input as the server took it: only the members its kind has are read.
+std::optional<Input> readInput(Fields& f) {
+    // Only the players' kinds: a pause or resume is never an input message.
+    const auto kind = f.word("kind", std::span(kInputKindNames).first(kSentInputKinds));
+    const auto seat = f.player("seat");
+    const auto tick = f.count("tick");
+    const auto seq = f.count("seq");
+    if (!kind || !seat || !tick || !seq) {
         return std::nullopt;
     }
-    return static_cast<std::uint32_t>(*value);
+    Input input{.kind = static_cast<Input::Kind>(*kind), .seat = *seat, .tick = *tick, .seq = *seq};
+    switch (input.kind) {
+        case Input::Kind::KeyDown:
+        case Input::Kind::KeyUp: {
+            const auto key = f.integer("key", kLowestKey, kHighestKey);
+            if (!key) {
+                return std::nullopt;
+            }
+            input.key = static_cast<std::int16_t>(*key);
+            break;
+        }
+        case Input::Kind::KeyRepeat: {
+            const auto delay = f.integer("delayUs", kShortestDelayUs, kLongestDelayUs);
+            const auto interval = f.integer("intervalUs", kShortestIntervalUs, kLongestIntervalUs);
+            if (!delay || !interval) {
+                return std::nullopt;
+            }
+            input.delayUs = static_cast<std::uint32_t>(*delay);
+            input.intervalUs = static_cast<std::uint32_t>(*interval);
+            break;
+        }
+        default:
+            break;
+    }
+    return input;
 }
 
 std::optional<ServerMessage> readServer(const std::string& type, Fields& f) {
@@ -289,23 +395,34 @@ std::optional<ServerMessage> readServer(const std::string& type, Fields& f) {
         return Seated{std::move(*code), *seat, token ? std::move(*token) : std::string()};
     }
     if (type == "matchStarted") {
-        const auto match = count(f, "match");
-        auto scene = f.sceneObject("scene");
-        if (!match || !scene) {
+        const auto match = f.count("match");
+        const auto start = f.integer("startUs", 0, kLatestTimeUs);
+        const auto tick = f.count("tick");
+        auto state = f.text("state", kMaxStateBytes);
+        if (!match || !start || !tick || !state) {
             return std::nullopt;
         }
-        return MatchStarted{*match, std::move(*scene)};
+        return MatchStarted{*match, *start, *tick, std::move(*state)};
     }
-    if (type == "state") {
-        const auto tick = count(f, "tick");
-        auto scene = f.scene(f);
-        if (!tick || !scene) {
+    if (type == "input") {
+        auto input = readInput(f);
+        if (!input) {
             return std::nullopt;
         }
-        return State{*tick, std::move(*scene)};
+        return server::Input{*input};
+    }
+    if (type == "final") {
+        const auto tick = f.count("tick");
+        const auto digest = f.digest("digest");
+        const auto red = f.count("red");
+        const auto blue = f.count("blue");
+        if (!tick || !digest || !red || !blue) {
+            return std::nullopt;
+        }
+        return Final{*tick, *digest, *red, *blue};
     }
     if (type == "box") {
-        const auto box = count(f, "box");
+        const auto box = f.count("box");
         auto text = f.text("text", kMaxTextBytes);
         auto scene = f.sceneObject("scene");
         if (!box || !text || !scene) {
@@ -314,7 +431,7 @@ std::optional<ServerMessage> readServer(const std::string& type, Fields& f) {
         return BoxOpened{*box, std::move(*text), std::move(*scene)};
     }
     if (type == "boxClosed") {
-        const auto box = count(f, "box");
+        const auto box = f.count("box");
         if (!box) {
             return std::nullopt;
         }
@@ -335,20 +452,29 @@ std::optional<ServerMessage> readServer(const std::string& type, Fields& f) {
         return PlayAgainWanted{*seat};
     }
     if (type == "pong") {
-        return Pong{};
+        const auto time = f.integer("timeUs", 0, kLatestTimeUs);
+        if (!time) {
+            return std::nullopt;
+        }
+        return Pong{*time};
     }
-    // The messages that carry one text.
-    const char* member = type == "error" ? "message" : "reason";
-    if (type == "paused" || type == "resumed" || type == "roomClosed" || type == "error") {
-        auto text = f.text(member, kMaxTextBytes);
-        if (!text) {
+    if (type == "paused" || type == "resumed") {
+        auto reason = f.text("reason", kMaxTextBytes);
+        const auto tick = f.count("tick");
+        if (!reason || !tick) {
             return std::nullopt;
         }
         if (type == "paused") {
-            return Paused{std::move(*text)};
+            return Paused{std::move(*reason), *tick};
         }
-        if (type == "resumed") {
-            return Resumed{std::move(*text)};
+        return Resumed{std::move(*reason), *tick};
+    }
+    // The messages that carry one text.
+    const char* member = type == "error" ? "message" : "reason";
+    if (type == "roomClosed" || type == "error") {
+        auto text = f.text(member, kMaxTextBytes);
+        if (!text) {
+            return std::nullopt;
         }
         if (type == "roomClosed") {
             return RoomClosed{std::move(*text)};

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <type_traits>
 
+#include "online/input_kind_name.h"
 #include "online/protocol.h"
 
 namespace voltaro::online {
@@ -39,9 +40,8 @@ void appendCaption(std::string& out, std::string_view name, const std::string& c
     appendString(out, caption);
 }
 
-// The scene's members after a message's own, in the object that `out` has open. Captions are
-// left out while they show the layout's "0": a State message may be replaced by a later one, so
-// each carries all a client needs, and in play that is only the three places.
+// The scene's members, in the object that `out` has open. Captions are left out while they show
+// the layout's "0".
 void appendScene(std::string& out, const Scene& scene) {
     appendPoint(out, "ball", scene.ball);
     appendPoint(out, "red", scene.red);
@@ -78,10 +78,30 @@ void appendNumber(std::string& out, std::string_view name, Number value) {
     fmt::format_to(Out(out), FMT_COMPILE(",\"{}\":{}"), name, value);
 }
 
-void appendState(std::string& out, std::uint32_t tick, const Scene& scene) {
-    open(out, "state");
+// A player's stamped input: the tick its match was at, and the sender's count.
+void appendStamp(std::string& out, std::uint32_t tick, std::uint32_t seq) {
     appendNumber(out, "tick", tick);
-    appendScene(out, scene);
+    appendNumber(out, "seq", seq);
+}
+
+// Only the members of the input's own kind.
+void appendInput(std::string& out, const Input& input) {
+    open(out, "input");
+    appendText(out, "kind", inputKindName(input.kind));
+    appendText(out, "seat", seatName(input.seat));
+    appendStamp(out, input.tick, input.seq);
+    switch (input.kind) {
+        case Input::Kind::KeyDown:
+        case Input::Kind::KeyUp:
+            appendNumber(out, "key", input.key);
+            break;
+        case Input::Kind::KeyRepeat:
+            appendNumber(out, "delayUs", input.delayUs);
+            appendNumber(out, "intervalUs", input.intervalUs);
+            break;
+        default:
+            break;
+    }
 }
 
 struct ClientWriter {
@@ -107,17 +127,23 @@ struct ClientWriter {
     void operator()(const client::KeyDown& m) {
         open(out, "keyDown");
         appendNumber(out, "code", m.code);
+        appendStamp(out, m.tick, m.seq);
     }
     void operator()(const client::KeyUp& m) {
         open(out, "keyUp");
         appendNumber(out, "code", m.code);
+        appendStamp(out, m.tick, m.seq);
     }
     void operator()(const client::KeyRepeat& m) {
         open(out, "keyRepeat");
         appendNumber(out, "delay", m.delayMs);
         appendNumber(out, "interval", m.intervalMs);
+        appendStamp(out, m.tick, m.seq);
     }
-    void operator()(const client::FocusLost&) { open(out, "focusLost"); }
+    void operator()(const client::FocusLost& m) {
+        open(out, "focusLost");
+        appendStamp(out, m.tick, m.seq);
+    }
     void operator()(const client::BoxOk& m) {
         open(out, "ok");
         appendNumber(out, "box", m.box);
@@ -125,6 +151,7 @@ struct ClientWriter {
     void operator()(const client::PlayAgain&) { open(out, "playAgain"); }
     void operator()(const client::Leave&) { open(out, "leave"); }
     void operator()(const client::Ping&) { open(out, "ping"); }
+    void operator()(const client::Resync&) { open(out, "resync"); }
 };
 
 struct ServerWriter {
@@ -144,9 +171,18 @@ struct ServerWriter {
     void operator()(const server::MatchStarted& m) {
         open(out, "matchStarted");
         appendNumber(out, "match", m.match);
-        appendSceneObject(out, m.scene);
+        appendNumber(out, "startUs", m.startUs);
+        appendNumber(out, "tick", m.tick);
+        appendText(out, "state", m.state);
     }
-    void operator()(const server::State& m) { appendState(out, m.tick, m.scene); }
+    void operator()(const server::Input& m) { appendInput(out, m.input); }
+    void operator()(const server::Final& m) {
+        open(out, "final");
+        appendNumber(out, "tick", m.tick);
+        fmt::format_to(Out(out), FMT_COMPILE(",\"digest\":\"{:016x}\""), m.digest);
+        appendNumber(out, "red", m.red);
+        appendNumber(out, "blue", m.blue);
+    }
     void operator()(const server::BoxOpened& m) {
         open(out, "box");
         appendNumber(out, "box", m.box);
@@ -160,10 +196,12 @@ struct ServerWriter {
     void operator()(const server::Paused& m) {
         open(out, "paused");
         appendText(out, "reason", m.reason);
+        appendNumber(out, "tick", m.tick);
     }
     void operator()(const server::Resumed& m) {
         open(out, "resumed");
         appendText(out, "reason", m.reason);
+        appendNumber(out, "tick", m.tick);
     }
     void operator()(const server::GameOver& m) {
         open(out, "gameOver");
@@ -181,7 +219,10 @@ struct ServerWriter {
         open(out, "error");
         appendText(out, "message", m.message);
     }
-    void operator()(const server::Pong&) { open(out, "pong"); }
+    void operator()(const server::Pong& m) {
+        open(out, "pong");
+        appendNumber(out, "timeUs", m.timeUs);
+    }
 };
 
 }  // namespace
@@ -198,12 +239,6 @@ std::string write(const ServerMessage& message) {
     std::visit(ServerWriter{out}, message);
     out += '}';
     return out;
-}
-
-void writeState(std::uint32_t tick, const Scene& scene, std::string& out) {
-    out.clear();
-    appendState(out, tick, scene);
-    out += '}';
 }
 
 }  // namespace voltaro::online

@@ -69,7 +69,7 @@ void playInLobby(std::string_view input) {
     const server::Duration stop = now + 4s;
     for (server::ConnectionId id = 0; id < 3; ++id) {
         lobby.connected(id, now);
-        lobby.received(id, R"({"type":"hello","version":2})", now);
+        lobby.received(id, online::write(online::client::Hello{}), now);
     }
     int lines = 0;
     while (!input.empty() && ++lines <= 64) {

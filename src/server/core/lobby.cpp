@@ -384,6 +384,7 @@ struct Lobby::State::Dispatch {
         }
     }
     void operator()(const online::client::Ping&) { lobby.send(id, online::server::Pong{}); }
+    void operator()(const online::client::Resync&) {}
 };
 
 void Lobby::State::received(ConnectionId id, Standing& connection,

@@ -9,6 +9,7 @@ namespace voltaro::server {
 
 namespace {
 
+using online::PlayerKeys;
 using online::Seat;
 
 // Until a player reports their keyboard's settings: the desktop's usual ones.

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "game/form1.h"
+#include "online/player_keys.h"
 #include "online/protocol.h"
 #include "scene/event_wiring.h"
 #include "scene/form_site.h"
 #include "scene/paced_timers.h"
 #include "server/core/duration.h"
 #include "server/core/match_record.h"
-#include "server/core/player_keys.h"
 #include "server/core/token_bucket.h"
 
 namespace voltaro::server {
@@ -71,7 +71,7 @@ class MatchHost final : public FormSite, private ControlObserver {
     void shapeMoved(const Shape&, const TwipBox&) override { changed_ = true; }
     void captionChanged(const Label&) override { changed_ = true; }
 
-    PlayerKeys& keysOf(online::Seat player);
+    online::PlayerKeys& keysOf(online::Seat player);
     void deliverKey(std::int16_t code);
     void noteTick(Duration now);
     void deliverRepeats(Duration now);
@@ -79,7 +79,7 @@ class MatchHost final : public FormSite, private ControlObserver {
     Form1 form_;
     EventWiring wiring_;
     PacedTimers timers_;
-    std::array<PlayerKeys, 2> keys_;  // red's, blue's
+    std::array<online::PlayerKeys, 2> keys_;  // red's, blue's
     // How many presses each player may make now: kPressBurst at most, refilled at
     // kPressesPerSecond.
     std::array<TokenBucket, 2> presses_;

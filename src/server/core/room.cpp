@@ -191,7 +191,7 @@ void Room::startMatch(Duration now) {
         match_->setKeyRepeat(seat, p.repeatDelay, p.repeatInterval);
     }
     phase_ = Phase::Playing;
-    broadcast(msg::MatchStarted{matchNumber_, match_->scene()});
+    broadcast(msg::MatchStarted{matchNumber_, 0, 0, {}});
     for (const Seat seat : {Seat::Red, Seat::Blue}) {
         if (!player(seat).connection) {
             broadcast(msg::Paused{colourOf(seat) + " left the match"});
@@ -268,10 +268,9 @@ void Room::sendState(Duration now) {
     if (!match_->takeChanged()) {
         return;
     }
-    online::writeState(match_->tickAt(now), match_->scene(), context_.stateText);
-    forEachMember([this](ConnectionId id) {
-        context_.transport.send(id, Transport::Kind::State, context_.stateText);
-    });
+    // Version 3 sends inputs and final ticks instead of scenes: until the match runs on its
+    // inputs, nothing goes out on a tick.
+    (void)now;
 }
 
 // A client that arrives in the middle: what the others see now.
@@ -281,14 +280,14 @@ void Room::catchUp(ConnectionId id) {
         case Phase::Closed:
             break;
         case Phase::Playing:
-            send(id, msg::MatchStarted{matchNumber_, match_->scene()});
+            send(id, msg::MatchStarted{matchNumber_, 0, 0, {}});
             break;
         case Phase::Boxes:
-            send(id, msg::MatchStarted{matchNumber_, boxes_.front().scene});
+            send(id, msg::MatchStarted{matchNumber_, 0, 0, {}});
             send(id, msg::BoxOpened{boxNumber_, boxes_.front().text, boxes_.front().scene});
             break;
         case Phase::Over:
-            send(id, msg::MatchStarted{matchNumber_, match_->scene()});
+            send(id, msg::MatchStarted{matchNumber_, 0, 0, {}});
             send(id, msg::GameOver{match_->scene()});
             break;
     }

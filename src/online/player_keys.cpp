@@ -1,8 +1,8 @@
-#include "server/core/player_keys.h"
+#include "online/player_keys.h"
 
 #include <algorithm>
 
-namespace voltaro::server {
+namespace voltaro::online {
 
 PlayerKeys::PlayerKeys(Duration delay, Duration interval) : repeats_(delay, interval) {
     held_.reserve(kMostHeld);
@@ -47,4 +47,4 @@ void PlayerKeys::releaseAll() {
     repeats_.releaseAll();
 }
 
-}  // namespace voltaro::server
+}  // namespace voltaro::online

@@ -6,7 +6,7 @@
 
 #include "scene/key_repeat.h"
 
-namespace voltaro::server {
+namespace voltaro::online {
 
 // The keys one player of an online match holds, and their repeats. One direction is one held
 // key, whichever of its keys holds it: an arrow and its letter held together repeat once, and
@@ -46,4 +46,4 @@ class PlayerKeys {
     std::vector<Held> held_;
 };
 
-}  // namespace voltaro::server
+}  // namespace voltaro::online
