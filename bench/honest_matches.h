@@ -5,20 +5,23 @@
 #include <boost/asio/steady_timer.hpp>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "client/server_clock.h"
 #include "online/protocol.h"
 #include "server/core/latency_histogram.h"
 #include "ws_client.h"
 
 namespace voltaro::bench {
 
-// One player of the load: keys pressed and released at a human's pace, boxes answered and a new
-// match asked for after a human's pause; every state's arrival kept against its tick.
+// One player of the load: keys pressed and released at a human's pace, each stamped with the
+// tick its clock (kept by pings, as the real clients do) says; boxes answered and a new match
+// asked for after a human's pause. Every final tick's arrival is kept against its tick.
 struct HonestPlayer {
     std::shared_ptr<server::testing::WsClient> socket;
     online::Seat seat = online::Seat::Red;
@@ -26,21 +29,30 @@ struct HonestPlayer {
     std::int16_t held = 0;
     server::testing::Clock::time_point nextAction{};
     std::optional<online::ClientMessage> pending;  // sent at nextAction
+    client::ServerClock clock;
+    std::deque<server::testing::Clock::time_point> pings;  // their pongs come back in order
+    server::testing::Clock::time_point nextPing = server::testing::Clock::time_point::max();
+    std::int64_t startUs = 0;
+    std::uint32_t seq = 0;
     // Per match: arrival minus tick * period; its least value is the match's tick origin as
-    // seen from here, so that the rest measure how much later than the best a state came.
+    // seen from here, so that the rest measure how much later than the best a final tick came.
     std::vector<std::vector<std::int64_t>> offsets;
-    std::uint64_t states = 0;
-    std::uint64_t gaps = 0;  // ticks a state skipped (a slow read on this side or the server's)
-    std::uint32_t lastTick = 0;
+    std::uint64_t finals = 0;
+    std::uint64_t inputs = 0;  // of both players, as the server passed them on
+    std::uint64_t gaps = 0;    // final ticks that did not come every kFinalEveryTicks
+    std::uint32_t lastFinal = 0;
     std::string code;  // of the room it plays in
 };
 
 // What the honest players saw, over every match they played.
 struct HonestFigures {
-    server::LatencyHistogram delivery;  // a state's arrival against the best of its match
-    std::uint64_t states = 0;
-    std::uint64_t ticksMissed = 0;  // tick numbers no state carried, between two that did
-    std::uint64_t bytes = 0;
+    server::LatencyHistogram delivery;  // a final tick's arrival against the best of its match
+    std::uint64_t finals = 0;
+    std::uint64_t inputs = 0;
+    // Ticks missed: a final tick that came more than kFinalEveryTicks after the one before.
+    std::uint64_t ticksMissed = 0;
+    std::uint64_t bytes = 0;      // the server sent the players
+    std::uint64_t bytesSent = 0;  // the players sent the server
 };
 
 // N matches of two players each against the server on loopback, all on one io_context.
@@ -66,6 +78,8 @@ class HonestMatches {
     void connect(std::size_t index, const std::string& target);
     void onMessage(std::size_t index, std::string_view text, server::testing::Clock::time_point at);
     void act();
+    void stamped(HonestPlayer& player, bool down);
+    void ping(HonestPlayer& player, server::testing::Clock::time_point now);
     std::optional<boost::asio::ip::address> addressOf(std::size_t index) const;
 
     int matches_;
