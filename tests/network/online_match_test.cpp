@@ -206,6 +206,19 @@ TEST_F(MatchThroughServer, TwoPlayersPlayToTheEndAsTheSpectatorSeesAndTheRecordR
     EXPECT_EQ(after, written);
 }
 
+// A friend whose game is older sends the hello of version 2, word for word: it is told why in
+// the error and closed with the version's code, before anything else.
+TEST_F(MatchThroughServer, AClientOfVersionTwoIsToldWhyAndClosed) {
+    MatchClient old(io_, endpoint_);
+    ASSERT_TRUE(old.connected(kPatience));
+    old.socket().send(R"({"type":"hello","version":2})");
+    const auto error = old.next<msg::Error>(kPatience);
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->message.find("version"), std::string::npos) << error->message;
+    EXPECT_EQ(closeCodeOf(io_, old.socket(), kPatience), close_code::kVersion);
+    EXPECT_FALSE(std::holds_alternative<msg::Welcome>(old.received().front()));
+}
+
 // The internet between each player and the server, 50 ms each way with 10 ms of jitter (red) and
 // 20 ms (blue): both press their own keys while the other's arrive late, and every tick each of
 // them made final is the server's, the one its record replays to.
