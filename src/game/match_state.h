@@ -26,6 +26,7 @@ struct MatchState {
     Variant ballTop;
     Variant ballBottom;
     Integer ballRight;
+    friend bool operator==(const MatchState&, const MatchState&) = default;
 };
 
 }  // namespace voltaro

@@ -42,6 +42,11 @@ void PlayerKeys::release(std::int16_t key) {
     }
 }
 
+void PlayerKeys::restore(const State& state) {
+    held_ = state.held;
+    repeats_.restore(state.repeats);
+}
+
 void PlayerKeys::releaseAll() {
     held_.clear();
     repeats_.releaseAll();

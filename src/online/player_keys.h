@@ -34,12 +34,21 @@ class PlayerKeys {
     KeyRepeat& repeats() { return repeats_; }
     const KeyRepeat& repeats() const { return repeats_; }
 
-  private:
     struct Held {
         std::int16_t key;
         std::int16_t code;
+        friend bool operator==(const Held&, const Held&) = default;
     };
+    // All the player's keys hold, for a snapshot of the match.
+    struct State {
+        std::vector<Held> held;
+        KeyRepeat::State repeats;
+        friend bool operator==(const State&, const State&) = default;
+    };
+    State state() const { return {held_, repeats_.state()}; }
+    void restore(const State& state);
 
+  private:
     bool holds(std::int16_t code) const;
 
     KeyRepeat repeats_;  // one per code held

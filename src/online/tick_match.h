@@ -28,10 +28,10 @@ class MatchLog {
 // tick at a time, with each player's held keys and their repeats. The server, every player and
 // every spectator run it on the same inputs and get the same scene at every tick, to the bit.
 //
-// Tick t (t >= 1) runs, in this order: the timers due at t's grid point (the ball, then the
-// goal), the repeats due by then (the player whose repeat fell due first going first), then the
-// inputs of tick t in the order given. Tick 0 is the match as loaded: inputs at tick 0 act
-// before the first timer tick.
+// Tick t (t >= 1) runs, in this order: the timers due at t's grid point (in the form's list
+// order: the goal, then the ball), the repeats due by then (the player whose repeat fell due first
+// going first), then the inputs of tick t in the order given. Tick 0 is the match as loaded: inputs
+// at tick 0 act before the first timer tick.
 //
 // A message box does not wait here: it is noted with the scene as it stood when it opened, the
 // procedure runs to its end, and nothing more reaches the form (the box always ends the match:
@@ -40,11 +40,7 @@ class TickMatch {
   public:
     static constexpr std::int64_t kPeriodUs = 15625;  // the paced grid: 64 ticks a second
 
-    struct Box {
-        std::string text;
-        Scene scene;
-        friend bool operator==(const Box&, const Box&) = default;
-    };
+    using Box = MatchBox;
 
     // Everything that decides what the match does from here: restoring it into any TickMatch
     // makes that one go on exactly as this one would. Its encoding is a short text (snapshot.h).

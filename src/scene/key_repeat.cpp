@@ -19,6 +19,13 @@ void KeyRepeat::setTiming(Duration delay, Duration interval) {
     }
 }
 
+void KeyRepeat::restore(const State& state) {
+    delay_ = state.delay;
+    interval_ = std::max(state.interval, Duration(std::chrono::milliseconds(1)));
+    held_ = state.held;
+    pressed_ = state.pressed;
+}
+
 bool KeyRepeat::press(int key, std::int16_t code, Duration now) {
     const bool alreadyHeld =
         std::any_of(held_.begin(), held_.end(), [key](const Held& h) { return h.key == key; });

@@ -36,16 +36,27 @@ class KeyRepeat {
     template <typename Deliver>
     void deliverDue(Duration now, Deliver&& deliver);
 
-  private:
     struct Held {
         int key;
         std::int16_t code;
-        std::uint64_t order;
+        std::uint64_t order;  // of its press, among all presses so far
         Duration due;
         Duration pressedAt;
         bool repeated = false;
+        friend bool operator==(const Held&, const Held&) = default;
     };
+    // All the schedule holds: an online match saves it and takes it back to play a stretch again.
+    struct State {
+        Duration delay{};
+        Duration interval{};
+        std::vector<Held> held;
+        std::uint64_t pressed = 0;
+        friend bool operator==(const State&, const State&) = default;
+    };
+    State state() const { return {delay_, interval_, held_, pressed_}; }
+    void restore(const State& state);
 
+  private:
     Held* earliestDue(Duration now);
 
     Duration delay_;

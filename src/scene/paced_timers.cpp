@@ -34,6 +34,21 @@ void PacedTimers::dropDue(Duration now) {
     }
 }
 
+std::vector<PacedTimers::Duration> PacedTimers::deadlines() const {
+    std::vector<Duration> all;
+    all.reserve(timers_.size());
+    for (const Paced& paced : timers_) {
+        all.push_back(paced.schedule.nextDue());
+    }
+    return all;
+}
+
+void PacedTimers::restore(std::span<const Duration> deadlines) {
+    for (std::size_t i = 0; i < timers_.size() && i < deadlines.size(); ++i) {
+        timers_[i].schedule.restore(deadlines[i]);
+    }
+}
+
 PacedTimers::Duration PacedTimers::nextWakeUp(const KeyRepeat& keys) const {
     auto next = Duration::max();
     for (const Paced& paced : timers_) {

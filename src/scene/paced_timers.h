@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 #include <vector>
 
 #include "scene/controls.h"
@@ -34,6 +35,10 @@ class PacedTimers {
 
     // The next moment a timer or a held key's repeat is due; Duration::max() when nothing is.
     Duration nextWakeUp(const KeyRepeat& keys) const;
+
+    // Each timer's next deadline, in list order, to be taken back by restore() on the same form.
+    std::vector<Duration> deadlines() const;
+    void restore(std::span<const Duration> deadlines);
 
   private:
     struct Paced {

@@ -30,6 +30,8 @@ class TickSchedule {
     // The tick due at or before `now` has been delivered: the next one is the first grid point
     // after `now`.
     void delivered(Duration now);
+    // Takes back a deadline saved from nextDue().
+    void restore(Duration nextDue) { nextDue_ = nextDue; }
 
   private:
     Duration period_;

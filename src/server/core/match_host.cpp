@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <utility>
 
-#include "scene/side_keys.h"
-
 namespace voltaro::server {
 
 namespace {
 
+using online::ownKeyCode;
 using online::PlayerKeys;
 using online::Seat;
 
@@ -28,17 +27,6 @@ TokenBucket pressAllowance(Duration start) {
 }
 
 }  // namespace
-
-std::int16_t ownKeyCode(Seat player, std::int16_t pressed) {
-    // An arrow or its letter both move the sender's own player the same way.
-    const Side own = player == Seat::Red ? Side::Red : Side::Blue;
-    for (const Move move : kMoves) {
-        if (pressed == keyCode(Side::Red, move) || pressed == keyCode(Side::Blue, move)) {
-            return keyCode(own, move);
-        }
-    }
-    return pressed;
-}
 
 MatchHost::MatchHost(Duration start, MatchRecord record)
     : form_(*this),

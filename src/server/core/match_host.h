@@ -9,6 +9,7 @@
 #include "game/form1.h"
 #include "online/player_keys.h"
 #include "online/protocol.h"
+#include "online/tick_match.h"
 #include "scene/event_wiring.h"
 #include "scene/form_site.h"
 #include "scene/paced_timers.h"
@@ -97,9 +98,5 @@ class MatchHost final : public FormSite, private ControlObserver {
     bool paused_ = false;
     bool changed_ = false;
 };
-
-// The key code the form knows for what a player pressed: their own piece's arrow for an arrow or
-// for W/A/S/D; any other key as it is (it only refreshes the box snapshot, as on the desktop).
-std::int16_t ownKeyCode(online::Seat player, std::int16_t pressed);
 
 }  // namespace voltaro::server
