@@ -85,6 +85,14 @@ inline void play(online::TickMatch& match, const std::vector<online::Input>& inp
     playTo(match, inputs, last);
 }
 
+// A single key press at the start sends the ball on a road that ends in the right goal about
+// five seconds later (the box snapshot is taken; without it the ball never reaches a goal).
+inline std::vector<online::Input> toTheGoal(std::uint32_t tick = 0) {
+    using online::Input;
+    return {{.kind = Input::Kind::KeyDown, .seat = online::Seat::Red, .tick = tick, .key = 32},
+            {.kind = Input::Kind::KeyUp, .seat = online::Seat::Red, .tick = tick, .key = 32}};
+}
+
 // What a match leaves for its record, as text.
 struct TextLog final : online::MatchLog {
     void tick(std::uint32_t number) override { text += "# tick " + std::to_string(number) + "\n"; }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,21 @@ class PredictedMatch {
     std::uint64_t corrections() const { return corrections_; }
 
   private:
-    // ... (written by the core work)
+    // The tick at which an input acts here: none acts at or before the final tick.
+    std::uint32_t actingTick(const online::Input& input) const;
+    // Everything that acts at `tick`: the server's inputs, then this player's own.
+    std::span<const online::Input> inputsAt(std::uint32_t tick);
+    // Something at or before the shown tick changed: play again from the final tick.
+    void changedAt(std::uint32_t tick);
+    void playAgain();
+    void playTo(std::uint32_t tick);
+
+    online::TickMatch final_;
+    online::TickMatch shown_;                                     // stands at the present tick
+    std::map<std::uint32_t, std::vector<online::Input>> server_;  // for the ticks after final_'s
+    std::vector<online::Input> own_;                              // not echoed yet, in order
+    std::vector<online::Input> acting_;                           // inputsAt()'s
+    bool stale_ = false;  // shown_ is to be played again from final_
     bool started_ = false;
     float lastCorrection_ = 0;
     std::uint64_t corrections_ = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -18,13 +20,23 @@ class ServerClock {
     void heard(std::int64_t serverUs, double receivedMs);
 
     bool known() const { return offsetUs_.has_value(); }
-    // The server's time now, the host's steady clock reading `nowMs`.
+    // The server's time now, the host's steady clock reading `nowMs` (until known(), the host's
+    // clock as it is).
     std::int64_t serverUs(double nowMs) const;
     // The fastest round trip of the kept samples, 0 before any.
     double roundTripMs() const;
 
+    static constexpr std::size_t kSamplesKept = 8;
+
   private:
-    // ... (the samples kept; written by the core work)
+    struct Sample {
+        double roundTripMs;
+        double offsetUs;  // the server's clock less the host's
+    };
+
+    std::array<Sample, kSamplesKept> samples_{};
+    std::size_t samplesKept_ = 0;
+    std::size_t nextSample_ = 0;  // the oldest, to be replaced next
     std::optional<double> offsetUs_;
 };
 

@@ -147,7 +147,7 @@ class Reader {
         const auto blank = rest_.find(' ');
         const std::string_view w = rest_.substr(0, blank);
         rest_ = blank == std::string_view::npos ? std::string_view{} : rest_.substr(blank + 1);
-        if (w.empty()) {
+        if (w.empty() || (blank != std::string_view::npos && rest_.empty())) {
             ok_ = false;  // two blanks, or one at an end
         }
         return w;

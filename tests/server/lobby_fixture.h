@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "match_follower.h"
 #include "online/protocol.h"
 #include "server/core/lobby.h"
 #include "server/core/record_writer.h"
@@ -22,7 +23,6 @@ namespace say = online::client;
 // The network layer, faked: what the lobby sent to each connection, and which it closed.
 struct FakeTransport final : Transport {
     struct Sent {
-        Kind kind;
         std::string text;
     };
     struct Closed {
@@ -30,9 +30,9 @@ struct FakeTransport final : Transport {
         std::string reason;
     };
 
-    void send(ConnectionId to, Kind kind, std::string message) override {
+    void send(ConnectionId to, std::string message) override {
         EXPECT_FALSE(closed.contains(to)) << "sent to " << to << " after closing it: " << message;
-        sent[to].push_back({kind, std::move(message)});
+        sent[to].push_back({std::move(message)});
     }
     void close(ConnectionId to, std::uint16_t code, std::string reason) override {
         EXPECT_FALSE(closed.contains(to)) << "closed " << to << " twice";
@@ -76,6 +76,9 @@ class LobbyTest : public ::testing::Test {
     void forgetSent() {
         transport = {};
         taken_.clear();
+        for (auto& [id, followed] : followers_) {
+            followed.read = 0;
+        }
     }
     void tell(ConnectionId id, const online::ClientMessage& message) {
         lobby().received(id, online::write(message), now);
@@ -96,6 +99,42 @@ class LobbyTest : public ::testing::Test {
         }
         return read;
     }
+    // The match as connection `id` was sent it, up to now: its final copy, checked against
+    // every digest.
+    const MatchFollower& follow(ConnectionId id) {
+        Followed& followed = followers_[id];
+        const auto& sent = transport.sent[id];
+        for (; followed.read < sent.size(); ++followed.read) {
+            std::string problem;
+            if (const auto message = online::readServerMessage(sent[followed.read].text, problem)) {
+                followed.match.read(*message);
+            }
+        }
+        return followed.match;
+    }
+    // The scene at the last final tick connection `id` was sent.
+    online::Scene finalScene(ConnectionId id) { return follow(id).match().scene(); }
+
+    // A player's inputs as their client sends them: stamped with the present tick of the match
+    // they were sent, and counted from 1.
+    std::uint32_t stamp(ConnectionId id) { return follow(id).presentTick(now); }
+    std::uint32_t nextSeq(ConnectionId id) { return ++seqs_[id]; }
+    std::uint32_t lastSeq(ConnectionId id) { return seqs_[id]; }
+    void press(ConnectionId id, std::int16_t key) {
+        tell(id, say::KeyDown{key, stamp(id), nextSeq(id)});
+    }
+    void release(ConnectionId id, std::int16_t key) {
+        tell(id, say::KeyUp{key, stamp(id), nextSeq(id)});
+    }
+    void tap(ConnectionId id, std::int16_t key) {
+        press(id, key);
+        release(id, key);
+    }
+    void repeatAt(ConnectionId id, double delayMs, double intervalMs) {
+        tell(id, say::KeyRepeat{delayMs, intervalMs, stamp(id), nextSeq(id)});
+    }
+    void loseFocus(ConnectionId id) { tell(id, say::FocusLost{stamp(id), nextSeq(id)}); }
+
     template <typename Message>
     static std::optional<Message> lastOf(const std::vector<online::ServerMessage>& messages) {
         for (auto m = messages.rbegin(); m != messages.rend(); ++m) {
@@ -153,6 +192,7 @@ class LobbyTest : public ::testing::Test {
         ConnectionId red, blue;
         std::string code;
         std::string redToken, blueToken;
+        Duration start{};  // the match's tick 0
     };
     // A room with both players seated and its first match started.
     Players startMatch() {
@@ -166,6 +206,7 @@ class LobbyTest : public ::testing::Test {
         p.blue = connect();
         tell(p.blue, say::Join{p.code});
         p.blueToken = takeLast<msg::Seated>(p.blue)->token;
+        p.start = now;
         return p;
     }
 
@@ -180,7 +221,14 @@ class LobbyTest : public ::testing::Test {
     Duration now = 1s;
 
   private:
+    struct Followed {
+        MatchFollower match;
+        std::size_t read = 0;  // of the messages sent to its connection
+    };
+
     std::unique_ptr<Lobby> lobby_;
+    std::map<ConnectionId, Followed> followers_;
+    std::map<ConnectionId, std::uint32_t> seqs_;
     ConnectionId nextId_ = 1;
     std::map<ConnectionId, std::size_t> taken_;
 };

@@ -40,8 +40,11 @@ TEST_F(LobbyTest, SeatsTheCreatorRedTheJoinerBlueAndEveryoneElseAsSpectators) {
          {lastOf<msg::MatchStarted>(toBlue), takeLast<msg::MatchStarted>(red)}) {
         ASSERT_TRUE(started);
         EXPECT_EQ(started->match, 1U);
-        EXPECT_EQ(started->scene, online::Scene{});
+        EXPECT_EQ(started->tick, 0U);
+        EXPECT_EQ(started->startUs,
+                  std::chrono::duration_cast<std::chrono::microseconds>(now).count());
     }
+    EXPECT_EQ(follow(red).match().scene(), online::Scene{});
 
     const ConnectionId third = connect();
     tell(third, say::Join{redSeat->code});
@@ -53,17 +56,22 @@ TEST_F(LobbyTest, SeatsTheCreatorRedTheJoinerBlueAndEveryoneElseAsSpectators) {
     EXPECT_EQ(watching->seat, Seat::Spectator);
     EXPECT_TRUE(watching->token.empty());
 
-    runFor(200ms);
+    tap(blue, 38);
+    runFor(500ms);
+    tap(red, 40);
+    runFor(500ms);
+    // The inputs and final ticks since the watcher came, alike for everyone.
     std::vector<std::string> seen[3];
     for (int i = 0; const ConnectionId id : {red, blue, third}) {
         for (const auto& sent : transport.sent[id]) {
-            if (sent.kind == Transport::Kind::State) {
+            if (sent.text.starts_with(R"({"type":"input")") ||
+                sent.text.starts_with(R"({"type":"final")")) {
                 seen[i].push_back(sent.text);
             }
         }
         ++i;
     }
-    EXPECT_GE(seen[0].size(), 12U);  // one a tick
+    EXPECT_EQ(seen[0].size(), 4U + 6U);  // 8 final ticks a second, from the 17th tick on
     EXPECT_EQ(seen[0], seen[1]);
     EXPECT_EQ(seen[0], seen[2]);
 
@@ -183,8 +191,8 @@ TEST_F(LobbyTest, ClosesOnlyTheConnectionThatSentABadMessage) {
         EXPECT_FALSE(transport.closed.contains(p.blue));
         take(p.blue);
         if (c.spectator) {
-            runFor(100ms);  // the match plays on
-            EXPECT_FALSE(takeAll<msg::State>(p.blue).empty());
+            runFor(300ms);  // the match plays on
+            EXPECT_FALSE(takeAll<msg::Final>(p.blue).empty());
         } else {
             // A player's connection that closes is a player gone: the seat waits for them.
             EXPECT_EQ(lobby().openMatches(), 1U);
@@ -245,8 +253,10 @@ TEST_F(LobbyTest, IgnoresMessagesThatCrossedAChange) {
     tell(p.red, say::KeyUp{38});
     tell(p.red, say::BoxOk{1});
     tell(p.red, say::FocusLost{});
-    tell(p.red, say::Ping{});  // answered anywhere: in a room, in the lobby
-    EXPECT_TRUE(takeLast<msg::Pong>(p.red));
+    tell(p.red, say::Ping{});  // answered anywhere: in a room, in the lobby, with the time
+    const auto pong = takeLast<msg::Pong>(p.red);
+    ASSERT_TRUE(pong);
+    EXPECT_EQ(pong->timeUs, std::chrono::duration_cast<std::chrono::microseconds>(now).count());
     EXPECT_TRUE(transport.closed.empty());
     EXPECT_EQ(lobby().openRooms(), 0U);
     tell(p.red, say::Create{});  // back in the lobby

@@ -22,27 +22,27 @@ namespace fs = std::filesystem;
 
 class MatchTest : public LobbyTest {
   protected:
-    // The scene the last State or control message among `messages` showed.
-    static online::Scene sceneIn(const std::vector<online::ServerMessage>& messages) {
-        online::Scene scene;
-        for (const auto& message : messages) {
-            if (const auto* state = std::get_if<msg::State>(&message)) {
-                scene = state->scene;
-            } else if (const auto* started = std::get_if<msg::MatchStarted>(&message)) {
-                scene = started->scene;
-            } else if (const auto* over = std::get_if<msg::GameOver>(&message)) {
-                scene = over->scene;
-            }
+    // The scene at final tick `tick` as connection `id` followed the match, once it is final.
+    online::Scene sceneAt(ConnectionId id, std::uint32_t tick) {
+        EXPECT_TRUE(runUntilDone([&] { return follow(id).finalTick() >= tick; }, 10s));
+        const auto& scenes = follow(id).scenes();
+        const auto found = scenes.find(tick);
+        if (found == scenes.end()) {
+            ADD_FAILURE() << "tick " << tick << " was never a final tick";
+            return {};
         }
-        return scene;
+        return found->second;
     }
-    online::Scene lastScene(ConnectionId id) { return sceneIn(take(id)); }
+    // Runs until the present tick is `tick`, when a stamp of it acts at it.
+    void runToTick(const Players& p, std::uint32_t tick) {
+        runUntil(p.start + tick * kPeriod);
+        EXPECT_EQ(stamp(p.red), tick);
+    }
 
     // Up to the first box. A single key press at the start sends the ball on a road that ends
     // in the right goal about five seconds later.
     std::vector<msg::BoxOpened> playToTheGoal(const Players& p) {
-        tell(p.red, say::KeyDown{32});
-        tell(p.red, say::KeyUp{32});
+        tap(p.red, 32);
         std::vector<msg::BoxOpened> boxes;
         EXPECT_TRUE(runUntilDone(
             [&] {
@@ -53,62 +53,109 @@ class MatchTest : public LobbyTest {
             60s));
         return boxes;
     }
+
+    static constexpr Duration kPeriod = std::chrono::microseconds(online::TickMatch::kPeriodUs);
 };
 
 // Arrows and W/A/S/D alike move the player's own piece, never the other's.
 TEST_F(MatchTest, EachPlayersKeysMoveTheirOwnPiece) {
     const Players p = startMatch();
     for (const std::int16_t key : {65, 87}) {  // A and W: left and up, for red too
-        tell(p.red, say::KeyDown{key});
-        tell(p.red, say::KeyUp{key});
+        tap(p.red, key);
     }
-    tell(p.blue, say::KeyDown{37});  // the left arrow: blue's left
-    tell(p.blue, say::KeyUp{37});
-    const online::Scene scene = lastScene(p.red);
+    tap(p.blue, 37);  // the left arrow: blue's left
+    runFor(300ms);
+    const online::Scene scene = finalScene(p.red);
     EXPECT_EQ(scene.red, (online::Point{1720, 3160}));
     EXPECT_EQ(scene.blue, (online::Point{9640, 3360}));
+}
+
+// A stamp acts at its own tick while the window holds it; an older one acts at the oldest tick
+// still open and one from the future at the present tick, so a lying clock gains at most the
+// window. Every member is sent each input taken, the sender too with its own seq.
+TEST_F(MatchTest, PlacesEachStampWithinTheWindowAndNeverAtAFinalTick) {
+    const Players p = startMatch();
+    const ConnectionId watcher = connect();
+    tell(watcher, say::Watch{p.code});
+    const auto acted = [&](std::uint32_t stamp) {
+        tell(p.red, say::KeyDown{39, stamp, nextSeq(p.red)});
+        tell(p.red, say::KeyUp{39, stamp, nextSeq(p.red)});
+        const auto sent = takeAll<msg::Input>(p.red);
+        EXPECT_EQ(takeAll<msg::Input>(watcher).size(), sent.size());
+        if (sent.size() != 2) {
+            ADD_FAILURE() << "not echoed: " << sent.size();
+            return std::uint32_t{0};
+        }
+        EXPECT_EQ(sent[0].input.seq, lastSeq(p.red) - 1);
+        EXPECT_EQ(sent[0].input.kind, online::Input::Kind::KeyDown);
+        EXPECT_EQ(sent[0].input.seat, Seat::Red);
+        EXPECT_EQ(sent[0].input.key, 39);
+        return sent[0].input.tick;
+    };
+    EXPECT_EQ(acted(0), 0U);  // before the first timer tick, as on the desktop
+    runToTick(p, 40);         // tick 24 is final
+    EXPECT_EQ(follow(p.red).finalTick(), 24U);
+    EXPECT_EQ(acted(36), 36U);
+    EXPECT_EQ(acted(32), 32U);  // the oldest open tick
+    EXPECT_EQ(acted(31), 32U);
+    EXPECT_EQ(acted(0), 32U);
+    EXPECT_EQ(acted(40), 40U);
+    EXPECT_EQ(acted(41), 40U);
+    EXPECT_EQ(acted(4294967295U), 40U);
+    runFor(1s);
+    EXPECT_EQ(finalScene(watcher).red.left, 1920 + 8 * 200);
+    EXPECT_TRUE(follow(watcher).agreed());
 }
 
 // A held key repeats at the player's own delay and rate, within a keyboard's range, and stops
 // when the window loses the keyboard; presses are limited like repeats.
 TEST_F(MatchTest, RepeatsHeldKeysAtThePlayersRateWithinLimits) {
     const Players p = startMatch();
-    tell(p.red, say::KeyRepeat{300, 50});
-    tell(p.red, say::KeyDown{39});
-    runFor(299ms);
-    EXPECT_EQ(lastScene(p.red).red.left, 1920 + 200);
-    runFor(1ms + 100ms);  // repeats at 300, 350 and 400 ms
-    EXPECT_EQ(lastScene(p.blue).red.left, 1920 + 4 * 200);
-    tell(p.red, say::FocusLost{});
-    runFor(500ms);
-    EXPECT_EQ(lastScene(p.blue).red.left, 1920 + 4 * 200);
+    runToTick(p, 32);
+    repeatAt(p.red, 250, 62.5);  // 16 ticks, then every 4
+    press(p.red, 39);
+    runToTick(p, 32 + 26);
+    loseFocus(p.red);
+    EXPECT_EQ(sceneAt(p.red, 32 + 8).red.left, 1920 + 200);
+    EXPECT_EQ(sceneAt(p.blue, 32 + 16).red.left, 1920 + 2 * 200);
+    EXPECT_EQ(sceneAt(p.blue, 32 + 24).red.left, 1920 + 4 * 200);
+    EXPECT_EQ(sceneAt(p.red, 32 + 48).red.left, 1920 + 4 * 200);
 
     // Asking for a repeat a millisecond after the press and every millisecond gets the fastest
     // real keyboard: after 250 ms, then 30 a second. 1 + 8 moves in half a second.
-    tell(p.blue, say::KeyRepeat{0, 1});
-    tell(p.blue, say::KeyDown{65});
+    repeatAt(p.blue, 0, 1);
+    press(p.blue, 65);
     runFor(500ms);
-    tell(p.blue, say::KeyUp{65});
+    release(p.blue, 65);
     runFor(500ms);
-    EXPECT_EQ(lastScene(p.red).blue.left, 9840 - 9 * 200);
+    EXPECT_EQ(finalScene(p.red).blue.left, 9840 - 9 * 200);
 
     // Nor do taps come faster than fingers make them: a burst of ten, then twenty a second.
-    const auto tap = [&](int times) {
+    const auto taps = [&](int times) {
         for (int i = 0; i < times; ++i) {
-            tell(p.blue, say::KeyDown{65});
-            tell(p.blue, say::KeyUp{65});
+            tap(p.blue, 65);
         }
     };
-    tap(100);
-    const float afterBurst = lastScene(p.red).blue.left;
-    EXPECT_EQ(afterBurst, 9840 - 19 * 200);
+    take(p.red);
+    taps(100);
+    EXPECT_EQ(takeAll<msg::Input>(p.red).size(), 2U * 10);
     for (int i = 0; i < 100; ++i) {  // a tap every 10 ms for a second
         runFor(10ms);
-        tap(1);
+        taps(1);
     }
-    const float moves = (afterBurst - lastScene(p.red).blue.left) / 200;
-    EXPECT_GE(moves, 19);
-    EXPECT_LE(moves, 21);
+    runFor(300ms);
+    const float moves = (9840 - 9 * 200 - finalScene(p.red).blue.left) / 200;
+    EXPECT_GE(moves, 10 + 19);
+    EXPECT_LE(moves, 10 + 21);
+    // Every change of repeat settings goes to every member: they come no faster than presses,
+    // and one that changes nothing is no change.
+    runFor(1s);
+    take(p.red);
+    for (int i = 0; i < 50; ++i) {
+        repeatAt(p.red, 250 + i % 2, 40);
+    }
+    EXPECT_EQ(takeAll<msg::Input>(p.red).size(), 10U);
+    EXPECT_TRUE(follow(p.red).agreed());
 }
 
 // One direction is one held key: an arrow and its letter held together move a player as far in
@@ -116,61 +163,181 @@ TEST_F(MatchTest, RepeatsHeldKeysAtThePlayersRateWithinLimits) {
 TEST_F(MatchTest, MovesADirectionOnceWhicheverOfItsKeysHoldIt) {
     const Players p = startMatch();
     for (const ConnectionId id : {p.red, p.blue}) {
-        tell(id, say::KeyRepeat{250, 100});  // a press, then repeats at 250, 350 ... 950 ms
+        repeatAt(id, 250, 100);  // a press, then repeats at 250, 350 ... 950 ms
     }
-    tell(p.red, say::KeyDown{39});  // the right arrow and D
-    tell(p.red, say::KeyDown{68});
-    tell(p.blue, say::KeyDown{37});  // the left arrow alone
-    runFor(1s);
-    online::Scene scene = lastScene(p.red);
+    runToTick(p, 32);
+    press(p.red, 39);  // the right arrow and D
+    press(p.red, 68);
+    press(p.blue, 37);  // the left arrow alone
+    runToTick(p, 32 + 64);
+    release(p.red, 39);
+    runToTick(p, 32 + 96);
+    release(p.red, 68);
+    const online::Scene scene = sceneAt(p.red, 32 + 64);
     EXPECT_EQ(scene.red.left - 1920, 9 * 200);
     EXPECT_EQ(9840 - scene.blue.left, 9 * 200);
-
-    tell(p.red, say::KeyUp{39});
-    runFor(500ms);
-    EXPECT_EQ(lastScene(p.red).red.left - 1920, 14 * 200);  // D holds it still
-    tell(p.red, say::KeyUp{68});
-    runFor(500ms);
-    EXPECT_EQ(lastScene(p.red).red.left - 1920, 14 * 200);
+    EXPECT_EQ(sceneAt(p.red, 32 + 96).red.left - 1920, 14 * 200);  // D held it still
+    EXPECT_EQ(sceneAt(p.red, 32 + 128).red.left - 1920, 14 * 200);
 }
 
-// A player holds at most what a keyboard's rollover allows: a press beyond it is ignored and
-// counted, and letting one key go makes room again.
-TEST_F(MatchTest, IgnoresPressesBeyondTheKeysAKeyboardCanHold) {
+// A player holds at most what a keyboard's rollover allows: a press beyond it is turned away and
+// counted, sent to nobody, and the next final tick says it was dealt with, so that the sender
+// drops it from its own match; letting one key go makes room again.
+TEST_F(MatchTest, TurnsAwayPressesBeyondTheKeysAKeyboardCanHold) {
     const Players p = startMatch();
     for (std::int16_t key = 48; key < 58; ++key) {  // the digits, which move nothing
-        tell(p.red, say::KeyDown{key});
+        press(p.red, key);
     }
-    tell(p.red, say::KeyDown{39});
+    take(p.blue);
+    take(p.red);
+    press(p.red, 39);
+    const std::uint32_t refused = lastSeq(p.red);
+    EXPECT_TRUE(takeAll<msg::Input>(p.blue).empty());
+    EXPECT_TRUE(takeAll<msg::Input>(p.red).empty());
     runFor(1s);
-    EXPECT_EQ(lastScene(p.blue).red.left, 1920);
+    EXPECT_EQ(finalScene(p.blue).red.left, 1920);
     EXPECT_EQ(refusals.total(Refusal::HeldKeys), 1U);
-    tell(p.red, say::KeyUp{48});
-    tell(p.red, say::KeyDown{39});
-    EXPECT_EQ(lastScene(p.blue).red.left, 1920 + 200);
+    const auto final = takeLast<msg::Final>(p.red);
+    ASSERT_TRUE(final);
+    EXPECT_EQ(final->red, refused);
+    EXPECT_EQ(final->blue, 0U);
+
+    release(p.red, 48);
+    press(p.red, 39);
+    EXPECT_EQ(takeAll<msg::Input>(p.blue).size(), 2U);
+    runFor(300ms);
+    EXPECT_EQ(finalScene(p.blue).red.left, 1920 + 200);
+    EXPECT_EQ(takeLast<msg::Final>(p.blue)->red, lastSeq(p.red));
     EXPECT_FALSE(transport.closed.contains(p.red));
 }
 
-// The goal's boxes come one by one over the scene as it stood when each opened; each waits for
-// both players' OK or for the time limit; then the final scene, and both may play again.
-TEST_F(MatchTest, ShowsEachBoxUntilBothPressOkOrTheWaitEnds) {
+// Every member, spectators too, is sent the same inputs in the same order and a final tick every
+// kFinalEveryTicks ticks, 8 a second; a match played on those inputs has the server's digest at
+// every final tick.
+TEST_F(MatchTest, FinalTicksCarryTheDigestOfTheMatchPlayedOnTheInputsSent) {
     const Players p = startMatch();
     const ConnectionId watcher = connect();
     tell(watcher, say::Watch{p.code});
-    const auto boxes = playToTheGoal(p);
-    ASSERT_EQ(boxes.size(), 1U);
-    EXPECT_EQ(boxes[0].text, "Goal!");
-    EXPECT_EQ(boxes[0].scene.redScore, "0");  // nothing changed yet
-    EXPECT_GE(boxes[0].scene.ball.left + 735, 12600);
+    SeededRandom dice(7);
+    const std::int16_t keys[] = {37, 38, 39, 40, 65, 68, 83, 87, 32};
+    repeatAt(p.blue, 300, 40);
+    for (int step = 0; step < 200; ++step) {
+        std::uint64_t roll = 0;
+        dice.fill(std::as_writable_bytes(std::span(&roll, 1)));
+        const ConnectionId id = roll % 2 ? p.red : p.blue;
+        const std::int16_t key = keys[(roll >> 8) % std::size(keys)];
+        if ((roll >> 16) % 3) {
+            press(id, key);
+        } else {
+            release(id, key);
+        }
+        runFor(std::chrono::milliseconds(1 + (roll >> 24) % 40));
+    }
+    runFor(1s);
+    for (const ConnectionId id : {p.red, p.blue, watcher}) {
+        EXPECT_TRUE(follow(id).agreed());
+        EXPECT_GE(follow(id).finals(), 30U);
+    }
+    EXPECT_EQ(follow(p.red).inputs(), follow(watcher).inputs());
+    EXPECT_EQ(follow(p.red).scenes(), follow(watcher).scenes());
+    EXPECT_GE(follow(p.red).inputs().size(), 50U);
+
+    const auto finals = takeAll<msg::Final>(p.blue);
+    ASSERT_GE(finals.size(), 9U);
+    for (std::size_t i = 1; i < finals.size(); ++i) {
+        EXPECT_EQ(finals[i].tick, finals[i - 1].tick + online::kFinalEveryTicks);
+    }
+    // One second of play: 8 final ticks, and the window behind the present tick still open.
+    take(p.red);
+    const std::uint32_t before = follow(p.red).finalTick();
+    runFor(1s);
+    EXPECT_EQ(takeAll<msg::Final>(p.red).size(), 8U);
+    EXPECT_EQ(follow(p.red).finalTick(), before + 64);
+    EXPECT_LE(follow(p.red).finalTick(), stamp(p.red) - online::kWindowTicks - 1);
+}
+
+// Whoever comes in the middle, a spectator or a client that asks again, gets the final match and
+// the inputs taken since, and from there has the players' scene at every final tick.
+TEST_F(MatchTest, ALateComerAndAResyncFollowTheMatchToThePlayersScenes) {
+    const Players p = startMatch();
+    repeatAt(p.red, 250, 40);
+    press(p.red, 40);
+    runFor(700ms);
+    press(p.blue, 38);  // open, not final yet, when the watcher comes
+    runFor(5ms);
+    const ConnectionId watcher = connect();
+    tell(watcher, say::Watch{p.code});
+    const auto caught = take(watcher);
+    ASSERT_TRUE(lastOf<msg::MatchStarted>(caught));
+    EXPECT_EQ(lastOf<msg::MatchStarted>(caught)->tick, follow(p.red).finalTick());
+    EXPECT_TRUE(lastOf<msg::Input>(caught));
+    release(p.red, 40);
+    release(p.blue, 38);
+    runFor(1s);
+    const auto& seen = follow(watcher).scenes();
+    ASSERT_GE(seen.size(), 8U);
+    for (const auto& [tick, scene] : seen) {
+        EXPECT_EQ(scene, follow(p.red).scenes().at(tick)) << "at tick " << tick;
+    }
+    EXPECT_TRUE(follow(watcher).agreed());
+
+    press(p.red, 39);
+    take(p.blue);
+    tell(p.blue, say::Resync{});
+    const auto again = take(p.blue);
+    ASSERT_EQ(again.size(), 2U);  // the match, and the input that is not final yet
+    EXPECT_EQ(std::get<msg::MatchStarted>(again[0]).tick, follow(p.red).finalTick());
+    EXPECT_EQ(std::get<msg::Input>(again[1]).input.key, 39);
+    runFor(500ms);
+    EXPECT_TRUE(follow(p.blue).agreed());
+    EXPECT_EQ(finalScene(p.blue), finalScene(p.red));
+    EXPECT_TRUE(transport.closed.empty());
+}
+
+// The goal's boxes come only once the goal's tick is final, each over the scene as it stood
+// when it opened; each waits for both players' OK or for the time limit; then the final scene,
+// and both may play again.
+TEST_F(MatchTest, ShowsEachBoxOnceItsTickIsFinalUntilBothPressOkOrTheWaitEnds) {
+    const Players p = startMatch();
+    const ConnectionId watcher = connect();
+    tell(watcher, say::Watch{p.code});
+    tap(p.red, 32);
+    // What the watcher was sent, message by message: play goes on until a final tick has the
+    // goal, and only then the box opens.
+    MatchFollower watched;
+    std::optional<msg::BoxOpened> first;
+    ASSERT_TRUE(runUntilDone(
+        [&] {
+            for (const auto& message : take(watcher)) {
+                if (first) {
+                    break;
+                }
+                if (const auto* box = std::get_if<msg::BoxOpened>(&message)) {
+                    first = *box;
+                    continue;
+                }
+                EXPECT_FALSE(watched.match().ended());
+                watched.read(message);
+            }
+            return first.has_value();
+        },
+        60s));
+    const auto& ended = watched.match();
+    ASSERT_TRUE(ended.ended());
+    ASSERT_FALSE(ended.boxes().empty());
+    EXPECT_EQ(first->text, "Goal!");
+    EXPECT_EQ(first->text, ended.boxes()[0].text);
+    EXPECT_EQ(first->scene, ended.boxes()[0].scene);
+    EXPECT_EQ(first->scene.redScore, "0");  // nothing changed yet
+    EXPECT_GE(first->scene.ball.left + 735, 12600);
     EXPECT_EQ(lobby().openMatches(), 0U);  // the procedure has run to its end
-    take(watcher);
     take(p.red);
 
     runFor(10s);
-    EXPECT_TRUE(take(p.red).empty());  // the box stays open
-    tell(p.red, say::BoxOk{boxes[0].box});
+    EXPECT_TRUE(take(p.red).empty());  // the box stays open, and no tick is made final
+    tell(p.red, say::BoxOk{first->box});
     EXPECT_TRUE(take(p.red).empty());  // one OK is not enough
-    tell(p.blue, say::BoxOk{boxes[0].box});
+    tell(p.blue, say::BoxOk{first->box});
     const auto second = takeLast<msg::BoxOpened>(watcher);
     ASSERT_TRUE(second);
     EXPECT_EQ(second->text, "GAME OVER! Red is the Winner");
@@ -178,7 +345,7 @@ TEST_F(MatchTest, ShowsEachBoxUntilBothPressOkOrTheWaitEnds) {
     EXPECT_EQ(second->scene.red, (online::Point{1920, 3360}));
     EXPECT_EQ(second->scene.ball.left, 6000);
 
-    tell(p.blue, say::BoxOk{boxes[0].box});  // a late OK for the closed box changes nothing
+    tell(p.blue, say::BoxOk{first->box});  // a late OK for the closed box changes nothing
     runFor(limits.boxWait - 1ms);
     EXPECT_FALSE(takeLast<msg::GameOver>(p.red));
     runFor(1ms);
@@ -193,42 +360,64 @@ TEST_F(MatchTest, ShowsEachBoxUntilBothPressOkOrTheWaitEnds) {
     const auto again = takeLast<msg::MatchStarted>(watcher);
     ASSERT_TRUE(again);
     EXPECT_EQ(again->match, 2U);
-    EXPECT_EQ(again->scene, online::Scene{});
+    EXPECT_EQ(again->tick, 0U);
+    EXPECT_EQ(follow(watcher).match().scene(), online::Scene{});
     EXPECT_EQ(lobby().openMatches(), 1U);
     EXPECT_TRUE(transport.closed.empty());
 }
 
-// A player whose connection drops pauses the match; with the seat's token they come back
-// within the wait and it goes on; after the wait the room closes for everyone.
+// A player whose connection drops pauses the match at the present tick, every tick up to it
+// final; with the seat's token they come back within the wait and it goes on after the tick they
+// came back at, the ticks between dropped; after the wait the room closes for everyone.
 TEST_F(MatchTest, WaitsForAPlayerWhoLeftAndEndsWhenTheyDoNotReturn) {
     const Players p = startMatch();
     const ConnectionId watcher = connect();
     tell(watcher, say::Watch{p.code});
-    tell(p.blue, say::KeyDown{83});  // held down as the connection drops
+    press(p.blue, 83);  // held down as the connection drops
     runFor(100ms);
+    take(p.red);
+    const std::uint32_t left = stamp(p.red);
     lobby().disconnected(p.blue, now);
     const auto toRed = take(p.red);
-    EXPECT_EQ(lastOf<msg::Paused>(toRed)->reason, "Blue left the match");
+    ASSERT_EQ(toRed.size(), 2U);
+    EXPECT_EQ(std::get<msg::Paused>(toRed[0]).reason, "Blue left the match");
+    EXPECT_EQ(std::get<msg::Paused>(toRed[0]).tick, left);
+    EXPECT_EQ(std::get<msg::Final>(toRed[1]).tick, left);
     EXPECT_EQ(takeLast<msg::Paused>(watcher)->reason, "Blue left the match");
-    const online::Scene paused = sceneIn(toRed);
+    const online::Scene paused = finalScene(p.red);
     EXPECT_EQ(paused.blue.top, 3360 + 200);
+    EXPECT_TRUE(follow(p.red).match().paused());
+    press(p.red, 39);  // while paused: turned away
     runFor(20s);
-    EXPECT_TRUE(takeAll<msg::State>(p.red).empty());
+    EXPECT_TRUE(take(p.red).empty());
 
     const ConnectionId thief = connect();
     tell(thief, say::Rejoin{p.code, std::string(32, '0')});
     EXPECT_EQ(transport.closed[thief].code, online::close_code::kOutOfPlace);
 
     const ConnectionId back = connect();
+    const std::uint32_t returned = stamp(p.red);
     tell(back, say::Rejoin{p.code, p.blueToken});
     const auto toBack = take(back);
     EXPECT_EQ(lastOf<msg::Seated>(toBack)->seat, Seat::Blue);
-    EXPECT_EQ(lastOf<msg::MatchStarted>(toBack)->scene, paused);
-    EXPECT_EQ(takeLast<msg::Resumed>(p.red)->reason, "Blue is back");
+    EXPECT_EQ(lastOf<msg::MatchStarted>(toBack)->tick, returned);
+    EXPECT_FALSE(lastOf<msg::Paused>(toBack));
+    const auto toRedAgain = take(p.red);
+    ASSERT_EQ(toRedAgain.size(), 2U);
+    EXPECT_EQ(std::get<msg::Resumed>(toRedAgain[0]).reason, "Blue is back");
+    EXPECT_EQ(std::get<msg::Resumed>(toRedAgain[0]).tick, returned);
+    EXPECT_EQ(std::get<msg::Final>(toRedAgain[1]).tick, returned);
+    EXPECT_EQ(finalScene(p.red), paused);  // nothing ran in between
+    EXPECT_EQ(finalScene(back), paused);
     runFor(1s);
-    const online::Scene resumed = lastScene(p.red);
+    const online::Scene resumed = finalScene(p.red);
     EXPECT_NE(resumed.ball, paused.ball);
+    EXPECT_EQ(resumed.red, paused.red);    // the press while paused never happened
     EXPECT_EQ(resumed.blue, paused.blue);  // the held key was let go when the connection dropped
+    for (const ConnectionId id : {p.red, back, watcher}) {
+        EXPECT_TRUE(follow(id).agreed());
+    }
+    EXPECT_EQ(finalScene(back), resumed);
 
     // The token on a new connection while the old one lingers: the old one is closed.
     const ConnectionId again = connect();
@@ -306,10 +495,10 @@ nlohmann::json replayedEnd(const fs::path& script) {
 // leaves nothing.
 TEST_F(RecordTest, RecordsEachFinishedMatchAsAScriptThatReplaysToItsEnd) {
     const Players p = startMatch();
-    tell(p.blue, say::KeyRepeat{250, 40});
-    tell(p.blue, say::KeyDown{87});
+    repeatAt(p.blue, 250, 40);
+    press(p.blue, 87);
     runFor(700ms);
-    tell(p.blue, say::KeyUp{87});
+    release(p.blue, 87);
     runFor(200ms);
     const auto boxes = playToTheGoal(p);
     ASSERT_FALSE(boxes.empty());
@@ -480,7 +669,7 @@ TEST_F(RecordTest, KeepsEachMatchWithinItsMemoryBudget) {
     const std::size_t before = mallinfo2().uordblks;
     for (int i = 0; i < kMatches; ++i) {
         all.push_back(startMatch());
-        tell(all.back().red, say::KeyDown{38});
+        press(all.back().red, 38);
     }
     const std::clock_t started = std::clock();
     runFor(10s);

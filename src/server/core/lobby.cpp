@@ -49,7 +49,7 @@ struct Lobby::State {
           Refusals* given)
         : refusals(given ? *given : ownRefusals),
           limits(std::move(limits)),
-          context{transport, this->limits, random, records, {}},
+          context{transport, this->limits, random, records},
           newRooms(this->limits.newRoomsPerMinute, kQuotaWindow),
           wrongCodes(this->limits.wrongCodesPerMinute, kQuotaWindow) {
         this->limits.codePrefix = normalisedRoomCode(this->limits.codePrefix);
@@ -73,7 +73,7 @@ struct Lobby::State {
     Transport& transport() { return context.transport; }
 
     void send(ConnectionId to, const online::ServerMessage& message) {
-        transport().send(to, Transport::Kind::Control, online::write(message));
+        transport().send(to, online::write(message));
     }
 
     // Closes a misbehaving or displaced connection; the room sees it as gone.
@@ -345,27 +345,40 @@ struct Lobby::State::Dispatch {
             lobby.rejoin(id, connection, m, now);
         }
     }
-    void operator()(const online::client::KeyDown& m) {
-        if (Room* room = playerRoom("a spectator has no keys")) {
-            if (!room->keyDown(connection.seat, m.code, now)) {
-                lobby.refusals.count(Refusal::HeldKeys, connection.person, now);
-            }
+    // A player's input; a spectator has no keys to press, but may have lost the focus or
+    // changed its repeat settings like anyone.
+    void input(online::Input::Kind kind, std::uint32_t tick, std::uint32_t seq,
+               online::Input settings = {}) {
+        const bool spectator = connection.room && connection.seat == Seat::Spectator;
+        if (spectator && kind != online::Input::Kind::KeyDown &&
+            kind != online::Input::Kind::KeyUp) {
+            return;
         }
+        Room* room = playerRoom("a spectator has no keys");
+        if (!room) {
+            return;
+        }
+        settings.kind = kind;
+        settings.seat = connection.seat;
+        settings.tick = tick;
+        settings.seq = seq;
+        if (!room->input(settings, now)) {
+            lobby.refusals.count(Refusal::HeldKeys, connection.person, now);
+        }
+    }
+    void operator()(const online::client::KeyDown& m) {
+        input(online::Input::Kind::KeyDown, m.tick, m.seq, {.key = m.code});
     }
     void operator()(const online::client::KeyUp& m) {
-        if (Room* room = playerRoom("a spectator has no keys")) {
-            room->keyUp(connection.seat, m.code);
-        }
+        input(online::Input::Kind::KeyUp, m.tick, m.seq, {.key = m.code});
     }
     void operator()(const online::client::KeyRepeat& m) {
-        if (connection.room && connection.seat != Seat::Spectator) {
-            connection.room->keyRepeat(connection.seat, m);
-        }
+        const online::RepeatTiming repeat = online::clampedRepeat(m.delayMs, m.intervalMs);
+        input(online::Input::Kind::KeyRepeat, m.tick, m.seq,
+              {.delayUs = repeat.delayUs, .intervalUs = repeat.intervalUs});
     }
-    void operator()(const online::client::FocusLost&) {
-        if (connection.room && connection.seat != Seat::Spectator) {
-            connection.room->focusLost(connection.seat);
-        }
+    void operator()(const online::client::FocusLost& m) {
+        input(online::Input::Kind::FocusLost, m.tick, m.seq);
     }
     void operator()(const online::client::BoxOk& m) {
         if (Room* room = playerRoom("a spectator answers no box")) {
@@ -383,8 +396,17 @@ struct Lobby::State::Dispatch {
             room->left(id, connection.seat, now);
         }
     }
-    void operator()(const online::client::Ping&) { lobby.send(id, online::server::Pong{}); }
-    void operator()(const online::client::Resync&) {}
+    // The server's clock, which the match's start time is on too: the client keeps in step
+    // with it.
+    void operator()(const online::client::Ping&) {
+        lobby.send(id, online::server::Pong{
+                           std::chrono::duration_cast<std::chrono::microseconds>(now).count()});
+    }
+    void operator()(const online::client::Resync&) {
+        if (connection.room) {
+            connection.room->resync(id);
+        }
+    }
 };
 
 void Lobby::State::received(ConnectionId id, Standing& connection,

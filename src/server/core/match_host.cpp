@@ -3,212 +3,139 @@
 #include <algorithm>
 #include <utility>
 
+#include "online/snapshot.h"
+
 namespace voltaro::server {
 
 namespace {
 
-using online::ownKeyCode;
-using online::PlayerKeys;
+using online::Input;
 using online::Seat;
 
-// Until a player reports their keyboard's settings: the desktop's usual ones.
-constexpr auto kDefaultRepeatDelay = std::chrono::milliseconds(500);
-constexpr auto kDefaultRepeatInterval = std::chrono::nanoseconds(std::chrono::seconds(1)) / 30;
+constexpr Duration kPeriod = std::chrono::microseconds(online::TickMatch::kPeriodUs);
 
-online::Point placeOf(const Shape& shape) {
-    return {shape.Left(), shape.Top()};
-}
-
-// kPressBurst presses at once, refilled at kPressesPerSecond.
-TokenBucket pressAllowance(Duration start) {
-    return TokenBucket(
-        static_cast<std::size_t>(online::kPressBurst),
-        Duration(std::chrono::seconds(online::kPressBurst)) / online::kPressesPerSecond, start);
+// The settings a player's match takes from tick 0 on, as an input of the server's own.
+Input repeatInput(Seat player, online::RepeatTiming repeat) {
+    return {.kind = Input::Kind::KeyRepeat,
+            .seat = player,
+            .tick = 0,
+            .seq = 0,
+            .delayUs = repeat.delayUs,
+            .intervalUs = repeat.intervalUs};
 }
 
 }  // namespace
 
-MatchHost::MatchHost(Duration start, MatchRecord record)
-    : form_(*this),
-      wiring_(*this, form_),
-      keys_{PlayerKeys(kDefaultRepeatDelay, kDefaultRepeatInterval),
-            PlayerKeys(kDefaultRepeatDelay, kDefaultRepeatInterval)},
-      presses_{pressAllowance(start), pressAllowance(start)},
-      record_(std::move(record)),
-      start_(start),
-      period_(TickSchedule(std::chrono::milliseconds(controls().timer("tmrBall").Interval()), start)
-                  .period()),
-      now_(start),
-      ball_(controls().shape("shpBall")),
-      red_(controls().shape("shpRed")),
-      blue_(controls().shape("shpBlue")),
-      redScore_(controls().label("lblRed")),
-      blueScore_(controls().label("lblBlue")) {
-    controls().setObserver(this);
-    record_.tick(0);
-    wiring_.load();
-    if (!wiring_.ended()) {
-        timers_.start(controls(), start);
-    }
+MatchHost::MatchHost(Duration start, MatchRecord record,
+                     std::array<online::RepeatTiming, 2> repeats)
+    : start_(start), record_(std::move(record)), final_(&record_), gate_(start, repeats) {
+    // Before any player's input: everyone's state has the settings in it.
+    const Input settings[] = {repeatInput(Seat::Red, repeats[0]),
+                              repeatInput(Seat::Blue, repeats[1])};
+    final_.apply(settings);
 }
 
-MatchHost::~MatchHost() {
-    controls().setObserver(nullptr);
+std::uint32_t MatchHost::presentTick(Duration now) const {
+    return now > start_ ? static_cast<std::uint32_t>((now - start_) / kPeriod) : 0;
 }
 
-void MatchHost::advance(Duration now) {
-    if (paused_ || wiring_.ended()) {
-        return;
-    }
-    now_ = now;
-    const PacedTimers::Due due = timers_.takeDue(now);
-    if (due.count > 0) {
-        noteTick(now);
-    }
-    for (const Timer* timer : due) {
-        if (wiring_.ended() || paused_) {
-            break;
-        }
-        // Written before it runs: the tick that ends the match closes the record.
-        record_.line(timer->name() == "tmrBall" ? "ball" : "goal");
-        wiring_.timerTick(*timer);
-    }
-    deliverRepeats(now);
+std::int64_t MatchHost::startUs() const {
+    return std::chrono::duration_cast<std::chrono::microseconds>(start_).count();
 }
 
-// Each player's due repeats, the player whose repeat fell due first going first.
-void MatchHost::deliverRepeats(Duration now) {
-    KeyRepeat& red = keys_[0].repeats();
-    KeyRepeat& blue = keys_[1].repeats();
-    const auto redDue = red.nextDue().value_or(Duration::max());
-    const auto blueDue = blue.nextDue().value_or(Duration::max());
-    for (KeyRepeat* keys : redDue <= blueDue ? std::array{&red, &blue} : std::array{&blue, &red}) {
-        if (!wiring_.ended() && !paused_ && keys->anyHeld()) {
-            keys->deliverDue(now, [this](std::int16_t code) { deliverKey(code); });
-        }
+MatchHost::Taking MatchHost::take(Input input, Duration now) {
+    if (final_.paused() || final_.ended()) {
+        gate_.note(input);
+        return {InputGate::Verdict::Dropped, input};
     }
+    const InputGate::Verdict verdict = gate_.pass(input, now);
+    if (verdict != InputGate::Verdict::Taken) {
+        return {verdict, input};
+    }
+    // Within the window, and never at a tick that is final already.
+    input.tick = std::max(online::actingTick(input.tick, presentTick(now)), oldestOpen_);
+    const auto at =
+        std::upper_bound(open_.begin(), open_.end(), input.tick,
+                         [](std::uint32_t tick, const Input& i) { return tick < i.tick; });
+    open_.insert(at, input);
+    return {verdict, input};
 }
 
-Duration MatchHost::nextWakeUp() const {
-    if (paused_ || wiring_.ended()) {
-        return Duration::max();
+void MatchHost::finaliseThrough(std::uint32_t last) {
+    auto next = open_.begin();
+    if (oldestOpen_ == final_.tick()) {  // the start: inputs at tick 0 act before its timers
+        next = std::find_if(open_.begin(), open_.end(), [](const Input& i) { return i.tick != 0; });
+        final_.apply(std::span<const Input>(open_.begin(), next));
     }
-    auto next = timers_.nextWakeUp(keys_[0].repeats());
-    if (const auto repeat = keys_[1].repeats().nextDue()) {
-        next = std::min(next, *repeat);
+    while (final_.tick() < last && !final_.ended()) {
+        const std::uint32_t tick = final_.tick() + 1;
+        const auto end =
+            std::find_if(next, open_.end(), [tick](const Input& i) { return i.tick != tick; });
+        final_.step(std::span<const Input>(next, end));
+        next = end;
     }
-    return next;
+    open_.erase(open_.begin(), next);
+    if (final_.ended()) {
+        open_.clear();  // what came for the ticks after the end never happens
+    }
+    oldestOpen_ = final_.tick() + 1;
 }
 
-PlayerKeys& MatchHost::keysOf(Seat player) {
-    return keys_[player == Seat::Red ? 0 : 1];
-}
-
-void MatchHost::deliverKey(std::int16_t code) {
-    if (wiring_.ended() || paused_) {
-        return;
+bool MatchHost::finalise(Duration now) {
+    if (final_.paused() || final_.ended()) {
+        return false;
     }
-    // Written before it runs, as ticks are.
-    noteTick(now_);
-    record_.line("key " + std::to_string(code));
-    wiring_.keyDown(code);
-}
-
-bool MatchHost::keyDown(Seat player, std::int16_t pressed, Duration now) {
-    if (player == Seat::Spectator || paused_ || wiring_.ended()) {
-        return true;
+    const std::uint32_t present = presentTick(now);
+    if (present < online::kWindowTicks + 1 || present - online::kWindowTicks - 1 < oldestOpen_) {
+        return false;  // no tick has left the window since the last batch
     }
-    advance(now);  // what fell due before the press comes first
-    PlayerKeys& keys = keysOf(player);
-    const std::int16_t code = ownKeyCode(player, pressed);
-    switch (keys.press(pressed, code, now)) {
-        case PlayerKeys::Press::TooMany:
-            return false;
-        case PlayerKeys::Press::Held:
-            return true;
-        case PlayerKeys::Press::New:
-            break;
-    }
-    if (!presses_[player == Seat::Red ? 0 : 1].take(now)) {
-        keys.release(pressed);  // one press too many: as if it never came
-        return true;
-    }
-    deliverKey(code);
+    finaliseThrough(present - online::kWindowTicks - 1);
     return true;
 }
 
-void MatchHost::keyUp(Seat player, std::int16_t pressed) {
-    if (player != Seat::Spectator) {
-        keysOf(player).release(pressed);
+Duration MatchHost::nextWakeUp() const {
+    if (final_.paused() || final_.ended()) {
+        return Duration::max();
     }
+    // When the next kFinalEveryTicks ticks have all left the window.
+    const auto due =
+        Duration::rep{final_.tick()} + online::kFinalEveryTicks + online::kWindowTicks + 1;
+    return start_ + due * kPeriod;
 }
 
-void MatchHost::releaseKeys(Seat player) {
-    if (player != Seat::Spectator) {
-        keysOf(player).releaseAll();
+void MatchHost::applyServerInput(Input::Kind kind) {
+    const Input input{.kind = kind, .seat = Seat::Spectator, .tick = final_.tick()};
+    final_.apply(std::span(&input, 1));
+}
+
+std::uint32_t MatchHost::pause(Duration now) {
+    if (final_.paused() || final_.ended()) {
+        return final_.tick();
     }
-}
-
-void MatchHost::setKeyRepeat(Seat player, Duration delay, Duration interval) {
-    if (player != Seat::Spectator) {
-        keysOf(player).repeats().setTiming(delay, interval);
+    // The inputs taken so far all act: a few may have been placed after the present tick.
+    std::uint32_t last = std::max(presentTick(now), final_.tick());
+    if (!open_.empty()) {
+        last = std::max(last, open_.back().tick);
     }
-}
-
-void MatchHost::pause() {
-    paused_ = true;
-    for (PlayerKeys& keys : keys_) {
-        keys.releaseAll();  // their releases went wherever the players were meanwhile
+    finaliseThrough(last);
+    if (!final_.ended()) {
+        applyServerInput(Input::Kind::Pause);
+        gate_.releaseAll();
     }
+    return final_.tick();
 }
 
-void MatchHost::resume(Duration now) {
-    if (!paused_) {
-        return;
+std::uint32_t MatchHost::resume(Duration now) {
+    if (!final_.paused() || final_.ended()) {
+        return final_.tick();
     }
-    paused_ = false;
-    timers_.dropDue(now);
+    finaliseThrough(std::max(presentTick(now), final_.tick()));  // ticks that run nothing
+    applyServerInput(Input::Kind::Resume);
+    return final_.tick();
 }
 
-// A "# tick N" line before the first event of each tick of the grid: the record says when
-// everything happened, also after a pause.
-void MatchHost::noteTick(Duration now) {
-    const std::uint32_t tick = tickAt(now);
-    if (tick != noted_) {
-        noted_ = tick;
-        record_.tick(tick);
-    }
-}
-
-std::uint32_t MatchHost::tickAt(Duration now) const {
-    return static_cast<std::uint32_t>((now - start_) / period_);
-}
-
-online::Scene MatchHost::scene() const {
-    return {placeOf(ball_), placeOf(red_), placeOf(blue_), redScore_.Caption(),
-            blueScore_.Caption()};
-}
-
-void MatchHost::showMessageBox(const std::string& prompt) {
-    record_.comment("box " + prompt);
-    boxes_.push_back({prompt, scene()});
-    paused_ = true;  // nothing more reaches the form until the room has shown the box
-    for (PlayerKeys& keys : keys_) {
-        keys.releaseAll();  // the keys' releases will go to the box
-    }
-}
-
-void MatchHost::reportRuntimeError(const RuntimeError& error) {
-    record_.comment("error " + error.report());
-    boxes_.push_back({error.report(), scene()});
-    paused_ = true;
-}
-
-void MatchHost::programEnded(int) {
-    for (PlayerKeys& keys : keys_) {
-        keys.releaseAll();
-    }
-    record_.finish();
+std::string MatchHost::state() const {
+    return online::encode(final_.snapshot());
 }
 
 }  // namespace voltaro::server

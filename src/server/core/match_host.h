@@ -2,101 +2,85 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "game/form1.h"
-#include "online/player_keys.h"
+#include "online/input.h"
 #include "online/protocol.h"
 #include "online/tick_match.h"
-#include "scene/event_wiring.h"
-#include "scene/form_site.h"
-#include "scene/paced_timers.h"
 #include "server/core/duration.h"
+#include "server/core/input_gate.h"
 #include "server/core/match_record.h"
-#include "server/core/token_bucket.h"
 
 namespace voltaro::server {
 
-// The forms host of one online match: Form1 on the server, with the desktop's paced timers and
-// per-key repeat (one per direction), driven by the time the lobby passes in.
+// The server's side of one online match: the judge. It gives every player's input its tick
+// (within the window behind the present tick, never at a final one), keeps the inputs of the
+// ticks still open, and makes ticks final in batches once the window has passed them: the final
+// match, a TickMatch, is played on through them and writes the record. The clients play the
+// same inputs on their own copies; the digest at each final tick tells them they agree.
 //
-// A player cannot be made to wait inside a procedure here, and no match may wait on another: a
-// message box is noted with the scene as it stood when it opened and answered at once, so the
-// procedure runs to its end. The room then shows the noted boxes to the clients, one by one,
-// and the match waits (paused) until they are closed.
-class MatchHost final : public FormSite, private ControlObserver {
+// A message box ends the match here (the procedure runs to its end at once, as it must on a
+// server where nobody waits): the room shows the boxes the final match noted, one by one.
+class MatchHost {
   public:
-    struct Box {
-        std::string text;
-        online::Scene scene;
+    // `repeats`: each player's repeat settings (red's, blue's), in the match from tick 0.
+    MatchHost(Duration start, MatchRecord record, std::array<online::RepeatTiming, 2> repeats);
+    MatchHost(const MatchHost&) = delete;
+    MatchHost& operator=(const MatchHost&) = delete;
+
+    struct Taking {
+        InputGate::Verdict verdict;
+        online::Input input;  // with the tick it acts at, when taken
     };
+    // A player's input, stamped with the tick their match was at: taken at its tick, or turned
+    // away (while paused or after the end too).
+    Taking take(online::Input input, Duration now);
 
-    MatchHost(Duration start, MatchRecord record);
-    ~MatchHost() override;
-
-    // Delivers every tick and key repeat due at `now`, as the desktop does at a wake-up.
-    void advance(Duration now);
+    // Makes final every tick the window has passed by `now`; true when the final tick moved.
+    bool finalise(Duration now);
+    // When finalise() next has a batch to make final; Duration::max() while paused or ended.
     Duration nextWakeUp() const;
 
-    // A key of that player's keyboard. Arrows and W/A/S/D alike move the player's own piece.
-    // False when it was turned away: the player holds as many keys as a keyboard can.
-    bool keyDown(online::Seat player, std::int16_t pressed, Duration now);
-    void keyUp(online::Seat player, std::int16_t pressed);
-    void releaseKeys(online::Seat player);
-    void setKeyRepeat(online::Seat player, Duration delay, Duration interval);
+    // Every tick up to the present one becomes final, a Pause at its end: the tick paused at.
+    // Nothing changes when the match has ended or is paused already.
+    std::uint32_t pause(Duration now);
+    // Play goes on after the present tick, the ticks since the pause dropped: the resume's tick.
+    std::uint32_t resume(Duration now);
+    bool paused() const { return final_.paused(); }
+    bool ended() const { return final_.ended(); }
 
-    // While paused nothing is delivered; ticks that fall due meanwhile are dropped, and the grid
-    // goes on from where it stands on resuming, as after a message box.
-    void pause();
-    void resume(Duration now);
-    bool paused() const { return paused_; }
+    std::uint32_t presentTick(Duration now) const;
+    std::uint32_t finalTick() const { return final_.tick(); }
+    std::uint64_t digest() const { return final_.digest(); }
+    // The server's clock at tick 0, in microseconds, as Pong tells the time.
+    std::int64_t startUs() const;
+    // The last seq of that player's inputs dealt with.
+    std::uint32_t lastSeq(online::Seat player) const { return gate_.lastSeq(player); }
+    online::RepeatTiming repeat(online::Seat player) const { return gate_.repeat(player); }
 
-    bool ended() const { return wiring_.ended(); }
-    std::uint32_t tickAt(Duration now) const;
-    online::Scene scene() const;
-
-    // Whether the scene changed since the last call.
-    bool takeChanged() { return std::exchange(changed_, false); }
-    // The boxes shown since the last call, in order.
-    std::vector<Box> takeBoxes() { return std::exchange(boxes_, {}); }
-
-    void programEnded(int exitStatus) override;
-    void reportRuntimeError(const RuntimeError& error) override;
-
-  protected:
-    void showMessageBox(const std::string& prompt) override;
+    // The final match, encoded: what a late comer starts from. At the start it is the match as
+    // loaded, and inputs may still come for its tick 0.
+    std::string state() const;
+    // The inputs taken for the ticks after the final one, in the order the match plays them.
+    const std::vector<online::Input>& openInputs() const { return open_; }
+    const std::vector<online::TickMatch::Box>& boxes() const { return final_.boxes(); }
+    online::Scene scene() const { return final_.scene(); }
 
   private:
-    void shapeMoved(const Shape&, const TwipBox&) override { changed_ = true; }
-    void captionChanged(const Label&) override { changed_ = true; }
+    // Plays the final match on through tick `last` with the open inputs of each tick.
+    void finaliseThrough(std::uint32_t last);
+    void applyServerInput(online::Input::Kind kind);
 
-    online::PlayerKeys& keysOf(online::Seat player);
-    void deliverKey(std::int16_t code);
-    void noteTick(Duration now);
-    void deliverRepeats(Duration now);
-
-    Form1 form_;
-    EventWiring wiring_;
-    PacedTimers timers_;
-    std::array<online::PlayerKeys, 2> keys_;  // red's, blue's
-    // How many presses each player may make now: kPressBurst at most, refilled at
-    // kPressesPerSecond.
-    std::array<TokenBucket, 2> presses_;
-    MatchRecord record_;
-    std::vector<Box> boxes_;
     Duration start_;
-    Duration period_;
-    Duration now_;             // of the call being handled
-    std::uint32_t noted_ = 0;  // the last "# tick" line in the record
-    const Shape& ball_;
-    const Shape& red_;
-    const Shape& blue_;
-    const Label& redScore_;
-    const Label& blueScore_;
-    bool paused_ = false;
-    bool changed_ = false;
+    MatchRecord record_;  // before the match, which writes it
+    online::TickMatch final_;
+    InputGate gate_;
+    std::vector<online::Input> open_;  // by tick, and within a tick in the order they came
+    // The oldest tick an input may still act at: tick 0 at the start (its inputs act before the
+    // first timer tick), else the one after the final tick.
+    std::uint32_t oldestOpen_ = 0;
 };
 
 }  // namespace voltaro::server

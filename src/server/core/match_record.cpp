@@ -76,17 +76,16 @@ void MatchRecord::flush() {
     pending_.reserve(kFlushBytes + 64);
 }
 
-bool MatchRecord::finish() {
+void MatchRecord::finish() {
     if (!active()) {
-        return false;
+        return;
     }
     if (!writer_->finish(name_, std::exchange(pending_, {}))) {
         abandon();
-        return false;
+        return;
     }
     handedOver_ = false;
     writer_ = nullptr;  // done: nothing more is recorded
-    return true;
 }
 
 // Nothing more is recorded; what the writer has of it is removed.

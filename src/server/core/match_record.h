@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "online/tick_match.h"
+
 namespace voltaro::server {
 
 class RecordWriter;
@@ -15,24 +17,24 @@ class RecordWriter;
 // appears whole or not at all. A match that never ends (abandoned, or the server stopped), one
 // that grows past the writer's bound for a record, and one the writer had no room for while it
 // lagged behind leave nothing behind: a cut script would replay to another end.
-class MatchRecord {
+class MatchRecord final : public online::MatchLog {
   public:
     // Without a writer nothing is recorded. `name` is the file's name in the writer's folder.
     MatchRecord(RecordWriter* writer, std::string name);
-    ~MatchRecord();
+    ~MatchRecord() override;
     MatchRecord(MatchRecord&& other) noexcept;
     MatchRecord(const MatchRecord&) = delete;
     MatchRecord& operator=(const MatchRecord&) = delete;
 
     bool active() const { return writer_ != nullptr; }
-    void line(std::string_view text);
-    void tick(std::uint32_t number);
+    void line(std::string_view text) override;
+    void tick(std::uint32_t number) override;
     // A "# " line for the reader; a line break in `text` cannot make a command of its rest.
-    void comment(std::string_view text);
+    void comment(std::string_view text) override;
 
-    // Hands over what is left; the writer makes it durable and gives the file its name. False
-    // when the record was lost already.
-    bool finish();
+    // Hands over what is left; the writer makes it durable and gives the file its name. Nothing
+    // is written when the record was lost already.
+    void finish() override;
     const std::string& name() const { return name_; }
 
   private:

@@ -97,8 +97,6 @@ std::string metricsText(const MetricsFigures& figures) {
            stats.messagesSent);
     metric(out, "voltaro_sent_bytes_total", "counter", "WebSocket payload bytes written.",
            stats.bytesSent);
-    metric(out, "voltaro_states_replaced_total", "counter",
-           "States a slow reader never got: a newer one took their place.", stats.statesReplaced);
     metric(out, "voltaro_connections_opened_total", "counter", "Match connections opened.",
            stats.connectionsOpened);
     refusals(out, figures.refusals);

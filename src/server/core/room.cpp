@@ -18,9 +18,8 @@ std::string colourOf(Seat seat) {
     return std::string(online::colourName(seat));
 }
 
-Duration clampedMilliseconds(double ms, double shortest, double longest) {
-    const double clamped = std::clamp(ms, shortest, longest);
-    return std::chrono::duration_cast<Duration>(std::chrono::duration<double, std::milli>(clamped));
+std::string awayReason(Seat seat) {
+    return colourOf(seat) + " left the match";
 }
 
 }  // namespace
@@ -86,46 +85,29 @@ std::optional<Seat> Room::rejoin(ConnectionId id, std::string_view token, Durati
         const bool wasAway = !p.connection;
         p.connection = id;
         send(id, msg::Seated{code_, seat, p.token});
-        catchUp(id);
         if (wasAway) {
-            broadcastExcept(id, msg::Resumed{colourOf(seat) + " is back"});
-            updatePause(now);
+            resumeFor(seat, id, now);
         }
+        catchUp(id);
         return seat;
     }
     return std::nullopt;
 }
 
-bool Room::keyDown(Seat seat, std::int16_t code, Duration now) {
+bool Room::input(const online::Input& input, Duration now) {
     if (phase_ != Phase::Playing || !match_) {
-        return true;
+        return true;  // it crossed the match's end on the way
     }
-    const bool taken = match_->keyDown(seat, code, now);
-    afterEvents(now);
-    return taken;
+    const MatchHost::Taking taking = match_->take(input, now);
+    if (taking.verdict == InputGate::Verdict::Taken) {
+        player(input.seat).repeat = match_->repeat(input.seat);
+        broadcast(msg::Input{taking.input});
+    }
+    return taking.verdict != InputGate::Verdict::TooManyKeys;
 }
 
-void Room::keyUp(Seat seat, std::int16_t code) {
-    if (match_) {
-        match_->keyUp(seat, code);
-    }
-}
-
-void Room::focusLost(Seat seat) {
-    if (match_) {
-        match_->releaseKeys(seat);
-    }
-}
-
-void Room::keyRepeat(Seat seat, const online::client::KeyRepeat& settings) {
-    Player& p = player(seat);
-    p.repeatDelay = clampedMilliseconds(settings.delayMs, online::kShortestRepeatDelayMs,
-                                        online::kLongestRepeatDelayMs);
-    p.repeatInterval = clampedMilliseconds(settings.intervalMs, online::kShortestRepeatIntervalMs,
-                                           online::kLongestRepeatIntervalMs);
-    if (match_) {
-        match_->setKeyRepeat(seat, p.repeatDelay, p.repeatInterval);
-    }
+void Room::resync(ConnectionId id) {
+    catchUp(id);
 }
 
 // An OK for a box that has closed meanwhile (the other player's OK, or the wait) is no fault:
@@ -162,8 +144,7 @@ void Room::disconnected(ConnectionId id, Seat seat, Duration now) {
     }
     p.connection.reset();
     p.returnBy = now + context_.limits.reconnectWait;
-    broadcast(msg::Paused{colourOf(seat) + " left the match"});
-    updatePause(now);
+    pauseFor(seat, now);
 }
 
 void Room::left(ConnectionId id, Seat seat, Duration now) {
@@ -184,67 +165,96 @@ void Room::startMatch(Duration now) {
     MatchRecord record(context_.records, fmt::format("{}-{}-{}.replay", code_, matchNumber_,
                                                      newSeatToken(context_.random).substr(0, 8)));
     record.comment(fmt::format("voltaro match record: room {}, match {}", code_, matchNumber_));
-    match_ = std::make_unique<MatchHost>(now, std::move(record));
-    for (const Seat seat : {Seat::Red, Seat::Blue}) {
-        Player& p = player(seat);
+    match_ = std::make_unique<MatchHost>(
+        now, std::move(record), std::array{player(Seat::Red).repeat, player(Seat::Blue).repeat});
+    for (Player& p : players_) {
         p.wantsAgain = false;
-        match_->setKeyRepeat(seat, p.repeatDelay, p.repeatInterval);
     }
+    openBox_ = 0;
     phase_ = Phase::Playing;
-    broadcast(msg::MatchStarted{matchNumber_, 0, 0, {}});
+    broadcast(
+        msg::MatchStarted{matchNumber_, match_->startUs(), match_->finalTick(), match_->state()});
     for (const Seat seat : {Seat::Red, Seat::Blue}) {
         if (!player(seat).connection) {
-            broadcast(msg::Paused{colourOf(seat) + " left the match"});
+            pauseFor(seat, now);
         }
     }
-    match_->takeChanged();
-    afterEvents(now);
-    updatePause(now);
 }
 
-// After anything reached the form: the boxes it showed, else the scene if it changed.
-void Room::afterEvents(Duration now) {
-    if (!match_ || phase_ != Phase::Playing) {
+// The ticks the window has passed become final; the clients check their own copies against
+// the digest. A box the final match opened ends the play.
+void Room::finalise(Duration now) {
+    if (!match_->finalise(now)) {
         return;
     }
-    auto shown = match_->takeBoxes();
-    if (shown.empty()) {
-        sendState(now);
-        return;
+    sendFinal();
+    if (match_->ended()) {
+        phase_ = Phase::Boxes;
+        openBox(now);
     }
-    // The clients see each box over its own scene; the scene after the procedure comes with the
-    // end of the last box.
-    match_->takeChanged();
-    boxes_ = std::move(shown);
-    phase_ = Phase::Boxes;
-    openBox(now);
 }
 
+void Room::sendFinal() {
+    broadcast(msg::Final{match_->finalTick(), match_->digest(), match_->lastSeq(Seat::Red),
+                         match_->lastSeq(Seat::Blue)});
+}
+
+// The clients see each box over its own scene; the scene after the procedure comes with the
+// end of the last box.
 void Room::openBox(Duration now) {
+    const auto& boxes = match_->boxes();
+    if (openBox_ >= boxes.size()) {
+        phase_ = Phase::Over;
+        broadcast(msg::GameOver{match_->scene()});
+        return;
+    }
     ++boxNumber_;
     for (Player& p : players_) {
         p.pressedOk = false;
     }
     boxCloses_ = now + context_.limits.boxWait;
-    const MatchHost::Box& box = boxes_.front();
+    const auto& box = boxes[openBox_];
     broadcast(msg::BoxOpened{boxNumber_, box.text, box.scene});
 }
 
 void Room::closeBox(Duration now) {
     broadcast(msg::BoxClosed{boxNumber_});
-    boxes_.erase(boxes_.begin());
-    if (!boxes_.empty()) {
+    ++openBox_;
+    openBox(now);
+}
+
+// A player away stops the match: every tick up to the present is final, a pause at its end.
+// After the end there is no match to stop, but the others are told all the same.
+void Room::pauseFor(Seat away, Duration now) {
+    if (!match_) {
+        return;
+    }
+    if (phase_ != Phase::Playing || match_->paused()) {
+        broadcast(msg::Paused{awayReason(away), match_->finalTick()});
+        return;
+    }
+    broadcast(msg::Paused{awayReason(away), match_->pause(now)});
+    sendFinal();
+    if (match_->ended()) {  // the ticks made final at once met a box
+        phase_ = Phase::Boxes;
         openBox(now);
+    }
+}
+
+// The player on connection `id` is back. Once nobody is away the match goes on after the present
+// tick, and the others are told; the player gets the match itself afterwards. While the other
+// player is still away, or after the end, nothing resumes.
+void Room::resumeFor(Seat back, ConnectionId id, Duration now) {
+    if (!match_ || anyoneAway()) {
         return;
     }
-    if (match_->ended()) {
-        phase_ = Phase::Over;
-        broadcast(msg::GameOver{match_->scene()});
+    if (phase_ != Phase::Playing) {
+        broadcastExcept(id, msg::Resumed{colourOf(back) + " is back", match_->finalTick()});
         return;
     }
-    phase_ = Phase::Playing;
-    sendState(now);
-    updatePause(now);
+    broadcastExcept(id, msg::Resumed{colourOf(back) + " is back", match_->resume(now)});
+    broadcastExcept(id, msg::Final{match_->finalTick(), match_->digest(),
+                                   match_->lastSeq(Seat::Red), match_->lastSeq(Seat::Blue)});
 }
 
 bool Room::anyoneAway() const {
@@ -252,48 +262,26 @@ bool Room::anyoneAway() const {
                        [](const Player& p) { return p.seated && !p.connection; });
 }
 
-// The match runs while both players are there and no box is open.
-void Room::updatePause(Duration now) {
-    if (!match_ || phase_ != Phase::Playing) {
-        return;
-    }
-    if (anyoneAway()) {
-        match_->pause();
-    } else {
-        match_->resume(now);
-    }
-}
-
-void Room::sendState(Duration now) {
-    if (!match_->takeChanged()) {
-        return;
-    }
-    // Version 3 sends inputs and final ticks instead of scenes: until the match runs on its
-    // inputs, nothing goes out on a tick.
-    (void)now;
-}
-
-// A client that arrives in the middle: what the others see now.
+// A client that arrives in the middle, or whose match went wrong: the final match, the inputs
+// taken since, and what the others see besides.
 void Room::catchUp(ConnectionId id) {
-    switch (phase_) {
-        case Phase::Waiting:
-        case Phase::Closed:
-            break;
-        case Phase::Playing:
-            send(id, msg::MatchStarted{matchNumber_, 0, 0, {}});
-            break;
-        case Phase::Boxes:
-            send(id, msg::MatchStarted{matchNumber_, 0, 0, {}});
-            send(id, msg::BoxOpened{boxNumber_, boxes_.front().text, boxes_.front().scene});
-            break;
-        case Phase::Over:
-            send(id, msg::MatchStarted{matchNumber_, 0, 0, {}});
-            send(id, msg::GameOver{match_->scene()});
-            break;
+    if (!match_ || phase_ == Phase::Waiting || phase_ == Phase::Closed) {
+        return;
+    }
+    send(id,
+         msg::MatchStarted{matchNumber_, match_->startUs(), match_->finalTick(), match_->state()});
+    for (const online::Input& input : match_->openInputs()) {
+        send(id, msg::Input{input});
+    }
+    if (phase_ == Phase::Boxes) {
+        const auto& box = match_->boxes()[openBox_];
+        send(id, msg::BoxOpened{boxNumber_, box.text, box.scene});
+    } else if (phase_ == Phase::Over) {
+        send(id, msg::GameOver{match_->scene()});
     }
     for (const Seat seat : {Seat::Red, Seat::Blue}) {
         if (player(seat).seated && !player(seat).connection) {
-            send(id, msg::Paused{colourOf(seat) + " left the match"});
+            send(id, msg::Paused{awayReason(seat), match_->finalTick()});
         }
     }
 }
@@ -310,8 +298,7 @@ void Room::advance(Duration now) {
         closeBox(now);
     }
     if (phase_ == Phase::Playing && match_) {
-        match_->advance(now);
-        afterEvents(now);
+        finalise(now);
     }
 }
 
@@ -347,20 +334,19 @@ std::vector<ConnectionId> Room::members() const {
 }
 
 void Room::send(ConnectionId to, const online::ServerMessage& message) {
-    context_.transport.send(to, Transport::Kind::Control, online::write(message));
+    context_.transport.send(to, online::write(message));
 }
 
 void Room::broadcast(const online::ServerMessage& message) {
     const std::string text = online::write(message);
-    forEachMember(
-        [&](ConnectionId id) { context_.transport.send(id, Transport::Kind::Control, text); });
+    forEachMember([&](ConnectionId id) { context_.transport.send(id, text); });
 }
 
 void Room::broadcastExcept(ConnectionId skip, const online::ServerMessage& message) {
     const std::string text = online::write(message);
     forEachMember([&](ConnectionId id) {
         if (id != skip) {
-            context_.transport.send(id, Transport::Kind::Control, text);
+            context_.transport.send(id, text);
         }
     });
 }

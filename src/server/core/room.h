@@ -19,7 +19,6 @@ struct RoomContext {
     const LobbyLimits& limits;
     SecretSource& random;
     RecordWriter* records;  // none: matches are not recorded
-    std::string stateText;  // one State message's text, written once for every client
 };
 
 // One room: its code, the red seat (whoever created it), the blue seat (whoever joined it), the
@@ -44,11 +43,12 @@ class Room {
     std::optional<online::Seat> rejoin(ConnectionId id, std::string_view token, Duration now,
                                        std::optional<ConnectionId>& displaced);
 
-    // False when the press was turned away: the player holds as many keys as a keyboard can.
-    bool keyDown(online::Seat player, std::int16_t code, Duration now);
-    void keyUp(online::Seat player, std::int16_t code);
-    void focusLost(online::Seat player);
-    void keyRepeat(online::Seat player, const online::client::KeyRepeat& settings);
+    // A player's input, stamped by their match: taken into the match at its tick and sent to
+    // every member, or turned away. False when turned away because the player holds as many
+    // keys as a keyboard can.
+    bool input(const online::Input& input, Duration now);
+    // The connection's match went wrong: it gets the match again, as a late comer does.
+    void resync(ConnectionId id);
     void boxOk(online::Seat player, std::uint32_t box, Duration now);
     void playAgain(online::Seat player, Duration now);
 
@@ -80,8 +80,7 @@ class Room {
         Duration returnBy{};
         bool pressedOk = false;
         bool wantsAgain = false;
-        Duration repeatDelay = std::chrono::milliseconds(500);
-        Duration repeatInterval = std::chrono::nanoseconds(std::chrono::seconds(1)) / 30;
+        online::RepeatTiming repeat;  // the last settings, for the room's next match too
     };
 
     Player& player(online::Seat seat) { return players_[seat == online::Seat::Red ? 0 : 1]; }
@@ -92,11 +91,12 @@ class Room {
     bool anyoneAway() const;
 
     void startMatch(Duration now);
-    void afterEvents(Duration now);
+    void finalise(Duration now);
+    void sendFinal();
     void openBox(Duration now);
     void closeBox(Duration now);
-    void updatePause(Duration now);
-    void sendState(Duration now);
+    void pauseFor(online::Seat away, Duration now);
+    void resumeFor(online::Seat back, ConnectionId id, Duration now);
     void catchUp(ConnectionId id);
 
     template <typename Visit>
@@ -112,8 +112,8 @@ class Room {
     std::vector<ConnectionId> spectators_;
     std::unique_ptr<MatchHost> match_;
     std::uint32_t matchNumber_ = 0;
-    std::vector<MatchHost::Box> boxes_;  // shown by the match, the first one open
-    std::uint32_t boxNumber_ = 0;        // the open box's number, counted over the room's life
+    std::size_t openBox_ = 0;      // of the match's boxes, shown one by one
+    std::uint32_t boxNumber_ = 0;  // the open box's number, counted over the room's life
     Duration boxCloses_{};
 };
 

@@ -40,7 +40,6 @@ bool ServerStats::write(const std::filesystem::path& file, Duration now, std::si
         << "  \"bytes_sent\": " << bytesSent << ",\n"
         << "  \"messages_received\": " << messagesReceived << ",\n"
         << "  \"bytes_received\": " << bytesReceived << ",\n"
-        << "  \"states_replaced\": " << statesReplaced << ",\n"
         << "  \"connections_opened\": " << connectionsOpened << ",\n"
         << "  \"connections_refused\": " << connectionsRefused << ",\n"
         << "  \"records_dropped\": " << recordsDropped << ",\n"

@@ -16,7 +16,6 @@ struct ServerStats {
     std::uint64_t bytesSent = 0;         // WebSocket payloads
     std::uint64_t messagesReceived = 0;  // handed to the Lobby
     std::uint64_t bytesReceived = 0;     // WebSocket payloads, refused ones too
-    std::uint64_t statesReplaced = 0;    // states a slow reader never got: a newer one took over
     std::uint64_t connectionsOpened = 0;
     std::uint64_t connectionsRefused = 0;  // over the per-address limit
     // Match records lost since the start: the writer lagged too far behind, or the disk failed.

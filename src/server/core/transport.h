@@ -14,11 +14,10 @@ using ConnectionId = std::uint64_t;
 // asked and does not call back into the Lobby from inside a call.
 class Transport {
   public:
-    // Control messages are all delivered, in order. A State message replaces any State message
-    // to the same connection that has not been written yet: a slow reader gets the latest state,
-    // never a growing queue. Both are WebSocket text frames.
-    enum class Kind { Control, State };
-    virtual void send(ConnectionId to, Kind kind, std::string message) = 0;
+    // A WebSocket text frame. Messages are all delivered, in order: none stands for another (a
+    // match's inputs and final ticks each matter), and a reader that leaves too many unread is
+    // closed rather than left behind.
+    virtual void send(ConnectionId to, std::string message) = 0;
     // Closes the connection with a WebSocket close code (RFC 6455, 1000-4999) and a reason
     // (at most 123 bytes). Lobby::disconnected is NOT called for a close the Lobby asked for.
     virtual void close(ConnectionId to, std::uint16_t code, std::string reason) = 0;

@@ -54,10 +54,10 @@ void ConnectionHub::ended(ConnectionId id) {
     connections_.erase(id);
 }
 
-void ConnectionHub::send(ConnectionId to, Kind kind, std::string message) {
+void ConnectionHub::send(ConnectionId to, std::string message) {
     const auto found = connections_.find(to);
     if (found != connections_.end() && !found->second.lobbyDone) {
-        found->second.connection->push(kind, std::move(message), stamp_);
+        found->second.connection->push(std::move(message), stamp_);
     }
 }
 

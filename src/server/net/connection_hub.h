@@ -17,7 +17,7 @@ namespace voltaro::server {
 // One open match connection as the hub sees it (the WebSocket session behind it).
 class HubConnection {
   public:
-    virtual void push(Transport::Kind kind, std::string message, Duration stamp) = 0;
+    virtual void push(std::string message, Duration stamp) = 0;
     // Writes what is queued, then closes with `code` and `reason`.
     virtual void closeWith(std::uint16_t code, std::string reason) = 0;
 
@@ -51,7 +51,7 @@ class ConnectionHub final : public Transport {
     void ended(ConnectionId id);
 
     // Transport: what the Lobby asks of the connections.
-    void send(ConnectionId to, Kind kind, std::string message) override;
+    void send(ConnectionId to, std::string message) override;
     void close(ConnectionId to, std::uint16_t code, std::string reason) override;
 
     // SIGTERM: the Lobby tells its matches, then every connection is closed as going away.

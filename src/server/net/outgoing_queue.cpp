@@ -1,44 +1,27 @@
 #include "server/net/outgoing_queue.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace voltaro::server {
 
-OutgoingQueue::Pushed OutgoingQueue::push(Transport::Kind kind, std::string text, Duration stamp) {
-    Pushed pushed = Pushed::Queued;
-    if (kind == Transport::Kind::State) {
-        if (holdsState_) {
-            messages_.erase(std::find_if(messages_.begin(), messages_.end(), [](const Message& m) {
-                return m.kind == Transport::Kind::State;
-            }));
-            pushed = Pushed::ReplacedState;
-        }
-        holdsState_ = true;
-    } else {
-        if (controlBytes_ + text.size() > kMaxControlBytes) {
-            return Pushed::Overflow;
-        }
-        controlBytes_ += text.size();
+bool OutgoingQueue::push(std::string text, Duration stamp) {
+    if (bytes_ + text.size() > kMaxBytes) {
+        return false;
     }
-    messages_.push_back({kind, std::move(text), stamp});
-    return pushed;
+    bytes_ += text.size();
+    messages_.push_back({std::move(text), stamp});
+    return true;
 }
 
 void OutgoingQueue::clear() {
     messages_.clear();
-    controlBytes_ = 0;
-    holdsState_ = false;
+    bytes_ = 0;
 }
 
 OutgoingQueue::Message OutgoingQueue::pop() {
     Message front = std::move(messages_.front());
     messages_.pop_front();
-    if (front.kind == Transport::Kind::State) {
-        holdsState_ = false;
-    } else {
-        controlBytes_ -= front.text.size();
-    }
+    bytes_ -= front.text.size();
     return front;
 }
 

@@ -109,23 +109,17 @@ void WebSocketSession::framesArrived(std::size_t frames) {
     }
 }
 
-void WebSocketSession::push(Transport::Kind kind, std::string message, Duration stamp) {
+void WebSocketSession::push(std::string message, Duration stamp) {
     if (closing_) {
         return;
     }
-    switch (queue_.push(kind, std::move(message), stamp)) {
-        case OutgoingQueue::Pushed::Overflow:
-            // Called from inside the Lobby, which must not be called back before it returns.
-            boost::asio::post(ws_.get_executor(), [self = shared_from_this()] {
-                self->refuse(Refusal::SlowReader, websocket::close_code::policy_error,
-                             "Reading too slowly");
-            });
-            return;
-        case OutgoingQueue::Pushed::ReplacedState:
-            ++stats_.statesReplaced;
-            break;
-        case OutgoingQueue::Pushed::Queued:
-            break;
+    if (!queue_.push(std::move(message), stamp)) {
+        // Called from inside the Lobby, which must not be called back before it returns.
+        boost::asio::post(ws_.get_executor(), [self = shared_from_this()] {
+            self->refuse(Refusal::SlowReader, websocket::close_code::policy_error,
+                         "Reading too slowly");
+        });
+        return;
     }
     writeNext();
 }

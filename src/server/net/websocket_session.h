@@ -34,7 +34,7 @@ class WebSocketSession final : public HubConnection,
 
     void start(Request upgrade);
 
-    void push(Transport::Kind kind, std::string message, Duration stamp) override;
+    void push(std::string message, Duration stamp) override;
     void closeWith(std::uint16_t code, std::string reason) override;
 
   private:

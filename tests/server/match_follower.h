@@ -1,0 +1,125 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "online/protocol.h"
+#include "online/snapshot.h"
+#include "online/tick_match.h"
+
+namespace voltaro::server::test {
+
+// A client's final copy of a match, followed from the messages one connection got: restored
+// from matchStarted, fed every input, pause and resume at its tick in the order they came, and
+// played on to each final tick, where its digest must be the server's. It keeps the scene it had
+// at each final tick.
+class MatchFollower {
+  public:
+    void read(const online::ServerMessage& message) {
+        namespace msg = online::server;
+        if (const auto* started = std::get_if<msg::MatchStarted>(&message)) {
+            start(*started);
+        } else if (const auto* input = std::get_if<msg::Input>(&message)) {
+            add(input->input);
+        } else if (const auto* paused = std::get_if<msg::Paused>(&message)) {
+            // A pause that finds the match paused already (a late comer's state has it, or the
+            // other player is away too) only says who else is away.
+            if (!match_.paused() || paused->tick > match_.tick()) {
+                add({.kind = online::Input::Kind::Pause,
+                     .seat = online::Seat::Spectator,
+                     .tick = paused->tick});
+            }
+        } else if (const auto* resumed = std::get_if<msg::Resumed>(&message)) {
+            add({.kind = online::Input::Kind::Resume,
+                 .seat = online::Seat::Spectator,
+                 .tick = resumed->tick});
+        } else if (const auto* final = std::get_if<msg::Final>(&message)) {
+            finalTick(*final);
+        }
+    }
+
+    bool started() const { return started_; }
+    // The present tick of the match at the server's time `now`, as a client reckons it.
+    std::uint32_t presentTick(std::chrono::nanoseconds now) const {
+        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+        return us > startUs_
+                   ? static_cast<std::uint32_t>((us - startUs_) / online::TickMatch::kPeriodUs)
+                   : 0;
+    }
+    // Every final tick so far had the server's digest.
+    bool agreed() const { return agreed_; }
+    std::uint32_t finals() const { return finals_; }
+    std::uint32_t finalTick() const { return match_.tick(); }
+    const online::TickMatch& match() const { return match_; }
+    // The scene at each final tick met, by tick.
+    const std::map<std::uint32_t, online::Scene>& scenes() const { return scenes_; }
+    // Every input the connection was sent, as it came.
+    const std::vector<online::Input>& inputs() const { return inputs_; }
+
+  private:
+    void start(const online::server::MatchStarted& started) {
+        const auto snapshot = online::decodeSnapshot(started.state);
+        ASSERT_TRUE(snapshot) << "not a snapshot: " << started.state;
+        match_.restore(*snapshot);
+        startUs_ = started.startUs;
+        EXPECT_EQ(match_.tick(), started.tick);
+        open_.clear();
+        started_ = true;
+        scenes_[match_.tick()] = match_.scene();
+    }
+
+    void add(const online::Input& input) {
+        EXPECT_TRUE(started_) << "an input before the match";
+        EXPECT_GE(input.tick, match_.tick()) << "an input for a final tick";
+        if (input.kind != online::Input::Kind::Pause && input.kind != online::Input::Kind::Resume) {
+            inputs_.push_back(input);
+        }
+        const auto at = std::upper_bound(
+            open_.begin(), open_.end(), input.tick,
+            [](std::uint32_t tick, const online::Input& i) { return tick < i.tick; });
+        open_.insert(at, input);
+    }
+
+    // Inputs at the tick the match stands at act there; then tick by tick.
+    void finalTick(const online::server::Final& final) {
+        ASSERT_TRUE(started_);
+        EXPECT_GE(final.tick, match_.tick());
+        auto next = open_.begin();
+        const auto through = [&](std::uint32_t tick) {
+            return std::find_if(next, open_.end(),
+                                [tick](const online::Input& i) { return i.tick != tick; });
+        };
+        auto end = through(match_.tick());
+        match_.apply(std::span<const online::Input>(next, end));
+        next = end;
+        while (match_.tick() < final.tick) {
+            end = through(match_.tick() + 1);
+            match_.step(std::span<const online::Input>(next, end));
+            next = end;
+        }
+        open_.erase(open_.begin(), next);
+        ++finals_;
+        if (match_.digest() != final.digest) {
+            agreed_ = false;
+            ADD_FAILURE() << "the digest at tick " << final.tick << " differs";
+        }
+        scenes_[final.tick] = match_.scene();
+    }
+
+    online::TickMatch match_;
+    std::vector<online::Input> open_;
+    std::vector<online::Input> inputs_;
+    std::map<std::uint32_t, online::Scene> scenes_;
+    std::int64_t startUs_ = 0;
+    std::uint32_t finals_ = 0;
+    bool started_ = false;
+    bool agreed_ = true;
+};
+
+}  // namespace voltaro::server::test
