@@ -4,28 +4,105 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
 #include "client/screen_log.h"
+#include "online/snapshot.h"
+#include "online/tick_match.h"
+#include "online_inputs.h"
 
 namespace voltaro::client {
 namespace {
 
 namespace msg = online::server;
+using online::Input;
+using online::Seat;
 using Phase = MatchView::Phase;
+using Kind = Input::Kind;
 
-// A client that joined room ABCD as blue and has seen the match start.
+constexpr std::int16_t kW = 87;
+constexpr std::int16_t kUp = 38;
+constexpr std::int16_t kLeft = 37;
+
+Input input(Kind kind, Seat seat, std::uint32_t tick, std::uint32_t seq = 0, std::int16_t key = 0) {
+    Input in;
+    in.kind = kind;
+    in.seat = seat;
+    in.tick = tick;
+    in.seq = seq;
+    in.key = key;
+    return in;
+}
+
+// The match as the server plays it: the inputs by tick, in their order, played straight through
+// (from the start again for an earlier tick).
+struct Straight {
+    std::vector<Input> inputs;
+    std::unique_ptr<online::TickMatch> match;
+
+    void add(const Input& in) {
+        inputs.insert(
+            std::upper_bound(inputs.begin(), inputs.end(), in,
+                             [](const Input& a, const Input& b) { return a.tick < b.tick; }),
+            in);
+        match.reset();
+    }
+    online::TickMatch& to(std::uint32_t tick) {
+        if (!match || match->tick() > tick) {
+            match = std::make_unique<online::TickMatch>();
+            match->apply(test::inputsAt(inputs, 0));
+        }
+        test::playTo(*match, inputs, tick);
+        return *match;
+    }
+};
+
+// Blue's repeat settings as the view sends them once the match is in play (400 ms, 50 ms),
+// stamped 0: like the server, the view plays them at the first tick still open, the first.
+const Input kBluesRepeat{Kind::KeyRepeat, Seat::Blue, 1, 1, 0, 400000, 50000};
+
+std::string kickOff() {
+    return online::encode(online::TickMatch().snapshot());
+}
+
+// A client that joined room ABCD as blue and has seen the match start. The server's clock reads
+// the host's plus kAhead, its pongs come back at once, and the match's tick 0 is at 1 s on the
+// host's clock.
 struct Seated {
+    static constexpr std::int64_t kAheadUs = 5'000'000;
+    static constexpr std::int64_t kStartUs = kAheadUs + 1'000'000;
     MatchView match;
+    double now = 500;
 
-    explicit Seated(MatchView view = MatchView()) : match(std::move(view)) {
+    explicit Seated(MatchView view = MatchView(), bool started = true) : match(std::move(view)) {
         match.setKeyRepeat(400, 50);
         match.join("ABCD");
         match.opened();
         deliver(msg::Welcome{});
-        deliver(msg::Seated{"ABCD", online::Seat::Blue, "token-1"});
-        deliver(msg::MatchStarted{1, online::Scene{}});
+        deliver(msg::Seated{"ABCD", Seat::Blue, "token-1"});
+        for (int i = 0; i < MatchView::kClockPingsWhenSeated; ++i) {
+            deliver(msg::Pong{serverUs()});
+        }
+        if (started) {
+            at(0);
+            deliver(msg::MatchStarted{1, kStartUs, 0, kickOff()});
+        }
     }
 
-    void deliver(const online::ServerMessage& message) { match.received(online::write(message)); }
+    std::int64_t serverUs() const { return std::llround(now * 1000) + kAheadUs; }
+    // A millisecond into that tick, on both clocks.
+    void at(std::uint32_t tick) { now = 1000 + tick * 15.625 + 1; }
+    void frameAt(std::uint32_t tick) {
+        at(tick);
+        match.frame(now);
+    }
+
+    void deliver(const online::ServerMessage& message) {
+        match.received(online::write(message), now);
+    }
+    void echo(const Input& in) { deliver(msg::Input{in}); }
 
     std::vector<online::ClientMessage> sent() {
         std::vector<online::ClientMessage> messages;
@@ -35,51 +112,242 @@ struct Seated {
         }
         return messages;
     }
+    template <typename Message>
+    std::vector<Message> sentOf() {
+        std::vector<Message> found;
+        for (const auto& m : sent()) {
+            if (const auto* one = std::get_if<Message>(&m)) {
+                found.push_back(*one);
+            }
+        }
+        return found;
+    }
 };
 
-TEST(MatchView, GreetsAsksForTheSeatAndReportsTheKeyRepeatOnceSeated) {
+TEST(MatchView, GreetsAsksForTheSeatSetsItsClockAndReportsTheKeyRepeatOnceInPlay) {
     Seated s;
     const auto sent = s.sent();
-    ASSERT_EQ(sent.size(), 3u);
+    ASSERT_EQ(sent.size(), 6u);
     EXPECT_TRUE(std::holds_alternative<online::client::Hello>(sent[0]));
     EXPECT_EQ(std::get<online::client::Join>(sent[1]).code, "ABCD");
-    EXPECT_EQ(std::get<online::client::KeyRepeat>(sent[2]).delayMs, 400);
+    for (int i = 2; i < 5; ++i) {
+        EXPECT_TRUE(std::holds_alternative<online::client::Ping>(sent[i]));
+    }
+    const auto& repeat = std::get<online::client::KeyRepeat>(sent[5]);
+    EXPECT_EQ(repeat.delayMs, 400);
+    EXPECT_EQ(repeat.seq, 1u);
     EXPECT_EQ(s.match.phase(), Phase::Playing);
     EXPECT_EQ(s.match.matchLine(), "you play Blue against Red, room ABCD");
 }
 
-TEST(MatchView, SendsEachHeldKeyOnceAndItsReleaseWithTheSameCode) {
+// The player's own key moves their piece before the server has heard of it: stamped with the
+// present tick, played there at once, sent once per press; its echo does not move it again.
+TEST(MatchView, ShowsTheOwnPressAtOnceAndSendsEachHeldKeyOnce) {
     Seated s;
     s.sent();
-    s.match.keyDown(1, 87);
-    s.match.keyDown(1, 87);  // the desktop's own repeat: the server repeats instead
-    s.match.keyDown(2, 37);
-    s.match.keyUp(1);
-    s.match.keyUp(1);
-    s.match.focusLost();  // key 2 still held
-    s.match.focusLost();  // nothing held any more
+    Straight straight;
+    straight.add(kBluesRepeat);
+    s.frameAt(10);
+    s.match.keyDown(1, kW, s.now);
+    const Input press = input(Kind::KeyDown, Seat::Blue, 10, 2, kW);
+    straight.add(press);
+    EXPECT_EQ(s.match.scene(), straight.to(10).scene());
+    EXPECT_EQ(s.match.scene().blue.top, online::Scene{}.blue.top - 200);
+    EXPECT_TRUE(s.match.takeChanged());
+    s.match.keyDown(1, kW, s.now);  // the desktop's own repeat: the match repeats instead
+    s.echo(press);
+    s.frameAt(12);
+    EXPECT_EQ(s.match.scene(), straight.to(12).scene());
+    s.match.keyDown(2, kLeft, s.now);
+    s.match.keyUp(1, s.now);
+    s.match.keyUp(1, s.now);
+    s.match.focusLost(s.now);  // key 2 still held
+    s.match.focusLost(s.now);  // nothing held any more
     const auto sent = s.sent();
     ASSERT_EQ(sent.size(), 4u);
-    EXPECT_EQ(std::get<online::client::KeyDown>(sent[0]).code, 87);
-    EXPECT_EQ(std::get<online::client::KeyDown>(sent[1]).code, 37);
-    EXPECT_EQ(std::get<online::client::KeyUp>(sent[2]).code, 87);
-    EXPECT_TRUE(std::holds_alternative<online::client::FocusLost>(sent[3]));
+    const auto& down = std::get<online::client::KeyDown>(sent[0]);
+    EXPECT_EQ(down.code, kW);
+    EXPECT_EQ(down.tick, 10u);
+    EXPECT_EQ(down.seq, 2u);
+    EXPECT_EQ(std::get<online::client::KeyDown>(sent[1]).code, kLeft);
+    const auto& up = std::get<online::client::KeyUp>(sent[2]);
+    EXPECT_EQ(up.code, kW);
+    EXPECT_EQ(up.tick, 12u);
+    EXPECT_EQ(up.seq, 4u);
+    EXPECT_EQ(std::get<online::client::FocusLost>(sent[3]).seq, 5u);
+    EXPECT_EQ(s.match.ownPresses(), 2u);
 }
 
-TEST(MatchView, ShowsEachBoxOverItsSceneAndAnswersItOnce) {
+// The friend's press comes a round trip late, stamped earlier than what the screen shows: the
+// match is played again from the final tick, and shows what the inputs in their order give.
+TEST(MatchView, TheFriendsLateInputRollsBackToTheInputsInOrder) {
     Seated s;
-    online::Scene atGoal;
-    atGoal.ball = {100, 3000};
-    s.deliver(msg::State{7, online::Scene{}});
-    EXPECT_EQ(s.match.tickLine(),
-              "tick 7 ball [6000,3240] red [1920,3360] blue [9840,3360] score 0 0");
-    s.deliver(msg::BoxOpened{1, "Goal!", atGoal});
-    EXPECT_EQ(s.match.phase(), Phase::Box);
-    EXPECT_EQ(s.match.scene(), atGoal);
-    s.deliver(msg::State{8, online::Scene{}});  // no state moves the scene under a box
-    EXPECT_EQ(s.match.scene(), atGoal);
+    Straight straight;
+    straight.add(kBluesRepeat);
+    s.frameAt(10);
+    s.match.keyDown(1, kW, s.now);
+    straight.add(input(Kind::KeyDown, Seat::Blue, 10, 2, kW));
+    s.frameAt(30);
+    const online::Scene before = s.match.scene();
+    // Red pressed up at tick 5; the server took blue's repeat settings and press where sent.
+    const Input red = input(Kind::KeyDown, Seat::Red, 5, 1, kUp);
+    s.echo(kBluesRepeat);
+    s.echo(red);
+    straight.add(red);
+    s.frameAt(30);
+    EXPECT_EQ(s.match.scene(), straight.to(30).scene());
+    EXPECT_NE(s.match.scene().red, before.red);
+    EXPECT_EQ(s.match.scene().blue, before.blue);
+    // The server's final ticks agree: nothing asked again, and the log has the final scene.
+    s.echo(input(Kind::KeyDown, Seat::Blue, 10, 2, kW));
+    s.deliver(msg::Final{20, straight.to(20).digest(), 1, 2});
+    EXPECT_TRUE(s.sentOf<online::client::Resync>().empty());
+    EXPECT_EQ(s.match.finalTick(), 20u);
+    EXPECT_EQ(s.match.finalScene(), straight.to(20).scene());
+}
+
+// A match that disagrees with the server's must never go on: the client says so, asks for the
+// server's, ignores what comes for the wrong one, and plays on from the one it is sent.
+TEST(MatchView, ADigestMismatchAsksForTheMatchAndTakesTheNextStart) {
+    Seated s;
+    ScreenLog log;
+    log.linesFor(s.match);
+    s.frameAt(20);
     s.sent();
-    s.match.keyDown(1, 38);  // keys go to the box
+    s.deliver(msg::Final{8, 12345, 0, 0});
+    EXPECT_EQ(s.sentOf<online::client::Resync>().size(), 1u);
+    EXPECT_EQ(log.linesFor(s.match).front(), "digest mismatch at tick 8");
+    s.echo(input(Kind::KeyDown, Seat::Red, 9, 1, kUp));  // sent before the server heard
+    s.deliver(msg::Final{16, 999, 0, 0});
+    EXPECT_TRUE(s.sentOf<online::client::Resync>().empty());  // asked once
+
+    Straight straight;
+    straight.add(input(Kind::KeyDown, Seat::Red, 3, 1, kUp));
+    const Input later = input(Kind::KeyDown, Seat::Red, 12, 2, kUp);
+    straight.add(later);
+    s.deliver(msg::MatchStarted{1, Seated::kStartUs, 8, online::encode(straight.to(8).snapshot())});
+    s.echo(later);
+    s.frameAt(20);
+    EXPECT_EQ(s.match.phase(), Phase::Playing);
+    EXPECT_EQ(s.match.scene(), straight.to(20).scene());
+    EXPECT_EQ(s.match.finalTick(), 8u);
+    EXPECT_TRUE(s.sentOf<online::client::KeyRepeat>().empty());  // the match has them already
+    s.deliver(msg::Final{16, straight.to(16).digest(), 2, 0});
+    EXPECT_EQ(s.match.mismatches(), 1u);
+    EXPECT_EQ(s.match.finalTick(), 16u);
+}
+
+// The clock: a few pings as the seat is taken, then one a second during the match, each
+// answer matched to its ping. Before any answer, the match's start stands in for the clock.
+TEST(MatchView, PingsOnceASecondInPlayAndStampsByTheServersClock) {
+    Seated s;
+    s.sent();
+    int pings = 0;
+    for (int i = 0; i < 10; ++i) {
+        s.match.checkConnection(s.now += 500);
+        for (const auto& m : s.sent()) {
+            pings += std::holds_alternative<online::client::Ping>(m) ? 1 : 0;
+        }
+        s.deliver(msg::Pong{s.serverUs()});
+    }
+    EXPECT_EQ(pings, 5);
+
+    MatchView unanswered;
+    unanswered.join("ABCD");
+    unanswered.opened();
+    const double seatedAt = 200;
+    unanswered.received(online::write(msg::Welcome{}), seatedAt);
+    unanswered.received(online::write(msg::Seated{"ABCD", Seat::Red, "t"}), seatedAt);
+    unanswered.received(online::write(msg::MatchStarted{1, 77'000'000, 0, kickOff()}), seatedAt);
+    unanswered.takeOutgoing();
+    unanswered.keyDown(1, kUp, seatedAt + 100);
+    std::string problem;
+    const auto down = online::readClientMessage(unanswered.takeOutgoing().at(0), problem);
+    EXPECT_EQ(std::get<online::client::KeyDown>(*down).tick, 6u);  // 100 ms after the start
+}
+
+// A pause and a resume are inputs at their ticks: the match stops after the pause's tick and
+// goes on after the resume's, and no key is sent in between.
+TEST(MatchView, PausesAndResumesAtTheServersTicks) {
+    Seated s;
+    Straight straight;
+    straight.add(kBluesRepeat);
+    s.frameAt(5);
+    s.match.keyDown(1, kW, s.now);
+    straight.add(input(Kind::KeyDown, Seat::Blue, 5, 2, kW));
+    s.deliver(msg::Paused{"Red left the match", 20});
+    straight.add(input(Kind::Pause, Seat::Spectator, 20));
+    EXPECT_TRUE(s.match.paused());
+    EXPECT_EQ(s.match.status(), "Red left the match: the match waits for them to come back.");
+    s.frameAt(40);
+    const online::Scene paused = straight.to(20).scene();
+    EXPECT_EQ(s.match.scene(), paused);
+    s.sent();
+    s.match.keyDown(2, kLeft, s.now);
+    EXPECT_TRUE(s.sent().empty());
+    s.deliver(msg::Resumed{"Red is back", 50});
+    straight.add(input(Kind::Resume, Seat::Spectator, 50));
+    EXPECT_FALSE(s.match.paused());
+    EXPECT_EQ(s.match.status(), "Red is back.");
+    s.frameAt(60);  // (no further than a second past the final tick, 0 here)
+    EXPECT_EQ(s.match.scene(), straight.to(60).scene());
+    EXPECT_NE(s.match.scene().ball, paused.ball);
+    s.deliver(msg::RoomClosed{"Red left the room"});
+    EXPECT_EQ(s.match.phase(), Phase::Closed);
+    EXPECT_EQ(s.match.status(), "Red left the room.");
+}
+
+// The first press that brings the ball into play, and the tick at which the match then scores.
+struct Goal {
+    Input press = input(Kind::KeyDown, Seat::Red, 1, 1, 88);
+    std::uint32_t tick = 0;
+    online::TickMatch::Box box;
+};
+
+Goal firstGoal() {
+    Goal goal;
+    Straight straight;
+    straight.add(goal.press);
+    while (goal.tick < 64 * 120 && !straight.to(goal.tick).ended()) {
+        ++goal.tick;
+    }
+    const auto& boxes = straight.to(goal.tick).boxes();
+    if (!boxes.empty()) {
+        goal.box = boxes.front();
+    }
+    return goal;
+}
+
+// No client shows a box the server's match did not: the prediction stops on the scene where it
+// would open one, and the box itself comes with the server's message.
+TEST(MatchView, ShowsBoxesOnlyWhenTheServerOpensThem) {
+    const Goal goal = firstGoal();
+    ASSERT_EQ(goal.box.text, "Goal!");
+    Seated s;
+    s.echo(goal.press);
+    // The server's final ticks, until a little before the goal.
+    Straight straight;
+    straight.add(goal.press);
+    ASSERT_GT(goal.tick, 30u);
+    for (std::uint32_t t = online::kFinalEveryTicks; t + 20 < goal.tick;
+         t += online::kFinalEveryTicks) {
+        s.deliver(msg::Final{t, straight.to(t).digest(), 1, 0});
+    }
+    s.frameAt(goal.tick + 30);
+    EXPECT_EQ(s.match.phase(), Phase::Playing);
+    EXPECT_EQ(s.match.scene(), goal.box.scene);
+    EXPECT_TRUE(s.match.boxText().empty());
+
+    s.deliver(msg::BoxOpened{1, "Goal!", goal.box.scene});
+    EXPECT_EQ(s.match.phase(), Phase::Box);
+    online::Scene elsewhere;
+    elsewhere.ball = {100, 3000};
+    s.deliver(msg::BoxOpened{1, "Goal!", elsewhere});  // the server's scene is the one shown
+    EXPECT_EQ(s.match.scene(), elsewhere);
+    s.frameAt(goal.tick + 40);  // no frame moves the scene under a box
+    EXPECT_EQ(s.match.scene(), elsewhere);
+    s.sent();
+    s.match.keyDown(1, kUp, s.now);  // keys go to the box
     s.match.boxOk();
     s.match.boxOk();
     const auto sent = s.sent();
@@ -90,14 +358,15 @@ TEST(MatchView, ShowsEachBoxOverItsSceneAndAnswersItOnce) {
     s.deliver(msg::BoxOpened{2, "GAME OVER! Red is the Winner", online::Scene{}});
     EXPECT_FALSE(s.match.boxAnswered());
     s.deliver(msg::BoxClosed{2});
-    EXPECT_EQ(s.match.tickLine(), "");  // the box's scene is not the match's at any tick
     s.deliver(msg::GameOver{online::Scene{}});
     EXPECT_EQ(s.match.phase(), Phase::Over);
     EXPECT_EQ(s.match.status(), "GAME OVER! Red is the Winner");
+    EXPECT_EQ(s.match.finalTick(), std::nullopt);
 }
 
-// The tests' record of what a client showed: each scene of the match at its tick, a box as it
-// opens over its scene, the end at tick 0, the status, each line only when it changed.
+// The tests' record of what a client showed: each final tick with the scene there, an own press
+// as it shows, a box as it opens over its scene, the end at tick 0, the status, each line only
+// when it changed.
 TEST(MatchView, LogsWhatItShowsOnceEach) {
     Seated s;
     ScreenLog log;
@@ -108,9 +377,19 @@ TEST(MatchView, LogsWhatItShowsOnceEach) {
         }
     };
     const std::string rest = "red [1920,3360] blue [9840,3360] score 0 0";
+    Straight straight;
+    straight.add(kBluesRepeat);
+    straight.add(input(Kind::KeyDown, Seat::Blue, 7, 2, kW));
+    const online::Scene shown = straight.to(7).scene();
     record();
-    s.deliver(msg::State{7, online::Scene{}});
+    s.frameAt(7);
+    s.match.keyDown(1, kW, s.now);
     record();
+    record();
+    s.echo(kBluesRepeat);
+    s.echo(input(Kind::KeyDown, Seat::Blue, 7, 2, kW));
+    s.frameAt(8);
+    s.deliver(msg::Final{8, straight.to(8).digest(), 0, 2});
     record();
     s.deliver(msg::BoxOpened{1, "Goal!", online::Scene{{100, 3000}}});
     record();
@@ -121,26 +400,14 @@ TEST(MatchView, LogsWhatItShowsOnceEach) {
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "tick 0 ball [6000,3240] " + rest,
                          "status ",
-                         "tick 7 ball [6000,3240] " + rest,
-                         "box 1 Goal! | tick 7 ball [100,3000] " + rest,
+                         "own key 87 " + describeScene(7, shown),
+                         describeScene(8, straight.to(8).scene()),
+                         "box 1 Goal! | tick 8 ball [100,3000] " + rest,
                          "status Waiting for Red to press OK...",
                          "over tick 0 ball [6000,3240] " + rest,
                          "status Goal!",
                      }));
     EXPECT_EQ(ScreenLog::keyLine(38), "key 38");
-}
-
-TEST(MatchView, SaysWhenTheFriendLeavesAndComesBack) {
-    Seated s;
-    s.deliver(msg::Paused{"Red left the match"});
-    EXPECT_TRUE(s.match.paused());
-    EXPECT_EQ(s.match.status(), "Red left the match: the match waits for them to come back.");
-    s.deliver(msg::Resumed{"Red is back"});
-    EXPECT_FALSE(s.match.paused());
-    EXPECT_EQ(s.match.status(), "Red is back.");
-    s.deliver(msg::RoomClosed{"Red left the room"});
-    EXPECT_EQ(s.match.phase(), Phase::Closed);
-    EXPECT_EQ(s.match.status(), "Red left the room.");
 }
 
 using Step = MatchView::ConnectionStep;
@@ -163,8 +430,8 @@ TEST(MatchView, TriesAgainOnlyWhileTheSeatCanBeTakenBack) {
     const auto& rejoin = std::get<online::client::Rejoin>(sent[1]);
     EXPECT_EQ(rejoin.code, "ABCD");
     EXPECT_EQ(rejoin.token, "token-1");
-    s.deliver(msg::Seated{"ABCD", online::Seat::Blue, "token-1"});
-    s.deliver(msg::MatchStarted{1, online::Scene{}});
+    s.deliver(msg::Seated{"ABCD", Seat::Blue, "token-1"});
+    s.deliver(msg::MatchStarted{1, Seated::kStartUs, 0, kickOff()});
     EXPECT_EQ(s.match.phase(), Phase::Playing);
 
     s.match.closed(online::close_code::kGoingAway, "shutting down", 2000);
@@ -187,7 +454,7 @@ TEST(MatchView, TriesAgainOnlyWhileTheSeatCanBeTakenBack) {
     MatchView idle;
     idle.create();
     idle.opened();
-    idle.received(online::write(msg::Welcome{}));
+    idle.received(online::write(msg::Welcome{}), 0);
     idle.closed(online::close_code::kIdle, "No room was created", 0);
     EXPECT_EQ(idle.status(), "The server closed the connection: No room was created");
     idle.checkConnection(5000);
@@ -232,9 +499,10 @@ TEST(MatchView, RetriesEverySecondAndGivesUpAfterTwentyEightSeconds) {
 
 // A server that stopped or was cut off without a close says nothing: after 2 s of silence it
 // is asked, and dropped 4 s later without an answer, as is an attempt to reconnect that neither
-// opens nor fails within 6 s. Only a check that comes on time gives up.
+// opens nor fails within 6 s. Only a check that comes on time gives up. (Seated, before the
+// match: in play the clock's own pings go out as well.)
 TEST(MatchView, PingsASilentServerAndDropsItWhenItDoesNotAnswer) {
-    Seated s;
+    Seated s(MatchView(), false);
     s.sent();
     s.match.takeConnectionStep();
     double now = 0;
@@ -283,11 +551,11 @@ TEST(MatchView, RefusesAServerOfAnotherVersion) {
     EXPECT_EQ(match.takeConnectionStep(), Step::Open);
     match.opened();
     match.takeOutgoing();
-    match.received(online::write(msg::Welcome{online::kProtocolVersion + 1}));
+    match.received(online::write(msg::Welcome{online::kProtocolVersion + 1}), 0);
     EXPECT_EQ(match.phase(), Phase::Closed);
     EXPECT_EQ(match.status(),
-              "The server speaks version 3 of the online protocol and this game "
-              "version 2: update the game.");
+              "The server speaks version 4 of the online protocol and this game "
+              "version 3: update the game.");
     EXPECT_EQ(match.takeConnectionStep(), Step::Drop);
     EXPECT_TRUE(match.takeOutgoing().empty());  // no request, no room
     match.closed(1006, "", 0);
@@ -336,26 +604,27 @@ TEST(MatchView, APastedLinkJoinsOnTheServerItNames) {
 // link is on the server the view plays on.
 TEST(MatchView, InvitesTheFriendOnlyBeforeTheFirstMatch) {
     MatchView red("wss://play.example/ws");
+    const auto deliver = [&](const online::ServerMessage& m) { red.received(online::write(m), 0); };
     red.create();
     red.opened();
-    red.received(online::write(msg::Welcome{}));
+    deliver(msg::Welcome{});
     EXPECT_FALSE(red.invitesFriend());
-    red.received(online::write(msg::Seated{"K7QX", online::Seat::Red, "t"}));
+    deliver(msg::Seated{"K7QX", Seat::Red, "t"});
     EXPECT_TRUE(red.invitesFriend());
     EXPECT_EQ(red.joinLink(), "https://play.example/?match=K7QX");
     EXPECT_EQ(phaseName(red.phase()), "Waiting");
-    red.received(online::write(msg::MatchStarted{1, online::Scene{}}));
+    deliver(msg::MatchStarted{1, 0, 0, kickOff()});
     EXPECT_FALSE(red.invitesFriend());
     red.closed(1006, "", 0);
     red.checkConnection(1000);
     red.opened();
-    red.received(online::write(msg::Welcome{}));
-    red.received(online::write(msg::Seated{"K7QX", online::Seat::Red, "t"}));
+    deliver(msg::Welcome{});
+    deliver(msg::Seated{"K7QX", Seat::Red, "t"});
     EXPECT_EQ(red.phase(), Phase::Waiting);
     EXPECT_FALSE(red.invitesFriend());  // back in a room that has played: the friend knows it
 
     Seated blue;
-    blue.deliver(msg::Seated{"ABCD", online::Seat::Blue, "token-1"});
+    blue.deliver(msg::Seated{"ABCD", Seat::Blue, "token-1"});
     EXPECT_FALSE(blue.match.invitesFriend());
 }
 

@@ -74,7 +74,7 @@ function open(url) {
   socket.onmessage = (event) => {
     page.followPixelRatio();
     if (typeof event.data === 'string') {
-      run('voltaro_online_received', ['string'], [event.data]);
+      run('voltaro_online_received', ['string', 'number'], [event.data, performance.now()]);
     }
   };
   socket.onclose = (event) => run('voltaro_online_closed', ['number', 'string', 'number'],
@@ -160,16 +160,19 @@ function answerBox() {
 const playAgain = () => run('voltaro_online_play_again');
 againButton.addEventListener('click', playAgain);
 
-// ---- Keys: the player's own piece, with the arrows or W/A/S/D; the server repeats ----
+// ---- Keys: the player's own piece, with the arrows or W/A/S/D; the match repeats held keys ----
 
 function listen() {
   // The keyboard, the touch pads and gamepads: any of them moves this player, as any of the
   // keys does; A answers a box, and at the end asks for another match.
   page.playOnline({
     ready: () => module !== null,
-    down: (number, code) => run('voltaro_online_key_down', ['number', 'number'], [number, code]),
-    up: (number) => run('voltaro_online_key_up', ['number'], [number]),
-    releaseAll: () => run('voltaro_online_focus_lost'),
+    // The module moves the player's piece and draws it before this returns: it shows at the
+    // browser's next frame.
+    down: (number, code) => run('voltaro_online_key_down', ['number', 'number', 'number'],
+                                [number, code, performance.now()]),
+    up: (number) => run('voltaro_online_key_up', ['number', 'number'], [number, performance.now()]),
+    releaseAll: () => run('voltaro_online_focus_lost', ['number'], [performance.now()]),
     answerBox,
     answer: () => (view && view.phase === 'Over' ? playAgain() : answerBox()),
     rescale: (ratio) => run('voltaro_online_set_device_pixel_ratio', ['number'], [ratio]),
@@ -215,6 +218,14 @@ function begin(loaded) {
   run('voltaro_online_start', ['string', 'string', 'string'], [location.href, wantedCode, token]);
   setInterval(() => run('voltaro_online_check_connection', ['number'], [performance.now()]),
               checkEveryMs);
+  requestAnimationFrame(eachFrame);
+}
+
+// The match moves between the server's messages: the module plays it on to the present and
+// draws it at every frame the browser shows (none while the tab is hidden).
+function eachFrame() {
+  run('voltaro_online_frame', ['number'], [performance.now()]);
+  requestAnimationFrame(eachFrame);
 }
 
 // What this page showed, in order (`log`), for the tests.

@@ -50,13 +50,14 @@ class OnlinePage {
     void setRatio(double ratio) { painter_.setRatio(ratio); }
 
     // After every call from the page: frames out, the connection, then what changed on the
-    // screen.
+    // screen, drawn before the call returns (the browser shows it at its next frame).
     void settle() {
         for (const std::string& frame : match_.takeOutgoing()) {
             voltaro_online_send(frame.c_str());
         }
         followConnectionStep();
         if (!match_.takeChanged()) {
+            log();  // the final ticks, which change nothing on screen
             return;
         }
         voltaro::client::showScene(match_.scene(), controls_);
@@ -68,12 +69,16 @@ class OnlinePage {
             match_.boxAnswered() ? 1 : 0, match_.code().c_str(), match_.token().c_str(),
             seat ? std::string(voltaro::online::seatName(*seat)).c_str() : "",
             match_.matchLine().c_str(), match_.invitesFriend() ? match_.joinLink().c_str() : "");
+        log();
+    }
+
+  private:
+    void log() {
         for (const std::string& line : log_.linesFor(match_)) {
             voltaro_online_log(line.c_str());
         }
     }
 
-  private:
     void followConnectionStep() {
         switch (match_.takeConnectionStep()) {
             case MatchView::ConnectionStep::None:
@@ -127,8 +132,14 @@ EMSCRIPTEN_KEEPALIVE void voltaro_online_opened() {
     withMatch([](MatchView& m) { m.opened(); });
 }
 
-EMSCRIPTEN_KEEPALIVE void voltaro_online_received(const char* frame) {
-    withMatch([&](MatchView& m) { m.received(frame); });
+EMSCRIPTEN_KEEPALIVE void voltaro_online_received(const char* frame, double nowMs) {
+    withMatch([&](MatchView& m) { m.received(frame, nowMs); });
+}
+
+// Each frame of the browser's (requestAnimationFrame) while the page shows: the match played on
+// to the present and drawn.
+EMSCRIPTEN_KEEPALIVE void voltaro_online_frame(double nowMs) {
+    withMatch([&](MatchView& m) { m.frame(nowMs); });
 }
 
 EMSCRIPTEN_KEEPALIVE void voltaro_online_closed(int code, const char* reason, double nowMs) {
@@ -150,16 +161,18 @@ EMSCRIPTEN_KEEPALIVE const char* voltaro_online_page_to_join(const char* typed,
     return answer.c_str();
 }
 
-EMSCRIPTEN_KEEPALIVE void voltaro_online_key_down(int key, int code) {
-    withMatch([&](MatchView& m) { m.keyDown(key, static_cast<std::int16_t>(code)); });
+// The player's own key moves their piece here and now; the page passes no repeats of the
+// browser's own.
+EMSCRIPTEN_KEEPALIVE void voltaro_online_key_down(int key, int code, double nowMs) {
+    withMatch([&](MatchView& m) { m.keyDown(key, static_cast<std::int16_t>(code), nowMs); });
 }
 
-EMSCRIPTEN_KEEPALIVE void voltaro_online_key_up(int key) {
-    withMatch([&](MatchView& m) { m.keyUp(key); });
+EMSCRIPTEN_KEEPALIVE void voltaro_online_key_up(int key, double nowMs) {
+    withMatch([&](MatchView& m) { m.keyUp(key, nowMs); });
 }
 
-EMSCRIPTEN_KEEPALIVE void voltaro_online_focus_lost() {
-    withMatch([](MatchView& m) { m.focusLost(); });
+EMSCRIPTEN_KEEPALIVE void voltaro_online_focus_lost(double nowMs) {
+    withMatch([&](MatchView& m) { m.focusLost(nowMs); });
 }
 
 EMSCRIPTEN_KEEPALIVE void voltaro_online_box_ok() {

@@ -3,6 +3,8 @@
 #include <fmt/compile.h>
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <limits>
 #include <utility>
 
 #include "scene/controls.h"
@@ -26,6 +28,17 @@ bool hopeless(std::uint16_t code) {
 }
 
 constexpr std::uint16_t kAbnormalClose = 1006;
+
+// Pings that are never answered are not kept for ever: past these, the clock waits for answers.
+constexpr std::size_t kMostPingsOut = 8;
+
+online::Input serversOwn(online::Input::Kind kind, std::uint32_t tick) {
+    online::Input input;
+    input.kind = kind;
+    input.seat = Seat::Spectator;
+    input.tick = tick;
+    return input;
+}
 
 }  // namespace
 
@@ -85,7 +98,8 @@ void MatchView::sendRequest() {
                                                         : "Connected: asking for a seat...");
 }
 
-void MatchView::received(std::string_view frame) {
+void MatchView::received(std::string_view frame, double nowMs) {
+    nowMs_ = nowMs;
     if (attempt_ != Attempt::Open) {
         return;  // left over from a connection dropped
     }
@@ -115,6 +129,8 @@ void MatchView::lost(std::uint16_t code, std::string_view reason, double nowMs) 
     attempt_ = Attempt::None;
     heard_ = true;
     held_.clear();
+    pingsOut_.clear();  // their answers went with the connection
+    clockPingedAtMs_.reset();
     if (phase_ == Phase::Closed) {
         return;
     }
@@ -165,6 +181,7 @@ void MatchView::retry(double nowMs) {
 }
 
 void MatchView::checkConnection(double nowMs) {
+    nowMs_ = nowMs;
     if (phase_ == Phase::Closed) {
         return;
     }
@@ -177,7 +194,30 @@ void MatchView::checkConnection(double nowMs) {
     }
     if (attempt_ != Attempt::None && silent(nowMs)) {
         dropConnection(nowMs);
+        return;
     }
+    keepClockInStep(nowMs);
+}
+
+// The stamps on the player's keys are only as good as the clock, and the network's delay moves:
+// a ping a second keeps the fastest recent answers at hand.
+void MatchView::keepClockInStep(double nowMs) {
+    if (attempt_ != Attempt::Open || phase_ != Phase::Playing ||
+        pingsOut_.size() >= kMostPingsOut) {
+        return;
+    }
+    if (!clockPingedAtMs_ || nowMs - *clockPingedAtMs_ >= kClockPingEveryMs) {
+        clockPingedAtMs_ = nowMs;
+        ping(nowMs);
+    }
+}
+
+void MatchView::ping(double nowMs) {
+    if (attempt_ != Attempt::Open) {
+        return;
+    }
+    pingsOut_.push_back(nowMs);
+    send(online::client::Ping{});
 }
 
 bool MatchView::silent(double nowMs) {
@@ -198,7 +238,7 @@ bool MatchView::silent(double nowMs) {
     if (!pingedAtMs_) {
         if (silence >= kPingAfterMs) {
             pingedAtMs_ = nowMs;
-            send(online::client::Ping{});
+            ping(nowMs);
         }
         return false;
     }
@@ -213,36 +253,131 @@ std::string MatchView::socketUrl() const {
     return roomSocketUrl(server_, code_);
 }
 
-void MatchView::keyDown(int key, std::int16_t code) {
-    if (phase_ != Phase::Playing || !seat_ || *seat_ == Seat::Spectator || held_.contains(key)) {
-        return;  // the server repeats a held key itself
+void MatchView::frame(double nowMs) {
+    nowMs_ = nowMs;
+    if (!inMatch()) {
+        return;
     }
-    held_[key] = code;
-    send(online::client::KeyDown{code});
+    match_->advanceTo(presentTick(nowMs));
+    showPresent();
 }
 
-void MatchView::keyUp(int key) {
+bool MatchView::inMatch() const {
+    return phase_ == Phase::Playing && match_ && match_->started();
+}
+
+std::optional<Seat> MatchView::ownSeat() const {
+    if (seat_ && *seat_ != Seat::Spectator) {
+        return seat_;
+    }
+    return std::nullopt;
+}
+
+// The server's present tick as this client's clock makes it out. Before any answer to a ping,
+// the match's start stands in for the clock: behind by the one-way delay, which a stamp may be.
+std::uint32_t MatchView::presentTick(double nowMs) const {
+    if (!clock_.known()) {
+        return match_ ? match_->finalTickNumber() : 0;
+    }
+    const std::int64_t since = clock_.serverUs(nowMs) - startUs_;
+    if (since <= 0) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(std::min<std::int64_t>(
+        since / online::TickMatch::kPeriodUs, std::numeric_limits<std::uint32_t>::max()));
+}
+
+online::Input MatchView::ownInput(online::Input::Kind kind, double nowMs) {
+    online::Input input;
+    input.kind = kind;
+    input.seat = *seat_;
+    input.tick = presentTick(nowMs);
+    input.seq = ++seq_;
+    return input;
+}
+
+// The player's own input reaches the match on screen at once: their piece moves on the next
+// frame whatever the round trip to the server.
+void MatchView::play(const online::Input& input) {
+    match_->advanceTo(input.tick);
+    match_->predicted(input);
+    showPresent();
+}
+
+void MatchView::showPresent() {
+    online::Scene now = match_->scene();
+    if (now != scene_) {
+        scene_ = std::move(now);
+        changed_ = true;
+    }
+}
+
+void MatchView::keyDown(int key, std::int16_t code, double nowMs) {
+    nowMs_ = nowMs;
+    // While the friend is away the server takes no keys; a held key is the match's to repeat.
+    if (!inMatch() || !ownSeat() || paused() || held_.contains(key)) {
+        return;
+    }
+    held_[key] = code;
+    online::Input input = ownInput(online::Input::Kind::KeyDown, nowMs);
+    input.key = code;
+    play(input);
+    ++ownPresses_;
+    lastOwnPress_ = code;
+    send(online::client::KeyDown{code, input.tick, input.seq});
+}
+
+void MatchView::keyUp(int key, double nowMs) {
+    nowMs_ = nowMs;
     const auto found = held_.find(key);
     if (found == held_.end()) {
         return;
     }
-    send(online::client::KeyUp{found->second});
+    const std::int16_t code = found->second;
     held_.erase(found);
+    if (!inMatch()) {
+        return;
+    }
+    online::Input input = ownInput(online::Input::Kind::KeyUp, nowMs);
+    input.key = code;
+    play(input);
+    send(online::client::KeyUp{code, input.tick, input.seq});
 }
 
-void MatchView::focusLost() {
+void MatchView::focusLost(double nowMs) {
+    nowMs_ = nowMs;
     if (held_.empty()) {
         return;
     }
     held_.clear();
-    send(online::client::FocusLost{});
+    if (!inMatch()) {
+        return;
+    }
+    const online::Input input = ownInput(online::Input::Kind::FocusLost, nowMs);
+    play(input);
+    send(online::client::FocusLost{input.tick, input.seq});
 }
 
 void MatchView::setKeyRepeat(double delayMs, double intervalMs) {
     repeat_ = online::client::KeyRepeat{delayMs, intervalMs};
-    if (seat_ && *seat_ != Seat::Spectator) {
-        send(*repeat_);
+    sendKeyRepeat();
+}
+
+// An input of the match like a key: sent once a match is in play (at its start, and whenever
+// the settings change during it). Settings the match has already change nothing.
+void MatchView::sendKeyRepeat() {
+    if (!repeat_ || !ownSeat() || !inMatch() || paused()) {
+        return;
     }
+    online::client::KeyRepeat message = *repeat_;
+    online::Input input = ownInput(online::Input::Kind::KeyRepeat, nowMs_);
+    const online::RepeatTiming timing = online::clampedRepeat(message.delayMs, message.intervalMs);
+    input.delayUs = timing.delayUs;
+    input.intervalUs = timing.intervalUs;
+    play(input);
+    message.tick = input.tick;
+    message.seq = input.seq;
+    send(message);
 }
 
 void MatchView::boxOk() {
@@ -287,8 +422,19 @@ std::string MatchView::matchLine() const {
     return "you play " + colourOf(*seat_) + " against " + friendName() + ", room " + code_;
 }
 
-std::string MatchView::tickLine() const {
-    return phase_ == Phase::Playing && sceneOfTick_ ? describeScene(tick_, scene_) : std::string();
+std::uint32_t MatchView::tick() const {
+    return match_ && match_->started() ? match_->presentTick() : 0;
+}
+
+std::optional<std::uint32_t> MatchView::finalTick() const {
+    if (!inMatch()) {
+        return std::nullopt;
+    }
+    return match_->finalTickNumber();
+}
+
+online::Scene MatchView::finalScene() const {
+    return match_ ? match_->finalScene() : online::Scene{};
 }
 
 std::string MatchView::joinLink() const {
@@ -336,8 +482,9 @@ void MatchView::on(const msg::Seated& m) {
     seat_ = m.seat;
     token_ = m.token;
     request_ = Request::None;
-    if (repeat_ && m.seat != Seat::Spectator) {
-        send(*repeat_);
+    // The clock is wanted from the match's first tick: a few answers at once give it.
+    for (int i = 0; i < kClockPingsWhenSeated; ++i) {
+        ping(nowMs_);
     }
     awayReason_.clear();  // told again by the server if the friend is still away
     inviting_ = m.seat == Seat::Red && (!back || matchNumber_ == 0);
@@ -349,22 +496,67 @@ void MatchView::on(const msg::Seated& m) {
 }
 
 void MatchView::on(const msg::MatchStarted& m) {
-    matchNumber_ = m.match;
-    scene_ = m.scene;
-    tick_ = 0;
-    sceneOfTick_ = true;
-    boxAnswered_ = false;
-    show(Phase::Playing, awayReason_.empty() ? std::string() : awayReason_);
-}
-
-void MatchView::on(const msg::State& m) {
-    if (phase_ != Phase::Playing) {
+    auto match = std::make_unique<PredictedMatch>();
+    if (!match->start(m.tick, m.state)) {
+        // Not a match this client can read: asked once more, in case it was the way here.
+        if (!resyncing_) {
+            resyncing_ = true;
+            send(online::client::Resync{});
+        }
         return;
     }
-    scene_ = m.scene;
-    tick_ = m.tick;
-    sceneOfTick_ = true;
-    changed_ = true;
+    const bool sameMatch = match_ && m.match == matchNumber_;
+    const bool askedFor = resyncing_;
+    match_ = std::move(match);
+    resyncing_ = false;
+    startUs_ = m.startUs;
+    if (!clock_.known()) {
+        clock_.heard(m.startUs + static_cast<std::int64_t>(m.tick) * online::TickMatch::kPeriodUs,
+                     nowMs_);
+    }
+    if (!sameMatch) {
+        held_.clear();  // a new match holds no key
+    }
+    matchNumber_ = m.match;
+    if (sameMatch && (phase_ == Phase::Box || phase_ == Phase::Over)) {
+        return;  // the match sent again under its box: the box stays
+    }
+    boxAnswered_ = false;
+    show(Phase::Playing, awayReason_.empty() ? std::string() : awayReason_);
+    match_->advanceTo(presentTick(nowMs_));
+    scene_ = match_->scene();
+    if (!askedFor) {
+        sendKeyRepeat();  // this player's, from the match's first ticks
+    }
+}
+
+void MatchView::on(const msg::Input& m) {
+    if (match_ && !resyncing_) {
+        match_->confirmed(m.input, ownSeat());
+    }
+}
+
+// Every client checks its match against the server's at each final tick: one that disagrees
+// says so in the log and takes the server's match, rather than show another match from then on.
+void MatchView::on(const msg::Final& m) {
+    if (!match_ || resyncing_ || !match_->started()) {
+        return;
+    }
+    const std::uint32_t ownSeq = seat_ == Seat::Red ? m.red : (seat_ == Seat::Blue ? m.blue : 0);
+    if (!match_->finalTick(m.tick, m.digest, ownSeq)) {
+        ++mismatches_;
+        lastMismatch_ = m.tick;
+        resyncing_ = true;
+        send(online::client::Resync{});
+    }
+}
+
+void MatchView::on(const msg::Pong& m) {
+    if (pingsOut_.empty()) {
+        return;
+    }
+    clock_.pong(pingsOut_.front(), m.timeUs, nowMs_);
+    pingsOut_.pop_front();
 }
 
 void MatchView::on(const msg::BoxOpened& m) {
@@ -373,7 +565,6 @@ void MatchView::on(const msg::BoxOpened& m) {
     lastBoxText_ = m.text;
     boxAnswered_ = false;
     scene_ = m.scene;
-    sceneOfTick_ = false;
     held_.clear();  // the keys' releases go to the box
     show(Phase::Box, awayReason_);
 }
@@ -387,19 +578,27 @@ void MatchView::on(const msg::BoxClosed& m) {
     show(Phase::Playing, awayReason_);
 }
 
+// A pause and a resume are inputs of the match at their ticks: every held key is let go, and
+// the ticks in between never run.
 void MatchView::on(const msg::Paused& m) {
+    if (match_ && !resyncing_) {
+        match_->confirmed(serversOwn(online::Input::Kind::Pause, m.tick), ownSeat());
+    }
+    held_.clear();
     awayReason_ = m.reason + ": the match waits for them to come back.";
     show(phase_, awayReason_);
 }
 
 void MatchView::on(const msg::Resumed& m) {
+    if (match_ && !resyncing_) {
+        match_->confirmed(serversOwn(online::Input::Kind::Resume, m.tick), ownSeat());
+    }
     awayReason_.clear();
     show(phase_, m.reason + ".");
 }
 
 void MatchView::on(const msg::GameOver& m) {
     scene_ = m.scene;
-    sceneOfTick_ = false;
     boxText_.clear();
     show(Phase::Over, lastBoxText_.empty() ? "The match is over." : lastBoxText_);
 }

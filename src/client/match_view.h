@@ -1,13 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "client/join_link.h"
+#include "client/predicted_match.h"
+#include "client/server_clock.h"
 #include "online/protocol.h"
 
 namespace voltaro {
@@ -19,7 +23,12 @@ namespace voltaro::client {
 // One player's view of an online match: the server's messages come in, and out come what the
 // screen shows (the scene, a box, a sentence for the player) and the messages that the player's
 // keys and buttons send. It knows no socket, clock or toolkit, so that the desktop game and the
-// page show the same match the same way; the host carries the frames and draws.
+// page show the same match the same way; the host carries the frames, says the time on its
+// steady clock (in milliseconds) with each call that needs it, and draws.
+//
+// The match runs here too, on the server's inputs: the player's own keys move their piece at
+// once, stamped with the tick the match is at, and the other player's, which come later, are
+// played again from the last tick the server made final. Boxes and the end come from the server.
 class MatchView {
   public:
     enum class Phase {
@@ -50,7 +59,7 @@ class MatchView {
 
     // The connection, as the host's socket reports it: open, a frame, closed (or could not open).
     void opened();
-    void received(std::string_view frame);
+    void received(std::string_view frame, double nowMs);
     void closed(std::uint16_t code, std::string_view reason, double nowMs);
 
     // Called by the host twice a second or so, with a steady clock. A dropped connection is
@@ -60,7 +69,8 @@ class MatchView {
     // (stopped, or cut off without a close), or an attempt to connect that neither opens nor
     // fails, is taken for gone: the host is asked to drop it, and it counts as an abnormal
     // close. Only a call that comes on time gives up: after a stall of the host's own (or a
-    // hidden tab's slowed timers) an answer may be waiting unread behind this call.
+    // hidden tab's slowed timers) an answer may be waiting unread behind this call. During a
+    // match it also pings the server once a second, to keep the clock in step with its.
     void checkConnection(double nowMs);
     static constexpr double kPingAfterMs = 2000;
     static constexpr double kAnswerWithinMs = 4000;
@@ -68,6 +78,12 @@ class MatchView {
     static constexpr double kOnTimeMs = 1500;  // since the call before
     static constexpr double kRetryAfterMs = 1000;
     static constexpr double kRetryForMs = 28000;
+    static constexpr double kClockPingEveryMs = 1000;
+    static constexpr int kClockPingsWhenSeated = 3;
+
+    // Called by the host before it draws each frame while a match runs: the match is played on
+    // to the present tick.
+    void frame(double nowMs);
 
     // What the host does with its connection now; asked after every call, with the frames.
     ConnectionStep takeConnectionStep();
@@ -75,10 +91,12 @@ class MatchView {
     std::string socketUrl() const;
 
     // The player. `key` names the physical key (for its release); `code` is the classic host's
-    // key code.
-    void keyDown(int key, std::int16_t code);
-    void keyUp(int key);
-    void focusLost();
+    // key code. Only a new press counts: the keyboard's own repeats are never to come here (the
+    // match repeats a held key itself).
+    void keyDown(int key, std::int16_t code, double nowMs);
+    void keyUp(int key, double nowMs);
+    void focusLost(double nowMs);
+    // At the present tick of the last call that said the time.
     void setKeyRepeat(double delayMs, double intervalMs);
     void boxOk();
     void playAgain();
@@ -90,8 +108,11 @@ class MatchView {
     bool takeChanged();
 
     Phase phase() const { return phase_; }
+    // What the screen shows: the match at the present tick as this client plays it, a box's
+    // scene under a box, the server's final scene at the end.
     const online::Scene& scene() const { return scene_; }
-    std::uint32_t tick() const { return tick_; }
+    // The tick the match on screen stands at.
+    std::uint32_t tick() const;
     std::uint32_t matchNumber() const { return matchNumber_; }
     std::uint32_t boxNumber() const { return box_; }
     const std::string& boxText() const { return boxText_; }
@@ -106,15 +127,33 @@ class MatchView {
     std::string joinLink() const;
     // Whom the player plays and against whom, for the window's title.
     std::string matchLine() const;
-    // For a test's log: the scene with the tick it stood at, while the scene on screen is the
-    // one the server's last state gave; empty under a box, at the end, or before a state.
-    std::string tickLine() const;
+    // For a test's log: the last tick the server made final, while the match is played, with
+    // the scene of the match at it (which every client and the server's record agree on).
+    std::optional<std::uint32_t> finalTick() const;
+    online::Scene finalScene() const;
+    // How often this client's match disagreed with a final tick of the server's (and so asked
+    // for the server's), and the last tick at which it did.
+    std::uint64_t mismatches() const { return mismatches_; }
+    std::uint32_t lastMismatch() const { return lastMismatch_; }
+    // How many of the player's own presses reached the match on screen, and the last one's code.
+    std::uint64_t ownPresses() const { return ownPresses_; }
+    std::int16_t lastOwnPress() const { return lastOwnPress_; }
 
   private:
     enum class Request { None, Create, Join, Rejoin };
     enum class Attempt { None, Opening, Open };
 
     void send(const online::ClientMessage& message);
+    void ping(double nowMs);
+    void keepClockInStep(double nowMs);
+    void sendKeyRepeat();
+    std::optional<online::Seat> ownSeat() const;
+    bool inMatch() const;
+    std::uint32_t presentTick(double nowMs) const;
+    // An input of the player's own at the present tick: applied at once, and sent.
+    online::Input ownInput(online::Input::Kind kind, double nowMs);
+    void play(const online::Input& input);
+    void showPresent();
     void sendRequest();
     void openConnection();
     void dropConnection(double nowMs);
@@ -127,7 +166,8 @@ class MatchView {
     void on(const online::server::Welcome&);
     void on(const online::server::Seated& m);
     void on(const online::server::MatchStarted& m);
-    void on(const online::server::State& m);
+    void on(const online::server::Input& m);
+    void on(const online::server::Final& m);
     void on(const online::server::BoxOpened& m);
     void on(const online::server::BoxClosed& m);
     void on(const online::server::Paused& m);
@@ -136,7 +176,7 @@ class MatchView {
     void on(const online::server::PlayAgainWanted& m);
     void on(const online::server::RoomClosed& m);
     void on(const online::server::Error& m);
-    void on(const online::server::Pong&) {}  // a sign of life, as every message is
+    void on(const online::server::Pong& m);
 
     std::string address_;  // as the host gave it: the server's, or one of its pages'
     std::string server_;   // the WebSocket address
@@ -149,8 +189,18 @@ class MatchView {
     bool welcomed_ = false;              // by a server of this protocol, at least once
     bool changed_ = true;
     online::Scene scene_;
-    std::uint32_t tick_ = 0;
-    bool sceneOfTick_ = false;  // the scene is the match's at tick_, not a box's or the end's
+    std::unique_ptr<PredictedMatch> match_;  // from the match's start on
+    std::int64_t startUs_ = 0;               // its tick 0 on the server's clock
+    bool resyncing_ = false;  // asked for the match again: what comes before it is of no use
+    ServerClock clock_;
+    std::deque<double> pingsOut_;  // when each unanswered Ping went (Pongs come in order)
+    std::optional<double> clockPingedAtMs_;
+    double nowMs_ = 0;       // the last time a call said
+    std::uint32_t seq_ = 0;  // the player's own inputs so far
+    std::uint64_t mismatches_ = 0;
+    std::uint32_t lastMismatch_ = 0;
+    std::uint64_t ownPresses_ = 0;
+    std::int16_t lastOwnPress_ = 0;
     std::uint32_t matchNumber_ = 0;
     std::uint32_t box_ = 0;
     std::string boxText_;

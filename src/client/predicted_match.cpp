@@ -119,6 +119,10 @@ std::uint32_t PredictedMatch::finalTickNumber() const {
     return final_.tick();
 }
 
+online::Scene PredictedMatch::finalScene() const {
+    return final_.scene();
+}
+
 std::uint32_t PredictedMatch::presentTick() const {
     return shown_.tick();
 }

@@ -43,6 +43,8 @@ class PredictedMatch {
 
     bool started() const { return started_; }
     std::uint32_t finalTickNumber() const;
+    // The final match's scene at that tick: what the server's record has there.
+    online::Scene finalScene() const;
     std::uint32_t presentTick() const;
     // What the screen shows: the predicted scene at the present tick, or the scene of the
     // first box the prediction met.

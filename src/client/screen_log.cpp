@@ -11,11 +11,9 @@ namespace {
 
 using Phase = MatchView::Phase;
 
-// The scene on screen, as far as a test is told of it: empty while nothing new is shown.
-std::string sceneLine(const MatchView& match) {
+// A box as it opens, or the end: empty while neither shows.
+std::string boxOrEndLine(const MatchView& match) {
     switch (match.phase()) {
-        case Phase::Playing:
-            return match.tickLine();
         case Phase::Box:
             return match.boxAnswered()
                        ? std::string()
@@ -32,7 +30,24 @@ std::string sceneLine(const MatchView& match) {
 
 std::vector<std::string> ScreenLog::linesFor(const MatchView& match) {
     std::vector<std::string> lines;
-    std::string scene = sceneLine(match);
+    if (match.mismatches() != mismatches_) {
+        mismatches_ = match.mismatches();
+        lines.push_back(
+            fmt::format(FMT_COMPILE("digest mismatch at tick {}"), match.lastMismatch()));
+    }
+    if (const auto tick = match.finalTick()) {
+        const std::pair final{match.matchNumber(), *tick};
+        if (final != lastFinal_) {
+            lastFinal_ = final;
+            lines.push_back(describeScene(*tick, match.finalScene()));
+        }
+    }
+    if (match.ownPresses() != ownPresses_) {
+        ownPresses_ = match.ownPresses();
+        lines.push_back("own " + keyLine(match.lastOwnPress()) + " " +
+                        describeScene(match.tick(), match.scene()));
+    }
+    std::string scene = boxOrEndLine(match);
     if (!scene.empty() && scene != lastScene_) {
         lines.push_back(scene);
         lastScene_ = std::move(scene);

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <set>
 
+#include "app/online/match_window.h"
 #include "app/online/online_dialog.h"
 #include "app/online/online_game.h"
+#include "online/snapshot.h"
+#include "online/tick_match.h"
+#include "qt/game_window.h"
 
 namespace voltaro {
 namespace {
@@ -48,6 +53,60 @@ TEST(OnlineTexts, ShowWhatTheServerSaysAsPlainText) {
         }
     }
     EXPECT_GE(made, 4);
+}
+
+// Counts the paints a widget gets.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+// The player's own press is painted before the key's handler returns, not at the event loop's
+// next turn; the keyboard's own repeats never reach the match, which repeats held keys itself.
+TEST(OnlineWindow, PaintsTheOwnPressAtOnceAndPassesNoAutoRepeat) {
+    namespace msg = online::server;
+    client::MatchView match;
+    const auto deliver = [&](const online::ServerMessage& m) {
+        match.received(online::write(m), 0);
+    };
+    match.join("ABCD");
+    match.opened();
+    deliver(msg::Welcome{});
+    deliver(msg::Seated{"ABCD", online::Seat::Red, "t"});
+    deliver(msg::MatchStarted{1, 0, 0, online::encode(online::TickMatch().snapshot())});
+    match.frame(100);  // a few ticks into the match
+    MatchWindow window;
+    window.show(match);
+    GameWindow* game = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        game = game ? game : qobject_cast<GameWindow*>(widget);
+    }
+    ASSERT_NE(game, nullptr);
+    QApplication::processEvents();
+    PaintCounter counter;
+    game->installEventFilter(&counter);
+    std::vector<bool> pressed;
+    QObject::connect(&window, &MatchWindow::keyPressed, [&](int key, std::int16_t code) {
+        pressed.push_back(true);
+        match.keyDown(key, code, 100);
+        window.show(match, true);
+    });
+    const auto press = [&](bool autoRepeat) {
+        QKeyEvent event(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier, QString(), autoRepeat);
+        QApplication::sendEvent(game, &event);
+    };
+    press(true);
+    EXPECT_TRUE(pressed.empty());
+    EXPECT_EQ(counter.paints, 0);
+    press(false);
+    EXPECT_EQ(pressed.size(), 1u);
+    EXPECT_EQ(match.scene().red.top, online::Scene{}.red.top - 200);
+    EXPECT_GE(counter.paints, 1);  // before any event loop
+    game->removeEventFilter(&counter);
+    window.hide();
 }
 
 }  // namespace

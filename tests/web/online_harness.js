@@ -240,7 +240,8 @@ async function recordedStates(records) {
   return { byTick, final: states[states.length - 1], script };
 }
 
-// Every scene a client showed at tick N is one the server's match had at that tick.
+// Every final tick a client logged has the scene the server's match had once all of that
+// tick's events were played (the last recorded tick at or before it, for ticks with none).
 function checkAgainstRecord(lines, recorded) {
   const ticks = [...recorded.byTick.keys()].sort((a, b) => a - b);
   let checked = 0;
@@ -249,9 +250,11 @@ function checkAgainstRecord(lines, recorded) {
     if (!m) continue;
     const n = Number(m[1]);
     const last = ticks.filter((t) => t <= n).slice(-1)[0];
-    const candidates = recorded.byTick.get(last) || [];
-    if (!candidates.includes(m[2])) {
-      throw new Error(`tick ${n}: the client showed "${m[2]}", the record has ${JSON.stringify(candidates)}`);
+    const states = recorded.byTick.get(last) || [];
+    const expected = states[states.length - 1];
+    if (m[2] !== expected) {
+      throw new Error(`final tick ${n}: the client has "${m[2]}", the record "${expected}" ` +
+        `(tick ${last}: ${JSON.stringify(states)})`);
     }
     checked += 1;
   }

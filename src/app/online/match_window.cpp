@@ -51,7 +51,8 @@ MatchWindow::MatchWindow()
     connect(again_, &QPushButton::clicked, this, &MatchWindow::playAgainWanted);
     connect(quit, &QPushButton::clicked, this, &MatchWindow::quitWanted);
 
-    // The desktop's own repeats are not passed on: the server repeats a held key itself.
+    // The desktop's own repeats are not passed on: the match repeats a held key itself, on
+    // every client and the server alike.
     connect(&window_, &GameWindow::keyPressed, this, [this](int key, std::int16_t code, bool rep) {
         if (!rep) {
             emit keyPressed(key, code);
@@ -73,8 +74,12 @@ MatchWindow::~MatchWindow() {
     }
 }
 
-void MatchWindow::show(const client::MatchView& match) {
+void MatchWindow::show(const client::MatchView& match, bool atOnce) {
     client::showScene(match.scene(), controls_);
+    if (atOnce && window_.isVisible() && !moved_.isEmpty()) {
+        window_.repaint(moved_);
+    }
+    moved_ = QRegion();
     window_.setWindowTitle(text(form1Record().caption) + QStringLiteral(" - ") +
                            text(match.matchLine()));
     if (!window_.isVisible()) {
@@ -148,11 +153,16 @@ void MatchWindow::showEnd(const client::MatchView& match) {
 }
 
 void MatchWindow::shapeMoved(const Shape& shape, const TwipBox& before) {
-    window_.update(ScenePainter::logicalBounds(before) | ScenePainter::logicalBounds(shape.box()));
+    const QRect moved =
+        ScenePainter::logicalBounds(before) | ScenePainter::logicalBounds(shape.box());
+    moved_ += moved;
+    window_.update(moved);
 }
 
 void MatchWindow::captionChanged(const Label& label) {
-    window_.update(ScenePainter::logicalBounds(label.box()));
+    const QRect changed = ScenePainter::logicalBounds(label.box());
+    moved_ += changed;
+    window_.update(changed);
 }
 
 }  // namespace voltaro

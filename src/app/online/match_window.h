@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QRegion>
 #include <cstdint>
 
 #include "client/match_view.h"
@@ -25,8 +26,10 @@ class MatchWindow final : public QObject, private ControlObserver {
     MatchWindow();
     ~MatchWindow() override;
 
-    // What the view shows now: the scene, the title, the status, a box, the end.
-    void show(const client::MatchView& match);
+    // What the view shows now: the scene, the title, the status, a box, the end. `atOnce`:
+    // what moved is painted before this returns, not at the event loop's next turn (the
+    // player's own press shows on the very next frame).
+    void show(const client::MatchView& match, bool atOnce = false);
     void hide();
 
   signals:
@@ -53,6 +56,7 @@ class MatchWindow final : public QObject, private ControlObserver {
     QFrame* end_;
     QLabel* endText_;
     QPushButton* again_;
+    QRegion moved_;  // painted at once when asked
     QMessageBox* box_ = nullptr;
     std::uint32_t boxShown_ = 0;  // the box number on screen, so that each opens once
 };

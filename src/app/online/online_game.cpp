@@ -1,8 +1,11 @@
 #include "app/online/online_game.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QStyleHints>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "app/online/online_dialog.h"
 #include "qt/x11_desktop.h"
@@ -25,6 +28,14 @@ void reportKeyRepeat(client::MatchView& match) {
     match.setKeyRepeat(500, 1000.0 / (perSecond > 0 ? perSecond : 30));
 }
 
+// A frame of the display: the match is drawn as often as the screen shows it, or 60 times a
+// second where it does not say.
+int frameIntervalMs() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double rate = screen ? screen->refreshRate() : 0;
+    return rate >= 30 ? std::max(1, static_cast<int>(std::lround(1000 / rate))) : 16;
+}
+
 }  // namespace
 
 OnlineGame::OnlineGame(Start start)
@@ -35,18 +46,25 @@ OnlineGame::OnlineGame(Start start)
                              : QStringLiteral("This game hosts the match on your network."))),
       link_(match_),
       announcement_(start_.hostAddresses) {
+    // The player's own press moves their piece on this screen at once, before the server
+    // has heard of it.
     connect(&window_, &MatchWindow::keyPressed, this, [this](int key, std::int16_t code) {
         log_.keyPressed(code);
-        match_.keyDown(key, code);
-        link_.follow();
+        match_.keyDown(key, code, link_.now());
+        afterModel(true);
     });
     connect(&window_, &MatchWindow::keyReleased, this, [this](int key) {
-        match_.keyUp(key);
-        link_.follow();
+        match_.keyUp(key, link_.now());
+        afterModel(true);
     });
     connect(&window_, &MatchWindow::focusLost, this, [this] {
-        match_.focusLost();
-        link_.follow();
+        match_.focusLost(link_.now());
+        afterModel();
+    });
+    frames_.setTimerType(Qt::PreciseTimer);
+    connect(&frames_, &QTimer::timeout, this, [this] {
+        match_.frame(link_.now());
+        afterModel();
     });
     connect(&window_, &MatchWindow::boxAnswered, this, [this] {
         match_.boxOk();
@@ -64,7 +82,7 @@ OnlineGame::OnlineGame(Start start)
             [this](const QString& typed) { joinRoom(typed, dialog_->server()); });
     connect(dialog_.get(), &QDialog::rejected, this, &OnlineGame::quit);
 
-    connect(&link_, &ServerLink::viewChanged, this, &OnlineGame::afterModel);
+    connect(&link_, &ServerLink::viewChanged, this, [this] { afterModel(); });
 }
 
 OnlineGame::~OnlineGame() = default;
@@ -118,13 +136,16 @@ void OnlineGame::begin(const std::string& url) {
     reportKeyRepeat(match_);
 }
 
-// After anything reached the view: what it wants sent goes out, what changed is shown.
-void OnlineGame::afterModel() {
+// After anything reached the view: what it wants sent goes out, what changed is shown (at
+// once, painted before this returns, for the player's own key).
+void OnlineGame::afterModel(bool atOnce) {
     if (quitting_) {
         return;
     }
     link_.follow();
+    followFrames();
     if (!match_.takeChanged()) {
+        log_.shown(match_);  // the final ticks, which change nothing on screen
         return;
     }
     if (match_.matchNumber() == 0) {
@@ -133,9 +154,19 @@ void OnlineGame::afterModel() {
         if (dialog_->isVisible()) {
             dialog_->hide();
         }
-        window_.show(match_);
+        window_.show(match_, atOnce);
     }
     log_.shown(match_);
+}
+
+// The match moves between the server's messages: drawn at every frame while it runs.
+void OnlineGame::followFrames() {
+    const bool running = match_.phase() == Phase::Playing;
+    if (running && !frames_.isActive()) {
+        frames_.start(frameIntervalMs());
+    } else if (!running && frames_.isActive()) {
+        frames_.stop();
+    }
 }
 
 // Before the first match: the dialog says what is happening, and waits while it happens.
@@ -156,6 +187,7 @@ void OnlineGame::quit() {
         return;
     }
     quitting_ = true;
+    frames_.stop();
     match_.leave();
     link_.close();
     window_.hide();

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <memory>
 
 #include "app/online/host_announcement.h"
@@ -18,7 +19,7 @@ class OnlineDialog;
 // window showing what the server's match does, its boxes, and the end with "Play again" and
 // "Quit". The match itself, and every word the player reads, come from client::MatchView; this
 // class passes what the player does to it and shows what it says, in the dialog until a match
-// starts and in the window after.
+// starts and in the window after: while a match runs, at every frame of the display.
 class OnlineGame final : public QObject {
     Q_OBJECT
 
@@ -44,7 +45,8 @@ class OnlineGame final : public QObject {
     void createRoom(const QString& server);
     void joinRoom(const QString& typed, const QString& server, bool orTheWaitingMatch = false);
     void begin(const std::string& url);
-    void afterModel();
+    void afterModel(bool atOnce = false);
+    void followFrames();
     void showInDialog();
     void quit();
 
@@ -55,6 +57,7 @@ class OnlineGame final : public QObject {
     ServerLink link_;
     HostAnnouncement announcement_;
     OnlineLog log_;
+    QTimer frames_;
     bool quitting_ = false;
 };
 

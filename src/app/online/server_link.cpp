@@ -15,7 +15,7 @@ ServerLink::ServerLink(client::MatchView& match) : match_(match) {
     });
     connect(&socket_, &QWebSocket::disconnected, this, &ServerLink::onClosed);
     connect(&socket_, &QWebSocket::textMessageReceived, this, [this](const QString& frame) {
-        match_.received(frame.toStdString());
+        match_.received(frame.toStdString(), now());
         emit viewChanged();
     });
     // A connection that never opened may end with an error alone.
@@ -41,7 +41,7 @@ ServerLink::~ServerLink() {
 }
 
 double ServerLink::now() const {
-    return static_cast<double>(clock_.elapsed());
+    return static_cast<double>(clock_.nsecsElapsed()) / 1e6;
 }
 
 void ServerLink::follow() {

@@ -23,13 +23,14 @@ class ServerLink final : public QObject {
     void follow();
     // The last frames out and a clean close, as the program ends; nothing is reported after it.
     void close();
+    // The steady clock the view is told, in milliseconds (to the microsecond).
+    double now() const;
 
   signals:
     // The view heard from the socket or the clock: what it shows may have changed.
     void viewChanged();
 
   private:
-    double now() const;
     void followConnectionStep();
     void dropSocket();
     void onClosed();
