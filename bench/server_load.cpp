@@ -73,8 +73,10 @@ int main(int argc, char* argv[]) {
                           "--stats", statsFile},
                          settings.serverCpu);
     const long idleKiB = residentKiB(server.pid());
+    // Each match from an address of its own, as on the internet: one person may hold only a
+    // few rooms, so from one address the load would never get past its first rooms.
     HonestMatches load(settings.matches, {asio::ip::make_address("127.0.0.1"), server.port()},
-                       false);
+                       true);
     if (!load.open(std::chrono::seconds(60))) {
         std::fprintf(stderr, "voltaro-server-load: only %d of %d players in play after 60 s\n",
                      load.playing(), 2 * settings.matches);
