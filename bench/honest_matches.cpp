@@ -177,6 +177,15 @@ int HonestMatches::playing() const {
     return count;
 }
 
+int HonestMatches::started() const {
+    int count = 0;
+    for (const HonestPlayer& player : players_) {
+        count += player.socket && !player.offsets.empty() && player.socket->connected() &&
+                 !player.socket->ended();
+    }
+    return count;
+}
+
 int HonestMatches::connected() const {
     int count = 0;
     for (const HonestPlayer& player : players_) {
@@ -202,11 +211,11 @@ bool HonestMatches::open(std::chrono::seconds limit) {
         connect(2 * static_cast<std::size_t>(match), "/ws");
         if (match % 50 == 49) {
             runUntil(
-                io_, [&] { return playing() >= 2 * (match + 1) - 20; }, 2s);
+                io_, [&] { return started() >= 2 * (match + 1) - 20; }, 2s);
         }
     }
     return runUntil(
-        io_, [&] { return playing() == 2 * matches_; }, limit);
+        io_, [&] { return started() == 2 * matches_; }, limit);
 }
 
 void HonestMatches::play(std::chrono::seconds length, const std::function<void()>& every) {
@@ -220,6 +229,17 @@ void HonestMatches::play(std::chrono::seconds length, const std::function<void()
         }
     }
     acting_ = false;
+}
+
+void HonestMatches::startFigures() {
+    for (HonestPlayer& player : players_) {
+        if (!player.offsets.empty()) {
+            player.offsets.assign(1, {});  // the match in play goes on in it
+        }
+        player.finals = player.inputs = player.gaps = 0;
+        player.bytesBefore = player.socket ? player.socket->bytesReceived : 0;
+        player.bytesSentBefore = player.socket ? player.socket->bytesSent : 0;
+    }
 }
 
 HonestFigures HonestMatches::measure() const {
@@ -237,8 +257,8 @@ HonestFigures HonestMatches::measure() const {
         figures.finals += player.finals;
         figures.inputs += player.inputs;
         figures.ticksMissed += player.gaps;
-        figures.bytes += player.socket ? player.socket->bytesReceived : 0;
-        figures.bytesSent += player.socket ? player.socket->bytesSent : 0;
+        figures.bytes += player.socket ? player.socket->bytesReceived - player.bytesBefore : 0;
+        figures.bytesSent += player.socket ? player.socket->bytesSent - player.bytesSentBefore : 0;
     }
     return figures;
 }

@@ -42,6 +42,8 @@ struct HonestPlayer {
     std::uint64_t gaps = 0;    // final ticks that did not come every kFinalEveryTicks
     std::uint32_t lastFinal = 0;
     std::string code;  // of the room it plays in
+    // The socket's counts when the figures started.
+    std::uint64_t bytesBefore = 0, bytesSentBefore = 0;
 };
 
 // What the honest players saw, over every match they played.
@@ -63,13 +65,18 @@ class HonestMatches {
     HonestMatches(int matches, const boost::asio::ip::tcp::endpoint& server, bool spread);
 
     boost::asio::io_context& io() { return io_; }
-    // Opens every match; false when they are not all playing within `limit`.
+    // Opens every match; false when they have not all started within `limit`. (Not all are in
+    // play at any one time: a match ends at its goal, and the players take a moment to answer
+    // the boxes and ask for the next.)
     bool open(std::chrono::seconds limit);
     // Plays for `length` (reading all the while), calling `every` each second; then stops
     // pressing keys.
     void play(std::chrono::seconds length, const std::function<void()>& every = {});
+    // The figures from now on: what happened while the matches opened is left out.
+    void startFigures();
     HonestFigures measure() const;
     int playing() const;
+    int started() const;  // players connected that have had a match
     int connected() const;
     // The codes of the rooms in play.
     std::vector<std::string> codes() const;

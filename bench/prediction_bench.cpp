@@ -2,12 +2,14 @@
 // simulated server, each direction of each connection held for half the round trip plus up to
 // 10 ms of jitter. Both players tap keys at a human's pace; each client draws at 60 Hz and
 // counts how often what it drew jumped because an input came late (a correction), and how far
-// (the ball's or a piece's jump, in twips). Every final tick's digest is checked on both.
+// (the ball's or a piece's jump, in twips), and how long the other player's press took to show
+// on it. Every final tick's digest is checked on both.
 //   voltaro-prediction-bench [--seconds S] [--out FILE]
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <queue>
@@ -90,6 +92,8 @@ struct Tally {
     std::uint64_t presses = 0;
     std::uint64_t matches = 0;
     std::vector<float> sizes;  // twips, one a corrected frame
+    // From the other player's key down to the first frame here that had it, in ms.
+    std::vector<float> friendShown;
     double clientSeconds = 0;  // summed over both clients
 };
 
@@ -114,6 +118,7 @@ struct Client {
     std::uint32_t seq = 0;
     std::int16_t held = 0;
     std::uint64_t seenCorrections = 0;
+    std::vector<std::int64_t> friendsPresses;  // when the other's key downs that came went down
 
     double hostMs(std::int64_t serverUs) const {
         return static_cast<double>(serverUs + hostOffsetUs) / 1000.0;
@@ -199,6 +204,10 @@ class SimulatedMatch {
     void receive(Client& client, const online::ServerMessage& message) {
         if (const auto* input = std::get_if<msg::Input>(&message)) {
             client.predicted.confirmed(input->input, client.seat);
+            const Input& taken = input->input;
+            if (taken.seat != client.seat && taken.kind == Input::Kind::KeyDown) {
+                client.friendsPresses.push_back(pressedAt_.at({taken.seat, taken.seq}));
+            }
         } else if (const auto* final = std::get_if<msg::Final>(&message)) {
             ++tally_.finals;
             const std::uint32_t own = client.seat == Seat::Red ? final->red : final->blue;
@@ -215,6 +224,10 @@ class SimulatedMatch {
         client.predicted.advanceTo(client.present(timeline_.now()));
         (void)client.predicted.scene();
         ++tally_.frames;
+        for (const std::int64_t pressed : client.friendsPresses) {
+            tally_.friendShown.push_back(static_cast<float>(timeline_.now() - pressed) / 1000.0f);
+        }
+        client.friendsPresses.clear();
         if (client.predicted.corrections() != client.seenCorrections) {
             client.seenCorrections = client.predicted.corrections();
             ++tally_.framesCorrected;
@@ -232,6 +245,7 @@ class SimulatedMatch {
                           .seq = ++client.seq,
                           .key = key};
         client.predicted.predicted(input);
+        pressedAt_[{input.seat, input.seq}] = timeline_.now();
         client.up.carry([this, input] {
             server_.receive(input, static_cast<std::uint32_t>(timeline_.now() / kTickUs));
         });
@@ -265,6 +279,7 @@ class SimulatedMatch {
     Timeline timeline_;
     bench::SimulatedServer server_;
     Client red_, blue_;
+    std::map<std::pair<Seat, std::uint32_t>, std::int64_t> pressedAt_;
 };
 
 float percentile(std::vector<float> sizes, double fraction) {
@@ -297,6 +312,10 @@ nlohmann::json measure(int roundTripMs, int seconds) {
           {"p90", percentile(tally.sizes, 0.9)},
           {"p99", percentile(tally.sizes, 0.99)},
           {"max", percentile(tally.sizes, 1.0)}}},
+        {"friend_press_shown_after_ms",
+         {{"p50", percentile(tally.friendShown, 0.5)},
+          {"p99", percentile(tally.friendShown, 0.99)},
+          {"max", percentile(tally.friendShown, 1.0)}}},
         {"final_ticks_checked", tally.finals},
         {"digest_mismatches", tally.mismatches},
     };

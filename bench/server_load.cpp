@@ -77,13 +77,19 @@ int main(int argc, char* argv[]) {
     // few rooms, so from one address the load would never get past its first rooms.
     HonestMatches load(settings.matches, {asio::ip::make_address("127.0.0.1"), server.port()},
                        true);
-    if (!load.open(std::chrono::seconds(60))) {
-        std::fprintf(stderr, "voltaro-server-load: only %d of %d players in play after 60 s\n",
-                     load.playing(), 2 * settings.matches);
+    // The matches open in waves of 50, some 30 a second here: a minute, or more for thousands.
+    const auto opening = std::chrono::seconds(std::max(60, settings.matches / 20));
+    if (!load.open(opening)) {
+        std::fprintf(stderr,
+                     "voltaro-server-load: only %d of %d players had a match after %d s (%d "
+                     "connected)\n",
+                     load.started(), 2 * settings.matches, static_cast<int>(opening.count()),
+                     load.connected());
         return 1;
     }
     const long loadedKiB = residentKiB(server.pid());
     server.signal(SIGUSR1);  // the figures start now, with every match in play
+    load.startFigures();
     const CpuTime serverCpu0 = cpuTime(server.pid());
     const double ownCpu0 = ownCpuSeconds();
     const auto start = Clock::now();
@@ -104,9 +110,8 @@ int main(int argc, char* argv[]) {
     std::ifstream(statsFile) >> serverStats;
     std::remove(statsFile.c_str());
     const double players = 2.0 * settings.matches;
-    // Over the whole run, ramp-up included: what a player's connection carries while it plays.
-    const double perPlayerSecond =
-        players * std::chrono::duration<double>(Clock::now() - start).count();
+    // What a player's connection carries while it plays.
+    const double perPlayerSecond = players * wall;
     const double bytesPerPlayer = static_cast<double>(seen.bytes) / perPlayerSecond;
     const double bytesFromPlayer = static_cast<double>(seen.bytesSent) / perPlayerSecond;
     const nlohmann::json& lateness = serverStats["tick_lateness"];

@@ -146,6 +146,7 @@ int main(int argc, char* argv[]) {
     const long rssStart = residentKiB(server.pid());
     long rssMax = rssStart;
     server.signal(SIGUSR1);  // the tick figures start now, with every match in play
+    honest.startFigures();
     const auto end = Clock::now() + std::chrono::seconds(settings.seconds);
     asio::io_context hostileIo;
     HostileMix mix(hostileIo, endpoint, settings.hostile, honest.codes(), end);
