@@ -1,5 +1,7 @@
 #include "followed_match.h"
 
+#include <algorithm>
+
 #include "online/snapshot.h"
 
 namespace voltaro::server::testing {
@@ -102,6 +104,13 @@ void FollowedMatch::finalTick(const msg::Final& final) {
                        .scene = plain_->scene(),
                        .digestAgreed = plain_->digest() == final.digest,
                        .predictionAgreed = predictionAgreed});
+}
+
+bool FollowedMatch::everyFinalAgreed() const {
+    return faults_.empty() && !finals_.empty() &&
+           std::all_of(finals_.begin(), finals_.end(), [](const FinalSeen& final) {
+               return final.digestAgreed && final.predictionAgreed;
+           });
 }
 
 std::uint32_t FollowedMatch::presentTick(TimePoint now) const {

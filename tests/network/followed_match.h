@@ -53,6 +53,8 @@ class FollowedMatch {
     const client::PredictedMatch& predicted() const { return predicted_; }
 
     const std::vector<FinalSeen>& finals() const { return finals_; }
+    // Some final ticks came, and both copies agreed with the server's digest at every one.
+    bool everyFinalAgreed() const;
     // Something the server sent that no correct server sends (an input for a final tick,
     // a state that is no snapshot); empty when there was none.
     const std::vector<std::string>& faults() const { return faults_; }
