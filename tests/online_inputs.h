@@ -67,7 +67,7 @@ inline std::span<const online::Input> inputsAt(const std::vector<online::Input>&
     const auto [first, last] = std::equal_range(
         inputs.begin(), inputs.end(), online::Input{.tick = tick},
         [](const online::Input& a, const online::Input& b) { return a.tick < b.tick; });
-    return {first, last};
+    return {inputs.data() + (first - inputs.begin()), static_cast<std::size_t>(last - first)};
 }
 
 // Plays `match`, which stands at its tick with that tick's inputs taken, on to tick `last`.

@@ -57,7 +57,6 @@ TEST(PredictedMatch, EndsAsTheInputsPlayedInOrderWhateverTheirArrival) {
         SCOPED_TRACE(seed);
         std::mt19937 random(seed);
         std::vector<Input> inputs = test::randomInputs(random, kTicks, 40);
-        std::erase_if(inputs, [](const Input& input) { return input.tick == 0; });  // final
         const std::optional<Seat> own =
             seed % 5 == 0 ? std::nullopt : std::optional(seed % 2 ? Seat::Red : Seat::Blue);
 
@@ -103,8 +102,9 @@ TEST(PredictedMatch, EndsAsTheInputsPlayedInOrderWhateverTheirArrival) {
             for (; next != order.end() && takenAt[*next] <= present; ++next) {
                 send(present, {0, inputs[*next]});
             }
-            if (present % online::kFinalEveryTicks == 0 && present > online::kWindowTicks) {
-                send(present, {0, std::nullopt, present - online::kWindowTicks - 1});
+            const std::uint32_t passed = present - online::kWindowTicks - 1;  // out of the window
+            if (present > online::kWindowTicks && passed % online::kFinalEveryTicks == 0) {
+                send(present, {0, std::nullopt, passed});
             }
         }
 
@@ -223,6 +223,27 @@ TEST(PredictedMatch, FollowsWhatTheServerMadeFinal) {
     EXPECT_EQ(copy.scene(), judge.match.scene());
     copy.advanceTo(1000);
     EXPECT_EQ(copy.presentTick(), 24 + PredictedMatch::kMostAhead);
+}
+
+// The server's pause and resume act at its final tick: a pause the copy's snapshot has already
+// changes nothing, and a resume in the pause's own tick lets the match go on.
+TEST(PredictedMatch, TakesPauseAndResumeAtTheFinalTick) {
+    const Input pause{.kind = Input::Kind::Pause, .seat = Seat::Spectator, .tick = 20};
+    const Input resume{.kind = Input::Kind::Resume, .seat = Seat::Spectator, .tick = 20};
+    Judge judge({pause, resume});
+    PredictedMatch copy;
+    startAtZero(copy);
+    copy.confirmed(pause, std::nullopt);
+    playTo(judge.match, judge.inputs, 19);
+    TickMatch paused;
+    paused.restore(judge.match.snapshot());
+    paused.step(std::span(&pause, 1));
+    ASSERT_TRUE(copy.finalTick(20, paused.digest(), 0));
+    copy.confirmed(pause, std::nullopt);
+    EXPECT_TRUE(copy.finalTick(20, paused.digest(), 0));
+    copy.confirmed(resume, std::nullopt);
+    EXPECT_TRUE(copy.finalTick(20, judge.digestAt(20), 0));
+    EXPECT_TRUE(copy.finalTick(30, judge.digestAt(30), 0));
 }
 
 // An own press for a tick the server has made final without it (it is still on its way) acts

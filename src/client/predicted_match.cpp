@@ -33,6 +33,7 @@ bool PredictedMatch::start(std::uint32_t tick, const std::string& state) {
     server_.clear();
     own_.clear();
     stale_ = false;
+    startOpen_ = tick == 0;
     started_ = true;
     return true;
 }
@@ -50,8 +51,16 @@ void PredictedMatch::confirmed(const Input& input, std::optional<online::Seat> o
             own_.erase(echoed);
         }
     }
-    if (input.tick <= final_.tick()) {
-        return;  // a final tick never changes
+    if (input.tick < firstOpenTick()) {
+        // A final tick never changes, but the server's pause and resume come at the final tick
+        // itself: a resume in the pause's own tick, or a pause the snapshot has already (it
+        // changes nothing then).
+        if (input.tick == final_.tick() &&
+            (input.kind == Input::Kind::Pause || input.kind == Input::Kind::Resume)) {
+            final_.apply(std::span(&input, 1));
+            stale_ = true;
+        }
+        return;
     }
     server_[input.tick].push_back(input);
     changedAt(input.tick);
@@ -89,6 +98,14 @@ bool PredictedMatch::finalTick(std::uint32_t tick, std::uint64_t digest, std::ui
     if (std::any_of(own_.begin(), own_.end(),
                     [&](const Input& mine) { return mine.tick <= tick; })) {
         stale_ = true;
+    }
+    if (startOpen_) {
+        // Tick 0 is final too now, with the inputs that came for it.
+        if (const auto inputs = server_.find(0); inputs != server_.end()) {
+            final_.apply(inputs->second);
+            server_.erase(inputs);
+        }
+        startOpen_ = false;
     }
     while (final_.tick() < tick) {
         const auto inputs = server_.find(final_.tick() + 1);
@@ -133,7 +150,7 @@ online::Scene PredictedMatch::scene() const {
 }
 
 std::uint32_t PredictedMatch::actingTick(const Input& input) const {
-    return std::max(input.tick, final_.tick() + 1);
+    return std::max(input.tick, firstOpenTick());
 }
 
 std::span<const Input> PredictedMatch::inputsAt(std::uint32_t tick) {
@@ -162,6 +179,9 @@ void PredictedMatch::playAgain() {
     const online::Scene before = scene();
     shown_.restore(final_.snapshot());
     stale_ = false;
+    if (startOpen_) {
+        shown_.apply(inputsAt(0));
+    }
     playTo(shownTick);
     lastCorrection_ = jump(before, scene());
     corrections_ += lastCorrection_ > 0;

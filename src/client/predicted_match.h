@@ -55,7 +55,10 @@ class PredictedMatch {
     std::uint64_t corrections() const { return corrections_; }
 
   private:
-    // The tick at which an input acts here: none acts at or before the final tick.
+    // The first tick that still takes inputs: the one after the final tick, but at the match's
+    // start tick 0 itself, whose inputs act before the first timer tick.
+    std::uint32_t firstOpenTick() const { return final_.tick() + (startOpen_ ? 0 : 1); }
+    // The tick at which an input acts here: none acts before the first open tick.
     std::uint32_t actingTick(const online::Input& input) const;
     // Everything that acts at `tick`: the server's inputs, then this player's own.
     std::span<const online::Input> inputsAt(std::uint32_t tick);
@@ -66,10 +69,11 @@ class PredictedMatch {
 
     online::TickMatch final_;
     online::TickMatch shown_;                                     // stands at the present tick
-    std::map<std::uint32_t, std::vector<online::Input>> server_;  // for the ticks after final_'s
+    std::map<std::uint32_t, std::vector<online::Input>> server_;  // for the open ticks
     std::vector<online::Input> own_;                              // not echoed yet, in order
     std::vector<online::Input> acting_;                           // inputsAt()'s
-    bool stale_ = false;  // shown_ is to be played again from final_
+    bool stale_ = false;      // shown_ is to be played again from final_
+    bool startOpen_ = false;  // final_ stands at tick 0, whose inputs are not all in yet
     bool started_ = false;
     float lastCorrection_ = 0;
     std::uint64_t corrections_ = 0;

@@ -1,8 +1,8 @@
 #include "online/snapshot.h"
 
-#include <bit>
-#include <charconv>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace voltaro::online {
@@ -19,91 +19,138 @@ constexpr std::size_t kMostBoxes = 8;
 constexpr std::size_t kMostTextBytes = 1024;
 // Times run from the match's start: no later than ten years of ticks, never before it.
 constexpr std::int64_t kLatestNs = std::int64_t(10) * 366 * 24 * 3600 * 1000000000;
+// A count of presses, or a press's place among them: far beyond any match.
+constexpr std::int64_t kMostSerial = 999999999999999999;
 
 using Duration = PacedTimers::Duration;
 
-// Words separated by one blank. Texts are written with every byte that is not a printable
-// ASCII character other than '%' as %XX, after a '=' that keeps the empty text a word.
+// Words separated by one blank: whole numbers in decimal, floats as the 8 hex digits of their
+// bits, texts after a '=' (which keeps the empty text a word) with every byte that is not a
+// printable ASCII character other than '%' as %XX. Written and read by hand rather than with
+// <charconv>, whose templates would be most of this code in the page's module.
 class Writer {
   public:
-    template <typename Int>
-    void integer(Int value) {
-        char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        word(std::string_view(digits, static_cast<std::size_t>(end - digits)));
-    }
-    void flag(bool value) { word(value ? "1" : "0"); }
-    void real(float value) {
-        static constexpr char kHex[] = "0123456789abcdef";
-        const auto bits = std::bit_cast<std::uint32_t>(value);
-        char digits[8];
-        for (int i = 0; i < 8; ++i) {
-            digits[i] = kHex[(bits >> (28 - 4 * i)) & 0xF];
+    Writer() { out_.reserve(256); }
+
+    void number(std::int64_t value) {
+        separate();
+        char digits[20];
+        int count = 0;
+        // Negated as unsigned: the lowest int64 has no positive twin.
+        std::uint64_t rest = value < 0 ? 0 - static_cast<std::uint64_t>(value) : value;
+        do {
+            digits[count++] = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        } while (rest > 0);
+        if (value < 0) {
+            out_ += '-';
         }
-        word(std::string_view(digits, 8));
+        while (count > 0) {
+            out_ += digits[--count];
+        }
+    }
+    void flag(bool value) { number(value ? 1 : 0); }
+    void real(float value) {
+        separate();
+        std::uint32_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        for (int shift = 28; shift >= 0; shift -= 4) {
+            out_ += kHex[(bits >> shift) & 0xF];
+        }
     }
     void text(std::string_view value) {
-        static constexpr char kHex[] = "0123456789ABCDEF";
-        std::string escaped = "=";
+        separate();
+        out_ += '=';
         for (const char c : value) {
             const auto byte = static_cast<unsigned char>(c);
             if (byte <= ' ' || byte >= 0x7F || c == '%') {
-                escaped += '%';
-                escaped += kHex[byte >> 4];
-                escaped += kHex[byte & 0xF];
+                out_ += '%';
+                out_ += kHex[byte >> 4];
+                out_ += kHex[byte & 0xF];
             } else {
-                escaped += c;
+                out_ += c;
             }
         }
-        word(escaped);
     }
     void word(std::string_view value) {
-        if (!out_.empty()) {
-            out_ += ' ';
-        }
+        separate();
         out_ += value;
     }
     std::string take() { return std::move(out_); }
 
   private:
+    static constexpr char kHex[] = "0123456789abcdef";
+
+    void separate() {
+        if (!out_.empty()) {
+            out_ += ' ';
+        }
+    }
+
     std::string out_;
 };
+
+// The value of a hex digit, or -1.
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
 
 // Reads the words back; any word out of place makes `ok()` false for good.
 class Reader {
   public:
     explicit Reader(std::string_view text) : rest_(text) {}
 
-    bool ok() const { return ok_; }
     bool atEnd() const { return ok_ && rest_.empty(); }
 
-    template <typename Int>
-    Int integer(Int lowest = std::numeric_limits<Int>::min(),
-                Int highest = std::numeric_limits<Int>::max()) {
+    std::int64_t number(std::int64_t lowest, std::int64_t highest) {
         const std::string_view w = word();
-        Int value{};
-        const auto [end, error] = std::from_chars(w.data(), w.data() + w.size(), value);
-        if (w.empty() || error != std::errc() || end != w.data() + w.size() || value < lowest ||
-            value > highest) {
-            ok_ = false;
-            return lowest;
+        const bool negative = !w.empty() && w.front() == '-';
+        const std::string_view digits = w.substr(negative ? 1 : 0);
+        std::uint64_t value = 0;
+        // 18 digits never overflow, and every number here fits in them.
+        if (digits.empty() || digits.size() > 18) {
+            return refused(lowest);
         }
-        return value;
+        for (const char c : digits) {
+            if (c < '0' || c > '9') {
+                return refused(lowest);
+            }
+            value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        const auto signed_ =
+            negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
+        return signed_ < lowest || signed_ > highest ? refused(lowest) : signed_;
     }
-    std::size_t count(std::size_t most) { return integer<std::size_t>(0, most); }
-    bool flag() { return integer<int>(0, 1) == 1; }
+    template <typename Int>
+    Int integer() {
+        return static_cast<Int>(
+            number(std::numeric_limits<Int>::min(), std::numeric_limits<Int>::max()));
+    }
+    std::size_t count(std::size_t most) {
+        return static_cast<std::size_t>(number(0, static_cast<std::int64_t>(most)));
+    }
+    std::uint64_t serial() { return static_cast<std::uint64_t>(number(0, kMostSerial)); }
+    bool flag() { return number(0, 1) == 1; }
+    Duration time() { return Duration(number(0, kLatestNs)); }
     float real() { return bitsOf(word()); }
     // An Empty Variant is "e", a Single its bits.
     Variant variant() {
         const std::string_view w = word();
         return w == "e" ? Variant() : Variant(bitsOf(w));
     }
-    Duration time() { return Duration(integer<std::int64_t>(0, kLatestNs)); }
     std::string text() {
         const std::string_view w = word();
         if (w.empty() || w.front() != '=' || w.size() > 1 + 3 * kMostTextBytes) {
-            ok_ = false;
-            return {};
+            return refused(std::string());
         }
         std::string value;
         for (std::size_t i = 1; i < w.size(); ++i) {
@@ -111,34 +158,17 @@ class Reader {
                 value += w[i];
                 continue;
             }
-            unsigned byte = 0;
-            const char* first = w.data() + i + 1;
-            const char* last = w.data() + std::min(w.size(), i + 3);
-            const auto [end, error] = std::from_chars(first, last, byte, 16);
-            if (last - first != 2 || error != std::errc() || end != last) {
-                ok_ = false;
-                return {};
+            const int high = i + 2 < w.size() ? hexDigit(w[i + 1]) : -1;
+            const int low = high >= 0 ? hexDigit(w[i + 2]) : -1;
+            if (low < 0) {
+                return refused(std::string());
             }
-            value += static_cast<char>(byte);
+            value += static_cast<char>(high * 16 + low);
             i += 2;
         }
         return value;
     }
 
-  private:
-    float bitsOf(std::string_view w) {
-        std::uint32_t bits = 0;
-        const auto [end, error] = std::from_chars(w.data(), w.data() + w.size(), bits, 16);
-        const float value = std::bit_cast<float>(bits);
-        // No place or variable of the game is ever infinite or not a number.
-        if (w.size() != 8 || error != std::errc() || end != w.data() + w.size() ||
-            !std::isfinite(value)) {
-            ok_ = false;
-        }
-        return value;
-    }
-
-  public:
     std::string_view word() {
         if (!ok_ || rest_.empty()) {
             ok_ = false;
@@ -151,6 +181,29 @@ class Reader {
             ok_ = false;  // two blanks, or one at an end
         }
         return w;
+    }
+
+  private:
+    template <typename Value>
+    Value refused(Value value) {
+        ok_ = false;
+        return value;
+    }
+
+    float bitsOf(std::string_view w) {
+        std::uint32_t bits = 0;
+        for (const char c : w) {
+            bits = bits << 4 | static_cast<std::uint32_t>(hexDigit(c) & 0xF);
+        }
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        // No place or variable of the game is ever infinite or not a number.
+        if (w.size() != 8 ||
+            !std::all_of(w.begin(), w.end(), [](char c) { return hexDigit(c) >= 0; }) ||
+            !std::isfinite(value)) {
+            return refused(0.0F);
+        }
+        return value;
     }
 
     std::string_view rest_;
@@ -192,7 +245,7 @@ void write(Writer& out, Variant value) {
 }
 
 void write(Writer& out, Integer value) {
-    out.integer(value.value());
+    out.number(value.value());
 }
 Integer readInteger(Reader& in) {
     return Integer::rounded(in.integer<std::int16_t>());
@@ -203,7 +256,7 @@ Integer readInteger(Reader& in) {
 std::string encode(const TickMatch::Snapshot& s) {
     Writer out;
     out.word(kMagic);
-    out.integer(s.tick);
+    out.number(s.tick);
     out.flag(s.paused);
     out.flag(s.ended);
     write(out, s.scene);
@@ -221,31 +274,31 @@ std::string encode(const TickMatch::Snapshot& s) {
     write(out, f.ballTop);
     write(out, f.ballBottom);
     write(out, f.ballRight);
-    out.integer(s.timers.size());
+    out.number(static_cast<std::int64_t>(s.timers.size()));
     for (const Duration due : s.timers) {
-        out.integer(due.count());
+        out.number(due.count());
     }
     for (const PlayerKeys::State& keys : s.keys) {
-        out.integer(keys.held.size());
+        out.number(static_cast<std::int64_t>(keys.held.size()));
         for (const PlayerKeys::Held& held : keys.held) {
-            out.integer(held.key);
-            out.integer(held.code);
+            out.number(held.key);
+            out.number(held.code);
         }
         const KeyRepeat::State& r = keys.repeats;
-        out.integer(r.delay.count());
-        out.integer(r.interval.count());
-        out.integer(r.pressed);
-        out.integer(r.held.size());
+        out.number(r.delay.count());
+        out.number(r.interval.count());
+        out.number(static_cast<std::int64_t>(r.pressed));
+        out.number(static_cast<std::int64_t>(r.held.size()));
         for (const KeyRepeat::Held& held : r.held) {
-            out.integer(held.key);
-            out.integer(held.code);
-            out.integer(held.order);
-            out.integer(held.due.count());
-            out.integer(held.pressedAt.count());
+            out.number(held.key);
+            out.number(held.code);
+            out.number(static_cast<std::int64_t>(held.order));
+            out.number(held.due.count());
+            out.number(held.pressedAt.count());
             out.flag(held.repeated);
         }
     }
-    out.integer(s.boxes.size());
+    out.number(static_cast<std::int64_t>(s.boxes.size()));
     for (const MatchBox& box : s.boxes) {
         out.text(box.text);
         write(out, box.scene);
@@ -290,12 +343,12 @@ std::optional<TickMatch::Snapshot> decodeSnapshot(std::string_view text) {
         KeyRepeat::State& r = keys.repeats;
         r.delay = in.time();
         r.interval = in.time();
-        r.pressed = in.integer<std::uint64_t>();
+        r.pressed = in.serial();
         r.held.resize(in.count(kMostRepeats));
         for (KeyRepeat::Held& held : r.held) {
             held.key = in.integer<std::int16_t>();
             held.code = in.integer<std::int16_t>();
-            held.order = in.integer<std::uint64_t>();
+            held.order = in.serial();
             held.due = in.time();
             held.pressedAt = in.time();
             held.repeated = in.flag();

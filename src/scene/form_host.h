@@ -26,8 +26,9 @@ class FormHost {
     // Shows the prompt with a single OK button and returns once the player has dismissed it.
     virtual void MsgBox(const std::string& prompt) = 0;
     // Ends the program from inside a procedure: no statement after it runs. The event wiring
-    // that called the procedure catches it and ends the program.
-    [[noreturn]] void End() { throw ProgramEnd{}; }
+    // that called the procedure catches it and ends the program. Out of line, so that code
+    // built without exceptions (the page's online play) may include the form.
+    [[noreturn]] void End();
 
   protected:
     FormHost() = default;

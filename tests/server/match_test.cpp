@@ -291,6 +291,15 @@ TEST_F(MatchTest, ALateComerAndAResyncFollowTheMatchToThePlayersScenes) {
     runFor(500ms);
     EXPECT_TRUE(follow(p.blue).agreed());
     EXPECT_EQ(finalScene(p.blue), finalScene(p.red));
+    // Asking on and on gets the match once a second, not once a message.
+    take(p.blue);
+    for (int i = 0; i < 20; ++i) {
+        tell(p.blue, say::Resync{});
+    }
+    EXPECT_TRUE(takeAll<msg::MatchStarted>(p.blue).empty());
+    runFor(500ms);
+    tell(p.blue, say::Resync{});
+    EXPECT_EQ(takeAll<msg::MatchStarted>(p.blue).size(), 1U);
     EXPECT_TRUE(transport.closed.empty());
 }
 
@@ -419,10 +428,37 @@ TEST_F(MatchTest, WaitsForAPlayerWhoLeftAndEndsWhenTheyDoNotReturn) {
     }
     EXPECT_EQ(finalScene(back), resumed);
 
+    // Gone and back within one tick: the pause and then the resume each take a tick after the
+    // final one, a tick that no copy has made final yet.
+    take(p.red);
+    const std::uint32_t tick = stamp(p.red);
+    lobby().disconnected(back, now);
+    const ConnectionId quick = connect();
+    tell(quick, say::Rejoin{p.code, p.blueToken});
+    lobby().disconnected(quick, now);
+    const ConnectionId twice = connect();
+    tell(twice, say::Rejoin{p.code, p.blueToken});
+    std::vector<std::uint32_t> ticks;  // of each pause, resume and final
+    for (const auto& message : take(p.red)) {
+        std::visit(
+            [&](const auto& m) {
+                if constexpr (requires { m.tick; }) {
+                    ticks.push_back(m.tick);
+                }
+            },
+            message);
+    }
+    EXPECT_EQ(ticks, (std::vector<std::uint32_t>{tick, tick, tick + 1, tick + 1, tick + 2, tick + 2,
+                                                 tick + 3, tick + 3}));
+    runFor(500ms);
+    for (const ConnectionId id : {p.red, twice, watcher}) {
+        EXPECT_TRUE(follow(id).agreed());
+    }
+
     // The token on a new connection while the old one lingers: the old one is closed.
     const ConnectionId again = connect();
     tell(again, say::Rejoin{p.code, p.blueToken});
-    EXPECT_EQ(transport.closed[back].code, online::close_code::kSeatTakenOver);
+    EXPECT_EQ(transport.closed[twice].code, online::close_code::kSeatTakenOver);
     EXPECT_FALSE(takeLast<msg::Paused>(p.red));
 
     lobby().disconnected(again, now);
@@ -438,6 +474,28 @@ TEST_F(MatchTest, WaitsForAPlayerWhoLeftAndEndsWhenTheyDoNotReturn) {
     runFor(limits.lobbyWait);
     EXPECT_EQ(transport.closed[watcher].code, online::close_code::kIdle);
     EXPECT_EQ(lobby().nextWakeUp(), Duration::max());
+}
+
+// A player who drops while the goal's tick is still open: the pause makes it final at once, and
+// the box comes from it as from any final tick.
+TEST_F(MatchTest, APauseThatMakesTheGoalFinalShowsItsBox) {
+    const Players first = startMatch();
+    ASSERT_FALSE(playToTheGoal(first).empty());
+    const std::uint32_t goal = follow(first.red).finalTick();  // the tick the match ended at
+
+    const Players p = startMatch();
+    tap(p.red, 32);  // the same road to the same goal
+    runToTick(p, goal + 4);
+    ASSERT_FALSE(follow(p.red).match().ended());
+    take(p.red);
+    lobby().disconnected(p.blue, now);
+    const auto sent = take(p.red);
+    ASSERT_EQ(sent.size(), 3U);
+    EXPECT_EQ(std::get<msg::Paused>(sent[0]).tick, goal);
+    EXPECT_EQ(std::get<msg::Final>(sent[1]).tick, goal);
+    EXPECT_EQ(std::get<msg::BoxOpened>(sent[2]).text, "Goal!");
+    EXPECT_TRUE(follow(p.red).agreed());
+    EXPECT_TRUE(follow(p.red).match().ended());
 }
 
 class RecordTest : public MatchTest {
@@ -570,6 +628,7 @@ void writeFile(const fs::path& path, std::size_t bytes, std::chrono::hours age) 
 // The folder stays within its bound, counting what was there at the start: the oldest records
 // go first, a temporary file left by a stopped server goes, and files that are not records stay.
 TEST_F(RecordTest, KeepsTheFolderWithinItsBoundOldestFirst) {
+    records->waitUntilIdle();  // done with the folder as it found it: an empty one
     writeFile(folder / "old.replay", 1000, 3h);
     writeFile(folder / "older.replay", 1000, 4h);
     writeFile(folder / "new.replay", 1000, 1h);
@@ -643,8 +702,9 @@ TEST_F(RecordTest, AStalledWriterNeverHoldsUpTheMatches) {
     });
     const bool prompt = play.wait_for(60s) == std::future_status::ready;
     {
-        std::lock_guard lock(mutex);
-        EXPECT_TRUE(reached);
+        // The matches may all be played before the writer's thread has taken its first job.
+        std::unique_lock lock(mutex);
+        EXPECT_TRUE(changed.wait_for(lock, 10s, [&] { return reached; }));
     }
     release();
     play.get();

@@ -29,6 +29,10 @@ constexpr int kCodeTries = 64;
 // The window over which a person's new rooms and wrong codes are counted.
 constexpr Duration kQuotaWindow = std::chrono::minutes(1);
 
+// A correct client asks for the match again only when its own went wrong, which never happens;
+// one that asks on and on gets it once a second, not a state for every message it may send.
+constexpr Duration kResyncEvery = std::chrono::seconds(1);
+
 long long wholeSeconds(Duration span) {
     return std::chrono::duration_cast<std::chrono::seconds>(span).count();
 }
@@ -40,6 +44,7 @@ struct Standing {
     std::string person;   // whose limits it counts against
     Room* room = nullptr;
     Seat seat = Seat::Spectator;
+    Duration nextResync{};  // the earliest a resync is answered again
 };
 
 }  // namespace
@@ -403,7 +408,8 @@ struct Lobby::State::Dispatch {
                            std::chrono::duration_cast<std::chrono::microseconds>(now).count()});
     }
     void operator()(const online::client::Resync&) {
-        if (connection.room) {
+        if (connection.room && now >= connection.nextResync) {
+            connection.nextResync = now + kResyncEvery;
             connection.room->resync(id);
         }
     }

@@ -112,16 +112,16 @@ std::uint32_t MatchHost::pause(Duration now) {
     if (final_.paused() || final_.ended()) {
         return final_.tick();
     }
-    // The inputs taken so far all act: a few may have been placed after the present tick.
-    std::uint32_t last = std::max(presentTick(now), final_.tick());
+    // Never at a final tick, which no copy would change; and the inputs taken so far all act
+    // (the first tick after a resume may lie after the present one).
+    std::uint32_t last = std::max(presentTick(now), oldestOpen_);
     if (!open_.empty()) {
         last = std::max(last, open_.back().tick);
     }
     finaliseThrough(last);
-    if (!final_.ended()) {
-        applyServerInput(Input::Kind::Pause);
-        gate_.releaseAll();
-    }
+    // After a goal met on the way too: every copy puts the pause at the tick it names.
+    applyServerInput(Input::Kind::Pause);
+    gate_.releaseAll();
     return final_.tick();
 }
 
@@ -129,7 +129,8 @@ std::uint32_t MatchHost::resume(Duration now) {
     if (!final_.paused() || final_.ended()) {
         return final_.tick();
     }
-    finaliseThrough(std::max(presentTick(now), final_.tick()));  // ticks that run nothing
+    // Never at the final tick of the pause, which no copy would change.
+    finaliseThrough(std::max(presentTick(now), oldestOpen_));  // ticks that run nothing
     applyServerInput(Input::Kind::Resume);
     return final_.tick();
 }

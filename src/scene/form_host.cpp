@@ -1,0 +1,9 @@
+#include "scene/form_host.h"
+
+namespace voltaro {
+
+void FormHost::End() {
+    throw ProgramEnd{};
+}
+
+}  // namespace voltaro
