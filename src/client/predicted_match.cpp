@@ -52,7 +52,15 @@ void PredictedMatch::confirmed(const Input& input, std::optional<online::Seat> o
         }
     }
     if (input.tick < firstOpenTick()) {
-        return;  // a final tick never changes
+        // A final tick never changes, but the server's pause and resume come at the final tick
+        // itself: a resume in the pause's own tick, or a pause the snapshot has already (it
+        // changes nothing then).
+        if (input.tick == final_.tick() &&
+            (input.kind == Input::Kind::Pause || input.kind == Input::Kind::Resume)) {
+            final_.apply(std::span(&input, 1));
+            stale_ = true;
+        }
+        return;
     }
     server_[input.tick].push_back(input);
     changedAt(input.tick);

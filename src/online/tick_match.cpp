@@ -197,7 +197,9 @@ class TickMatch::Engine final : public FormSite {
         if (!open()) {
             return;
         }
-        line("key " + std::to_string(code));
+        if (log_) {  // the clients' matches write no record: no text made for it either
+            line("key " + std::to_string(code));
+        }
         wiring_->keyDown(code);
     }
 

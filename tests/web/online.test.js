@@ -53,9 +53,14 @@ function waitStatus(client, pattern, limitMs = 10000) {
 
 const playing = async (client) => (await client.lines()).some(({ line }) => /^tick \d+ /.test(line));
 
-// "Create a match" has the dialog's focus: Space presses it (once the dialog takes the focus).
+// "Create a match" has the dialog's focus: Space presses it, once the dialog takes the focus
+// (a press that comes before it does is lost: pressed again until the game says it connected).
 async function createIn(game, dialog) {
-  await h.until(`${game.name}'s dialog takes the keys`, () => h.keyIn(game, dialog, 'key', 'space'));
+  const connected = () => game.lines().some(({ line }) => /^status (Connected|Waiting)/.test(line));
+  for (let attempt = 0; attempt < 5 && !connected(); attempt += 1) {
+    await h.until(`${game.name}'s dialog takes the keys`, () => h.keyIn(game, dialog, 'key', 'space'));
+    await h.until(`${game.name} connects`, connected, 3000).catch(() => {});
+  }
 }
 
 async function codeFrom(client) {
