@@ -15,8 +15,13 @@ using server::testing::WsClient;
 namespace {
 
 constexpr std::chrono::nanoseconds kTick = std::chrono::microseconds(15625);
+constexpr std::int64_t kTickUs = 15625;
 constexpr std::int16_t kRedKeys[] = {37, 38, 39, 40};
 constexpr std::int16_t kBlueKeys[] = {65, 87, 68, 83};
+
+double millisecondsOf(Clock::time_point at) {
+    return std::chrono::duration<double, std::milli>(at.time_since_epoch()).count();
+}
 
 }  // namespace
 
@@ -62,16 +67,23 @@ void HonestMatches::onMessage(std::size_t index, std::string_view text, Clock::t
         std::fprintf(stderr, "honest player: unreadable message: %s\n", problem.c_str());
         return;
     }
-    if (const auto* state = std::get_if<msg::State>(&*message)) {
-        // A key press sends the state at once, under the tick it fell in: only the first state
-        // of a tick is the tick's own.
-        if (!player.offsets.empty() && state->tick != player.lastTick) {
-            player.offsets.back().push_back((at.time_since_epoch() - kTick * state->tick).count());
-            if (player.lastTick != 0 && state->tick > player.lastTick + 1) {
-                player.gaps += state->tick - player.lastTick - 1;
+    if (const auto* final = std::get_if<msg::Final>(&*message)) {
+        if (!player.offsets.empty()) {
+            player.offsets.back().push_back((at.time_since_epoch() - kTick * final->tick).count());
+            if (player.lastFinal != 0 &&
+                final->tick > player.lastFinal + online::kFinalEveryTicks) {
+                player.gaps += final->tick - player.lastFinal - online::kFinalEveryTicks;
             }
-            player.lastTick = state->tick;
-            ++player.states;
+            player.lastFinal = final->tick;
+            ++player.finals;
+        }
+    } else if (std::holds_alternative<msg::Input>(*message)) {
+        ++player.inputs;
+    } else if (const auto* pong = std::get_if<msg::Pong>(&*message)) {
+        if (!player.pings.empty()) {
+            player.clock.pong(millisecondsOf(player.pings.front()), pong->timeUs,
+                              millisecondsOf(at));
+            player.pings.pop_front();
         }
     } else if (const auto* seated = std::get_if<msg::Seated>(&*message)) {
         player.code = seated->code;
@@ -80,10 +92,15 @@ void HonestMatches::onMessage(std::size_t index, std::string_view text, Clock::t
             players_[index + 1].pending = online::client::Join{seated->code};
             players_[index + 1].nextAction = Clock::now();
         }
-    } else if (std::holds_alternative<msg::MatchStarted>(*message)) {
+    } else if (const auto* started = std::get_if<msg::MatchStarted>(&*message)) {
         player.playing = true;
         player.offsets.emplace_back();
-        player.lastTick = 0;
+        player.lastFinal = 0;
+        player.startUs = started->startUs;
+        player.seq = 0;
+        for (int i = 0; i < 3; ++i) {
+            ping(player, at);
+        }
         player.nextAction = at + std::chrono::milliseconds(200 + random_() % 400);
     } else if (const auto* box = std::get_if<msg::BoxOpened>(&*message)) {
         player.playing = false;
@@ -95,12 +112,35 @@ void HonestMatches::onMessage(std::size_t index, std::string_view text, Clock::t
     }
 }
 
+void HonestMatches::ping(HonestPlayer& player, Clock::time_point now) {
+    player.pings.push_back(now);
+    player.socket->send(online::write(online::client::Ping{}));
+    player.nextPing = now + 1s;
+}
+
+// A key goes down or up at the tick the player's clock says the server is at.
+void HonestMatches::stamped(HonestPlayer& player, bool down) {
+    const std::int64_t since =
+        player.clock.known() ? player.clock.serverUs(millisecondsOf(Clock::now())) - player.startUs
+                             : 0;  // no pong yet: the oldest open tick takes it
+    const auto tick = static_cast<std::uint32_t>(std::max<std::int64_t>(since, 0) / kTickUs);
+    const std::uint32_t seq = ++player.seq;
+    player.socket->send(down ? online::write(online::client::KeyDown{player.held, tick, seq})
+                             : online::write(online::client::KeyUp{player.held, tick, seq}));
+}
+
 // Every 10 ms: what each player's hand does now. A key goes down every 0.3 to 0.7 s and is held
 // for 80 to 250 ms: a player tapping and steering, two to three presses a second.
 void HonestMatches::act() {
     const auto now = Clock::now();
     for (HonestPlayer& player : players_) {
-        if (!player.socket || !player.socket->connected() || now < player.nextAction) {
+        if (!player.socket || !player.socket->connected()) {
+            continue;
+        }
+        if (now >= player.nextPing) {
+            ping(player, now);
+        }
+        if (now < player.nextAction) {
             continue;
         }
         if (player.pending) {
@@ -108,13 +148,13 @@ void HonestMatches::act() {
             player.pending.reset();
             player.nextAction = Clock::time_point::max();
         } else if (player.playing && player.held != 0) {
-            player.socket->send(online::write(online::client::KeyUp{player.held}));
+            stamped(player, false);
             player.held = 0;
             player.nextAction = now + std::chrono::milliseconds(100 + random_() % 400);
         } else if (player.playing) {
             const auto& keys = player.seat == online::Seat::Red ? kRedKeys : kBlueKeys;
             player.held = keys[random_() % 4];
-            player.socket->send(online::write(online::client::KeyDown{player.held}));
+            stamped(player, true);
             player.nextAction = now + std::chrono::milliseconds(80 + random_() % 170);
         }
     }
@@ -132,6 +172,15 @@ int HonestMatches::playing() const {
     int count = 0;
     for (const HonestPlayer& player : players_) {
         count += player.socket && player.playing && player.socket->connected() &&
+                 !player.socket->ended();
+    }
+    return count;
+}
+
+int HonestMatches::started() const {
+    int count = 0;
+    for (const HonestPlayer& player : players_) {
+        count += player.socket && !player.offsets.empty() && player.socket->connected() &&
                  !player.socket->ended();
     }
     return count;
@@ -162,11 +211,11 @@ bool HonestMatches::open(std::chrono::seconds limit) {
         connect(2 * static_cast<std::size_t>(match), "/ws");
         if (match % 50 == 49) {
             runUntil(
-                io_, [&] { return playing() >= 2 * (match + 1) - 20; }, 2s);
+                io_, [&] { return started() >= 2 * (match + 1) - 20; }, 2s);
         }
     }
     return runUntil(
-        io_, [&] { return playing() == 2 * matches_; }, limit);
+        io_, [&] { return started() == 2 * matches_; }, limit);
 }
 
 void HonestMatches::play(std::chrono::seconds length, const std::function<void()>& every) {
@@ -182,6 +231,17 @@ void HonestMatches::play(std::chrono::seconds length, const std::function<void()
     acting_ = false;
 }
 
+void HonestMatches::startFigures() {
+    for (HonestPlayer& player : players_) {
+        if (!player.offsets.empty()) {
+            player.offsets.assign(1, {});  // the match in play goes on in it
+        }
+        player.finals = player.inputs = player.gaps = 0;
+        player.bytesBefore = player.socket ? player.socket->bytesReceived : 0;
+        player.bytesSentBefore = player.socket ? player.socket->bytesSent : 0;
+    }
+}
+
 HonestFigures HonestMatches::measure() const {
     HonestFigures figures;
     for (const HonestPlayer& player : players_) {
@@ -194,9 +254,11 @@ HonestFigures HonestMatches::measure() const {
                 figures.delivery.add(std::chrono::nanoseconds(offset - origin));
             }
         }
-        figures.states += player.states;
+        figures.finals += player.finals;
+        figures.inputs += player.inputs;
         figures.ticksMissed += player.gaps;
-        figures.bytes += player.socket ? player.socket->bytesReceived : 0;
+        figures.bytes += player.socket ? player.socket->bytesReceived - player.bytesBefore : 0;
+        figures.bytesSent += player.socket ? player.socket->bytesSent - player.bytesSentBefore : 0;
     }
     return figures;
 }

@@ -255,7 +255,11 @@ struct HostileMix::KeyHolder : std::enable_shared_from_this<KeyHolder> {
         }
         follow();
         if (playing && nextKey <= 246) {
-            const online::ClientMessage down = online::client::KeyDown{nextKey++};
+            // Stamped with a lie about the clock, far in the past and far in the future by turns:
+            // the server's window takes either at a tick still open.
+            const std::uint32_t tick = nextKey % 2 == 0 ? 0 : 0xffffffffu;
+            const auto seq = static_cast<std::uint32_t>(nextKey);
+            const online::ClientMessage down = online::client::KeyDown{nextKey++, tick, seq};
             const std::string sent = online::write(down);
             red->send(sent);
             blue->send(sent);

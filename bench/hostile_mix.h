@@ -22,8 +22,8 @@ struct HostileTally {
 // Strangers doing what one machine can do to a public server, each kind from loopback addresses
 // of its own (127.0.0.2, ...), each peer over and over until `end`: room flooders (create, drop,
 // again), code guessers, ping flooders, slow readers (watching a match, never reading), held-key
-// floods (every key down, none up), a chunked request whose chunk header never ends, and
-// headers a byte at a time. Everything it starts is over by `end`.
+// floods (every key down, none up, stamped with lies about the clock), a chunked request whose
+// chunk header never ends, and headers a byte at a time. Everything it starts is over by `end`.
 class HostileMix {
   public:
     // `peers` of each kind (five times as many byte-at-a-time headers, from one address);

@@ -1,9 +1,9 @@
 // The match server beside strangers: N honest matches of two players each, for S seconds, on
 // loopback, while a hostile mix (room flooders, code guessers, ping flooders, slow readers,
 // held-key floods, endless requests) does what it can from other addresses; the server keeps
-// its default limits. It reports what the honest players saw (how late their states came, how
-// many ticks they missed), how late the server's ticks came, its memory at the start and the end,
-// and every refusal it counted, read from its --metrics port.
+// its default limits. It reports what the honest players saw (how late their final ticks came,
+// how many ticks they missed), how late the server's ticks came, its memory at the start and the
+// end, and every refusal it counted, read from its --metrics port.
 //   voltaro-server-soak --server build/voltaro-server [--matches N] [--seconds S] [--hostile N]
 //                       [--out FILE]
 #include <signal.h>
@@ -146,6 +146,7 @@ int main(int argc, char* argv[]) {
     const long rssStart = residentKiB(server.pid());
     long rssMax = rssStart;
     server.signal(SIGUSR1);  // the tick figures start now, with every match in play
+    honest.startFigures();
     const auto end = Clock::now() + std::chrono::seconds(settings.seconds);
     asio::io_context hostileIo;
     HostileMix mix(hostileIo, endpoint, settings.hostile, honest.codes(), end);
@@ -195,7 +196,8 @@ int main(int argc, char* argv[]) {
         {"honest_players_connected_at_end", stillConnected},
         {"server_tick_lateness_ms", serverStats.value("tick_lateness", nlohmann::json())},
         {"honest_delivery_ms", percentiles(seen.delivery)},
-        {"honest_states_received", seen.states},
+        {"honest_final_ticks_received", seen.finals},
+        {"honest_inputs_received", seen.inputs},
         {"honest_ticks_missed", seen.ticksMissed},
         {"server_rss_kib", {{"start", rssStart}, {"max", rssMax}, {"end", rssEnd}}},
         {"refusals", refusalsOf(figures)},

@@ -60,6 +60,7 @@ void WsClient::connect(const boost::asio::ip::tcp::endpoint& server, Options opt
 }
 
 void WsClient::send(std::string text) {
+    bytesSent += text.size();
     outbox_.emplace_back(std::move(text), false);
     writeNext();
 }

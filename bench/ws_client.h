@@ -60,7 +60,8 @@ class WsClient : public std::enable_shared_from_this<WsClient> {
 
     std::deque<Received> inbox;
     std::function<void(std::string_view, Clock::time_point)> onMessage;  // instead of the inbox
-    std::uint64_t bytesReceived = 0;
+    std::uint64_t bytesReceived = 0;  // payload of the messages, both ways
+    std::uint64_t bytesSent = 0;
 
   private:
     void readNext();

@@ -44,16 +44,19 @@ target_compile_definitions(voltaro_server_net PRIVATE VOLTARO_VERSION="${PROJECT
 add_executable(voltaro-server src/server/net/main.cpp)
 target_link_libraries(voltaro-server PRIVATE voltaro_server_net)
 
-# The load generator's WebSocket client (bench/ws_client), the tests' player on it and the server
-# run as a child process: for the tests and the bench.
+# The load generator's WebSocket client (bench/ws_client), the tests' player on it (running the
+# match as the real clients do), the relay that delays it, and the server run as a child
+# process: for the tests and the bench.
 if(BUILD_TESTING OR VOLTARO_BENCH)
     add_library(voltaro_server_client STATIC
         bench/ws_client.cpp
+        tests/network/delay_relay.cpp
+        tests/network/followed_match.cpp
         tests/network/match_client.cpp
         tests/network/server_process.cpp
     )
     target_include_directories(voltaro_server_client PUBLIC tests/network bench)
-    target_link_libraries(voltaro_server_client PUBLIC voltaro_beast voltaro_protocol)
+    target_link_libraries(voltaro_server_client PUBLIC voltaro_beast voltaro_protocol voltaro_client)
 endif()
 
 # make bench: the server under the load of many matches on loopback, and beside strangers.

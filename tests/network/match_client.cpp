@@ -21,8 +21,50 @@ void MatchClient::send(const online::ClientMessage& message) {
 }
 
 void MatchClient::press(std::int16_t key) {
-    send(online::client::KeyDown{key});
-    send(online::client::KeyUp{key});
+    keyDown(key);
+    keyUp(key);
+}
+
+void MatchClient::keyDown(std::int16_t key) {
+    sendOwn(online::Input::Kind::KeyDown, key);
+}
+
+void MatchClient::keyUp(std::int16_t key) {
+    sendOwn(online::Input::Kind::KeyUp, key);
+}
+
+void MatchClient::sendOwn(online::Input::Kind kind, std::int16_t key) {
+    received();  // the latest pong first: the stamp is only as good as the clock
+    const online::Input input = followed_.own(kind, key, Clock::now());
+    if (kind == online::Input::Kind::KeyDown) {
+        send(online::client::KeyDown{key, input.tick, input.seq});
+    } else {
+        send(online::client::KeyUp{key, input.tick, input.seq});
+    }
+}
+
+void MatchClient::ping() {
+    lastPing_ = Clock::now();
+    followed_.pinging(lastPing_);
+    send(online::client::Ping{});
+}
+
+// A few pings at once when the match starts, so that the first stamps are good; then one a
+// second, as the real clients do.
+void MatchClient::keepClock(Clock::time_point now) {
+    if (followed_.started() && now - lastPing_ >= std::chrono::seconds(1)) {
+        ping();
+    }
+}
+
+bool MatchClient::reachTick(std::uint32_t tick, std::chrono::milliseconds limit) {
+    return runUntil(
+        io_,
+        [&] {
+            received();
+            return followed_.clockKnown() && followed_.presentTick(Clock::now()) >= tick;
+        },
+        limit);
 }
 
 const std::vector<online::ServerMessage>& MatchClient::received() {
@@ -32,23 +74,31 @@ const std::vector<online::ServerMessage>& MatchClient::received() {
         if (!message) {
             throw std::runtime_error("the server sent what the protocol cannot read: " + problem);
         }
+        const bool matchStarted = std::holds_alternative<online::server::MatchStarted>(*message);
+        if (const auto* seated = std::get_if<online::server::Seated>(&*message)) {
+            followed_.seated(seated->seat);
+        }
+        followed_.take(*message, socket_->inbox.front().at);
         received_.push_back(std::move(*message));
         socket_->inbox.pop_front();
+        if (matchStarted) {
+            for (int i = 0; i < 3; ++i) {
+                ping();
+            }
+        }
     }
+    keepClock(Clock::now());
     return received_;
 }
 
 bool bringBallIntoPlay(MatchClient& red, std::chrono::milliseconds limit) {
     constexpr std::uint32_t kFirstTick = 8;
     constexpr std::int16_t kShift = 16;
-    for (auto state = red.next<online::server::State>(limit); state;
-         state = red.next<online::server::State>(limit)) {
-        if (state->tick >= kFirstTick) {
-            red.press(kShift);
-            return true;
-        }
+    if (!red.reachTick(kFirstTick, limit)) {
+        return false;
     }
-    return false;
+    red.press(kShift);
+    return true;
 }
 
 PlayedMatch playToTheEnd(MatchClient& red, MatchClient& blue, std::chrono::milliseconds limit) {

@@ -288,6 +288,9 @@ TEST_F(BehindNginx, ServesThePageAndCarriesEachRoomToTheProcessThatHoldsIt) {
         const PlayedMatch played = playToTheEnd(*red, *joiners[prefix], kMatchPatience);
         ASSERT_TRUE(played.redEnd && played.blueEnd) << "room " << codes[prefix];
         EXPECT_EQ(played.redEnd->scene, played.blueEnd->scene);
+        // Both ran the match from what came through the proxy, to the server's digests.
+        EXPECT_TRUE(red->followed().everyFinalAgreed()) << "room " << codes[prefix];
+        EXPECT_TRUE(joiners[prefix]->followed().everyFinalAgreed()) << "room " << codes[prefix];
     }
 }
 
