@@ -76,7 +76,7 @@ async function playToTheEnd(clients, presser) {
     if (await anyBox()) return true;
     await presser.press();
     return false;
-  }, 150000);
+  }, 150000, h.pressEveryMs);
   const answered = new Set();
   await h.until('the end of the match on every client', async () => {
     let over = 0;
@@ -376,7 +376,7 @@ test('the desktop game exits cleanly when closed in the lobby, while waiting, in
     if ((await boxed.red.lines()).some(({ line }) => line.startsWith('box '))) return true;
     await boxed.blue.press();
     return false;
-  }, 150000);
+  }, 150000, h.pressEveryMs);
   await closeIt(boxed);
 });
 
