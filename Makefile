@@ -63,7 +63,7 @@ test-asan: deps
 # What the game costs, measured on this machine: one table, and $(BUILD)/bench.json; then how
 # a predicted match jumps at round trips of 20, 100 and 250 ms ($(BUILD)/prediction.json); then
 # the match server's load figures, and the most matches the core carried.
-SERVER_MATCHES ?= 1000 2000 3000
+SERVER_MATCHES ?= 500 1000 2000
 # The soak: SOAK_MATCHES honest matches for SOAK_SECONDS beside a hostile mix, with the server's
 # default limits; `make soak SOAK_MATCHES=20 SOAK_SECONDS=60` is a quick look.
 SOAK_MATCHES ?= 200
@@ -82,7 +82,7 @@ bench:
 		rm -f $(BUILD)/server-load-$$n.json; \
 		taskset -c 1 $(BUILD)/voltaro-server-load --server $(BUILD)/voltaro-server \
 			--matches $$n --seconds 20 --out $(BUILD)/server-load-$$n.json >/dev/null; \
-		[ -f $(BUILD)/server-load-$$n.json ] || { echo "  the load did not get them all playing"; continue; }; \
+		[ -f $(BUILD)/server-load-$$n.json ] || { echo "  the load did not get every match started"; continue; }; \
 		cat $(BUILD)/server-load-$$n.json; \
 		grep -q '"carried": true' $(BUILD)/server-load-$$n.json && carried=$$n; \
 	done; \

@@ -1,6 +1,6 @@
 // The page's start: its parts (each a module that wires its own piece of the page), then the
-// faces and the game's module side by side, and the local game or an online match once both are
-// there.
+// faces and the game's module side by side (the local game's, or online play's), and the local
+// game or an online match once both are there.
 import createVoltaro from './voltaro.js';
 import { fit } from './fit.js';
 import { seatComputer } from './computer_choice.js';
@@ -15,13 +15,20 @@ import './offline.js';
 window.voltaroFit = fit;
 window.voltaroOnlineLog = online.log;
 
+// Online play has a module of its own, fetched only for it: a visitor who plays here never
+// loads it, and an online match never loads the local game's.
+function createModule() {
+  if (!online.wanted()) return createVoltaro({ page: page.host });
+  return import('./voltaro-online.js').then((loaded) => loaded.default({ page: page.host }));
+}
+
 // The first frame needs both the faces and the module.
 async function start() {
   const fonts = Promise.all(page.faces.map(async (face) => {
     const font = new FontFace(face.family, `url(${face.url})`, { weight: face.weight });
     document.fonts.add(await font.load());
   }));
-  const loaded = createVoltaro({ page: page.host });
+  const loaded = createModule();
   await fonts;
   const module = await loaded;
   keysFrom(module); // the touch pads' and the gamepads' keys are the module's to say

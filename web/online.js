@@ -1,7 +1,7 @@
 // Online play on the page: "Create a match online", "Join a match", and a link with ?match=CODE.
 // The match, its messages and every word the player reads come from the WebAssembly module
-// (voltaro_online_*); this file carries WebSocket frames, keys and buttons in, and shows the box,
-// the status line and the end.
+// (voltaro-online, its voltaro_online_*); this file carries WebSocket frames, keys and buttons
+// in, drives its frames, and shows the box, the status line and the end.
 import { fit } from './fit.js';
 import { page } from './page.js';
 import { forget, store, stored } from './storage.js';

@@ -1,5 +1,6 @@
-// The page's online match: one client::MatchView and the form's controls, drawn the way the
-// local game draws them. The page's WebSocket only carries frames, and is opened and dropped when
+// The page's online match, a module of its own (voltaro-online): one client::MatchView, which
+// runs the match on the server's inputs, and the form's controls, drawn the way the local game
+// draws them. The page's WebSocket only carries frames, and is opened and dropped when
 // the view says: every message is read and written here, by the protocol module, and every
 // retry and give-up decided here. Entry points named voltaro_online_*.
 

@@ -8,6 +8,8 @@ list(FILTER files EXCLUDE REGEX "\\.(gz|br)$")
 # Nor what no page of the site loads: the large icons an installing browser takes for itself
 # (and keeps), and the fonts' licences. A first visit on a phone network fetches only the rest.
 list(FILTER files EXCLUDE REGEX "^icons/voltaro-(192|512|maskable-512)\\.png$|\\.LICENSE\\.txt$")
+# Nor online play's module: it is of no use offline, and only a visitor who plays online needs it.
+list(FILTER files EXCLUDE REGEX "^voltaro-online\\.(js|wasm)$")
 list(SORT files)
 set(hashes "")
 set(VOLTARO_SITE_FILES "'./'")

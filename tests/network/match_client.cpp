@@ -88,6 +88,11 @@ const std::vector<online::ServerMessage>& MatchClient::received() {
         }
     }
     keepClock(Clock::now());
+    // Drawn whenever the test looks, as a host draws every frame: a late input then moves what
+    // was shown, and the predicted match counts the correction.
+    if (followed_.started()) {
+        followed_.shown(Clock::now());
+    }
     return received_;
 }
 

@@ -257,9 +257,8 @@ TEST_F(MatchThroughServer, ThroughDelayAndJitterEveryFinalTickIsTheServers) {
     const PlayedMatch played = playToTheEnd(*red, *blue, kMatchPatience);
     ASSERT_TRUE(played.redEnd && played.blueEnd);
     EXPECT_EQ(played.blueEnd->scene, played.redEnd->scene);
-    EXPECT_GT(
-        red->followed().predicted().corrections() + blue->followed().predicted().corrections(), 0u)
-        << "the other's presses came late: something was played again";
+    // Blue's presses reach red some 70 ms after they acted: red's screen had to be corrected.
+    EXPECT_GT(red->followed().predicted().corrections(), 0u);
 
     const auto record = theRecord(io_, records_, kPatience);
     ASSERT_TRUE(record);

@@ -33,15 +33,20 @@ function workDir(name) {
   return fs.mkdtempSync(path.join(os.tmpdir(), `voltaro-online-${name}-`));
 }
 
-async function until(what, check, limitMs = 10000) {
+// Checks every `everyMs` until the check holds, for at most `limitMs`.
+async function until(what, check, limitMs = 10000, everyMs = 25) {
   const deadline = Date.now() + limitMs;
   for (;;) {
     const value = await check();
     if (value) return value;
     if (Date.now() > deadline) throw new Error(`timed out after ${limitMs} ms: ${what}`);
-    await new Promise((resolve) => setTimeout(resolve, 25));
+    await new Promise((resolve) => setTimeout(resolve, everyMs));
   }
 }
+
+// A player presses a key at most this often, as fingers do (and within the server's 50
+// messages a second a connection, a press being a key down and a key up).
+const pressEveryMs = 100;
 
 // Reads a child's standard output as it comes.
 function collect(child) {
@@ -268,7 +273,7 @@ function boxesAndEnd(lines) {
 }
 
 module.exports = {
-  programs, site, stopAll, workDir, until, startServer, startNginx, hasIpv6, startX, startGame, findWindow, keyIn,
+  programs, site, stopAll, workDir, until, pressEveryMs, startServer, startNginx, hasIpv6, startX, startGame, findWindow, keyIn,
   closeWindow, exitsWithin, delayingRelay, recordedStates, checkAgainstRecord, boxesAndEnd,
   xdotool,
 };

@@ -28,7 +28,11 @@ Input repeatInput(Seat player, online::RepeatTiming repeat) {
 
 MatchHost::MatchHost(Duration start, MatchRecord record,
                      std::array<online::RepeatTiming, 2> repeats)
-    : start_(start), record_(std::move(record)), final_(&record_), gate_(start, repeats) {
+    // On whole microseconds, as the clients are told it: their present tick is the server's.
+    : start_(std::chrono::floor<std::chrono::microseconds>(start)),
+      record_(std::move(record)),
+      final_(&record_),
+      gate_(start, repeats) {
     // Before any player's input: everyone's state has the settings in it.
     const Input settings[] = {repeatInput(Seat::Red, repeats[0]),
                               repeatInput(Seat::Blue, repeats[1])};
