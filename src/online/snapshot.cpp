@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "online/text_case.h"
+
 namespace voltaro::online {
 
 namespace {
@@ -89,20 +91,6 @@ class Writer {
 
     std::string out_;
 };
-
-// The value of a hex digit, or -1.
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // Reads the words back; any word out of place makes `ok()` false for good.
 class Reader {

@@ -16,4 +16,19 @@ inline std::string lowered(std::string_view text) {
     return result;
 }
 
+// The value of a hexadecimal digit in either case, or -1: percent escapes and the bits of a
+// saved match are read with it.
+constexpr int hexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
 }  // namespace voltaro::online

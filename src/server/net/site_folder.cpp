@@ -4,22 +4,11 @@
 #include <string>
 #include <utility>
 
+#include "online/text_case.h"
+
 namespace voltaro::server {
 
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // The path with its escapes decoded; nothing when an escape is broken or gives a NUL, which no
 // file name holds.
@@ -34,8 +23,8 @@ std::optional<std::string> percentDecoded(std::string_view path) {
         if (i + 2 >= path.size()) {
             return std::nullopt;
         }
-        const int high = hexValue(path[i + 1]);
-        const int low = hexValue(path[i + 2]);
+        const int high = online::hexDigit(path[i + 1]);
+        const int low = online::hexDigit(path[i + 2]);
         if (high < 0 || low < 0 || (high == 0 && low == 0)) {
             return std::nullopt;
         }
