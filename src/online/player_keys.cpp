@@ -8,13 +8,17 @@ PlayerKeys::PlayerKeys(Duration delay, Duration interval) : repeats_(delay, inte
     held_.reserve(kMostHeld);
 }
 
+bool PlayerKeys::holdsKey(std::int16_t key) const {
+    return std::any_of(held_.begin(), held_.end(), [key](const Held& h) { return h.key == key; });
+}
+
 bool PlayerKeys::holds(std::int16_t code) const {
     return std::any_of(held_.begin(), held_.end(),
                        [code](const Held& h) { return h.code == code; });
 }
 
 PlayerKeys::Press PlayerKeys::press(std::int16_t key, std::int16_t code, Duration now) {
-    if (std::any_of(held_.begin(), held_.end(), [key](const Held& h) { return h.key == key; })) {
+    if (holdsKey(key)) {
         return Press::Held;  // the keyboard's own repeat: the schedule makes its own
     }
     if (held_.size() >= kMostHeld) {

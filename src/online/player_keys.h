@@ -30,6 +30,9 @@ class PlayerKeys {
     Press press(std::int16_t key, std::int16_t code, Duration now);
     void release(std::int16_t key);
     void releaseAll();
+    // Whether the keyboard's `key` is down, and whether any key is.
+    bool holdsKey(std::int16_t key) const;
+    bool anyHeld() const { return !held_.empty(); }
 
     KeyRepeat& repeats() { return repeats_; }
     const KeyRepeat& repeats() const { return repeats_; }

@@ -1,7 +1,5 @@
 #include "server/core/input_gate.h"
 
-#include <algorithm>
-
 #include "online/tick_match.h"
 
 namespace voltaro::server {
@@ -24,9 +22,7 @@ online::PlayerKeys heldKeys() {
 }  // namespace
 
 InputGate::Player::Player(Duration now, online::RepeatTiming repeat)
-    : keys(heldKeys()), presses(pressAllowance(now)), repeat(repeat) {
-    down.reserve(online::PlayerKeys::kMostHeld);
-}
+    : keys(heldKeys()), presses(pressAllowance(now)), repeat(repeat) {}
 
 InputGate::InputGate(Duration now, std::array<online::RepeatTiming, 2> repeats)
     : players_{Player(now, repeats[0]), Player(now, repeats[1])} {}
@@ -40,11 +36,10 @@ InputGate::Verdict InputGate::pass(const online::Input& input, Duration now) {
         case Kind::KeyUp:
             return keyUp(p, input);
         case Kind::FocusLost:
-            if (p.down.empty()) {
+            if (!p.keys.anyHeld()) {
                 return Verdict::Dropped;
             }
             p.keys.releaseAll();
-            p.down.clear();
             return Verdict::Taken;
         case Kind::KeyRepeat: {
             const bool same =
@@ -63,7 +58,7 @@ InputGate::Verdict InputGate::pass(const online::Input& input, Duration now) {
 }
 
 InputGate::Verdict InputGate::keyDown(Player& p, const online::Input& input, Duration now) {
-    if (std::find(p.down.begin(), p.down.end(), input.key) != p.down.end()) {
+    if (p.keys.holdsKey(input.key)) {
         return Verdict::Dropped;
     }
     const std::int16_t code = online::ownKeyCode(input.seat, input.key);
@@ -79,16 +74,13 @@ InputGate::Verdict InputGate::keyDown(Player& p, const online::Input& input, Dur
             }
             break;
     }
-    p.down.push_back(input.key);
     return Verdict::Taken;
 }
 
 InputGate::Verdict InputGate::keyUp(Player& p, const online::Input& input) {
-    const auto found = std::find(p.down.begin(), p.down.end(), input.key);
-    if (found == p.down.end()) {
+    if (!p.keys.holdsKey(input.key)) {
         return Verdict::Dropped;
     }
-    p.down.erase(found);
     p.keys.release(input.key);
     return Verdict::Taken;
 }
@@ -96,7 +88,6 @@ InputGate::Verdict InputGate::keyUp(Player& p, const online::Input& input) {
 void InputGate::releaseAll() {
     for (Player& p : players_) {
         p.keys.releaseAll();
-        p.down.clear();
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "online/input.h"
 #include "online/player_keys.h"
@@ -42,8 +41,8 @@ class InputGate {
   private:
     struct Player {
         Player(Duration now, online::RepeatTiming repeat);
-        online::PlayerKeys keys;         // the rule of held directions, as the match has it
-        std::vector<std::int16_t> down;  // the keys themselves, as the keyboard sent them
+        // The keys down and the rule of held directions, as the match has them.
+        online::PlayerKeys keys;
         // kPressBurst presses at once, refilled at kPressesPerSecond; repeat settings too.
         TokenBucket presses;
         online::RepeatTiming repeat;
