@@ -187,16 +187,21 @@ void Room::finalise(Duration now) {
     if (!match_->finalise(now)) {
         return;
     }
-    sendFinal();
+    broadcast(finalMessage());
+    showBoxesIfEnded(now);
+}
+
+msg::Final Room::finalMessage() const {
+    return {match_->finalTick(), match_->digest(), match_->lastSeq(Seat::Red),
+            match_->lastSeq(Seat::Blue)};
+}
+
+// A box the final match opened ends the play: its boxes are shown, one by one.
+void Room::showBoxesIfEnded(Duration now) {
     if (match_->ended()) {
         phase_ = Phase::Boxes;
         openBox(now);
     }
-}
-
-void Room::sendFinal() {
-    broadcast(msg::Final{match_->finalTick(), match_->digest(), match_->lastSeq(Seat::Red),
-                         match_->lastSeq(Seat::Blue)});
 }
 
 // The clients see each box over its own scene; the scene after the procedure comes with the
@@ -234,11 +239,8 @@ void Room::pauseFor(Seat away, Duration now) {
         return;
     }
     broadcast(msg::Paused{awayReason(away), match_->pause(now)});
-    sendFinal();
-    if (match_->ended()) {  // the ticks made final at once met a box
-        phase_ = Phase::Boxes;
-        openBox(now);
-    }
+    broadcast(finalMessage());
+    showBoxesIfEnded(now);  // the ticks made final at once may have met a box
 }
 
 // The player on connection `id` is back. Once nobody is away the match goes on after the present
@@ -253,8 +255,7 @@ void Room::resumeFor(Seat back, ConnectionId id, Duration now) {
         return;
     }
     broadcastExcept(id, msg::Resumed{colourOf(back) + " is back", match_->resume(now)});
-    broadcastExcept(id, msg::Final{match_->finalTick(), match_->digest(),
-                                   match_->lastSeq(Seat::Red), match_->lastSeq(Seat::Blue)});
+    broadcastExcept(id, finalMessage());
 }
 
 bool Room::anyoneAway() const {

@@ -92,7 +92,8 @@ class Room {
 
     void startMatch(Duration now);
     void finalise(Duration now);
-    void sendFinal();
+    online::server::Final finalMessage() const;
+    void showBoxesIfEnded(Duration now);
     void openBox(Duration now);
     void closeBox(Duration now);
     void pauseFor(online::Seat away, Duration now);
