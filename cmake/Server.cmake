@@ -32,6 +32,7 @@ add_library(voltaro_server_net STATIC
     src/server/net/metrics_session.cpp
     src/server/net/origin_policy.cpp
     src/server/net/outgoing_queue.cpp
+    src/server/net/replay_folder.cpp
     src/server/net/server_options.cpp
     src/server/net/site_file.cpp
     src/server/net/site_folder.cpp

@@ -585,6 +585,10 @@ TEST(MatchView, ReadsCodesAddressesAndLinks) {
     EXPECT_EQ(joinLink("https://play.example/voltaro/?match=OLD#x", "AB"),
               "https://play.example/voltaro/?match=AB");
     EXPECT_EQ(joinLink("http://10.0.0.2:8000", "A&B"), "http://10.0.0.2:8000/?match=A%26B");
+    EXPECT_EQ(replayLink("wss://play.example/ws", "B7KQ3MXABCDEF"),
+              "https://play.example/?replay=B7KQ3MXABCDEF");
+    EXPECT_EQ(replayLink("http://[fd00::2]:8000/?match=K7QX", "B7"),
+              "http://[fd00::2]:8000/?replay=B7");
 }
 
 // "Join a match" on a page: a code, or a link to this server, stays on this page; a link to
@@ -622,6 +626,19 @@ TEST(MatchView, InvitesTheFriendOnlyBeforeTheFirstMatch) {
     deliver(msg::Seated{"K7QX", Seat::Red, "t"});
     EXPECT_EQ(red.phase(), Phase::Waiting);
     EXPECT_FALSE(red.invitesFriend());  // back in a room that has played: the friend knows it
+
+    // The replay is offered at the end of the match it names, and only there.
+    deliver(msg::MatchStarted{1, 0, 0, kickOff()});
+    deliver(msg::Replay{"B7KQ3MXOLDONE"});  // crossed the start of this match on the way
+    EXPECT_EQ(red.replayLink(), "");
+    deliver(msg::GameOver{online::Scene{}});
+    EXPECT_EQ(red.replayLink(), "");
+    red.takeChanged();
+    deliver(msg::Replay{"B7KQ3MXABCDEF"});
+    EXPECT_TRUE(red.takeChanged());
+    EXPECT_EQ(red.replayLink(), "https://play.example/?replay=B7KQ3MXABCDEF");
+    deliver(msg::MatchStarted{2, 0, 0, kickOff()});
+    EXPECT_EQ(red.replayLink(), "");
 
     Seated blue;
     blue.deliver(msg::Seated{"ABCD", Seat::Blue, "token-1"});

@@ -70,6 +70,7 @@ TEST(Protocol, EveryMessageReadsBackAsWritten) {
         server::Error{"No room has that code"},
         server::Pong{},
         server::Pong{1234567890123},
+        server::Replay{"B7KQ3MXABCDEF"},
     };
     std::string problem;
     for (const auto& message : fromClients) {
@@ -203,6 +204,13 @@ TEST(Protocol, RefusesWhatIsNotAMessage) {
         R"({"type":"pong"})",
         R"({"type":"pong","timeUs":-5})",
         R"({"type":"pong","timeUs":"5"})",
+        // A replay's id goes into a link: letters and digits, never anything that shapes it.
+        R"({"type":"replay"})",
+        R"({"type":"replay","id":""})",
+        R"({"type":"replay","id":"../B7KQ3MX"})",
+        R"({"type":"replay","id":"B7KQ&match=X"})",
+        R"({"type":"replay","id":"B7KQ3MXABCDEF#"})",
+        R"({"type":"replay","id":"B7KQ3MXABCDEFGHJKLMNPQRSTUVWXYZ23456789ABCD"})",
     };
     for (const std::string& text : refusedFromServers) {
         SCOPED_TRACE(text.substr(0, 120));

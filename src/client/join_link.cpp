@@ -91,7 +91,11 @@ std::string roomSocketUrl(std::string_view socketUrl, std::string_view code) {
     return url;
 }
 
-std::string joinLink(std::string_view address, std::string_view code) {
+namespace {
+
+// The server's page, http://host:port/ (or https), from its WebSocket address or one of its
+// pages' addresses.
+std::string pageOf(std::string_view address) {
     std::string link = trimmed(address.substr(0, address.find_first_of("?#")));
     const bool socket = startsWith(link, "ws://") || startsWith(link, "wss://");
     if (startsWith(link, "wss://")) {
@@ -107,7 +111,17 @@ std::string joinLink(std::string_view address, std::string_view code) {
     if (link.find('/', link.find("://") + 3) == std::string::npos) {
         link += '/';
     }
-    return link + "?match=" + encoded(code);
+    return link;
+}
+
+}  // namespace
+
+std::string joinLink(std::string_view address, std::string_view code) {
+    return pageOf(address) + "?match=" + encoded(code);
+}
+
+std::string replayLink(std::string_view address, std::string_view id) {
+    return pageOf(address) + "?replay=" + encoded(id);
 }
 
 std::string pageToJoin(std::string_view typed, std::string_view pageAddress) {

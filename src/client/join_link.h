@@ -26,6 +26,10 @@ std::string roomSocketUrl(std::string_view socketUrl, std::string_view code);
 // the server's WebSocket address or from the address of one of its pages.
 std::string joinLink(std::string_view address, std::string_view code);
 
+// The link that plays a recorded match on the server's page, http://host:port/?replay=ID, from
+// the same addresses as joinLink.
+std::string replayLink(std::string_view address, std::string_view id);
+
 // The page to open for what a player typed on the page at `pageAddress`: this page with the
 // room's code, or the page of the server a pasted link names; empty when it names no room.
 std::string pageToJoin(std::string_view typed, std::string_view pageAddress);

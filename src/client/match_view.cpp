@@ -441,6 +441,10 @@ std::string MatchView::joinLink() const {
     return client::joinLink(address_, code_);
 }
 
+std::string MatchView::replayLink() const {
+    return replayId_.empty() ? std::string() : client::replayLink(address_, replayId_);
+}
+
 std::string MatchView::friendName() const {
     return seat_ == Seat::Blue ? "Red" : "Blue";
 }
@@ -515,7 +519,8 @@ void MatchView::on(const msg::MatchStarted& m) {
                      nowMs_);
     }
     if (!sameMatch) {
-        held_.clear();  // a new match holds no key
+        held_.clear();      // a new match holds no key
+        replayId_.clear();  // the last match's replay is not this one's
     }
     matchNumber_ = m.match;
     if (sameMatch && (phase_ == Phase::Box || phase_ == Phase::Over)) {
@@ -601,6 +606,16 @@ void MatchView::on(const msg::GameOver& m) {
     scene_ = m.scene;
     boxText_.clear();
     show(Phase::Over, lastBoxText_.empty() ? "The match is over." : lastBoxText_);
+}
+
+// Offered at the end of the match it names; one that comes for a match no longer on screen (a
+// new one started meanwhile) has no end to stand beside.
+void MatchView::on(const msg::Replay& m) {
+    if (phase_ != Phase::Over || m.id == replayId_) {
+        return;
+    }
+    replayId_ = m.id;
+    changed_ = true;
 }
 
 void MatchView::on(const msg::PlayAgainWanted& m) {

@@ -124,6 +124,9 @@ class MatchView {
     // Whether the player is to send the friend the room's code and its link, and the link.
     bool invitesFriend() const { return phase_ == Phase::Waiting && inviting_; }
     std::string joinLink() const;
+    // The link to the replay of the match that just ended, once the server has recorded it;
+    // empty before, and once another match starts.
+    std::string replayLink() const;
     // Whom the player plays and against whom, for the window's title.
     std::string matchLine() const;
     // For a test's log: the last tick the server made final, while the match is played, with
@@ -176,6 +179,7 @@ class MatchView {
     void on(const online::server::RoomClosed& m);
     void on(const online::server::Error& m);
     void on(const online::server::Pong& m);
+    void on(const online::server::Replay& m);
 
     std::string address_;  // as the host gave it: the server's, or one of its pages'
     std::string server_;   // the WebSocket address
@@ -209,6 +213,7 @@ class MatchView {
     std::string status_ = "Connecting to the server...";
     std::string code_;
     std::string token_;
+    std::string replayId_;  // the ended match's, as the server named its record
     std::optional<online::Seat> seat_;
     bool inviting_ = false;             // seated as red in a room no match has been played in yet
     std::map<int, std::int16_t> held_;  // physical key -> the code sent with its press

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -51,6 +53,20 @@ class Fields {
             return fail(name, "is not a text of at most " + std::to_string(maxBytes) + " bytes");
         }
         return value->get<std::string>();
+    }
+
+    // A name the client puts into a link: letters and digits only, so that it can only ever
+    // name, never change, the address it goes into.
+    std::optional<std::string> name(const char* member, std::size_t maxBytes) {
+        auto value = text(member, maxBytes);
+        if (!value) {
+            return std::nullopt;
+        }
+        const auto plain = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+        if (value->empty() || !std::all_of(value->begin(), value->end(), plain)) {
+            return fail(member, "is not a name of letters and digits");
+        }
+        return value;
     }
 
     std::optional<std::int64_t> integer(const char* name, std::int64_t low, std::int64_t high) {
@@ -457,6 +473,13 @@ std::optional<ServerMessage> readServer(const std::string& type, Fields& f) {
             return std::nullopt;
         }
         return Pong{*time};
+    }
+    if (type == "replay") {
+        auto id = f.name("id", kMaxCodeBytes);
+        if (!id) {
+            return std::nullopt;
+        }
+        return Replay{std::move(*id)};
     }
     if (type == "paused" || type == "resumed") {
         auto reason = f.text("reason", kMaxTextBytes);

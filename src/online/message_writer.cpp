@@ -223,6 +223,10 @@ struct ServerWriter {
         open(out, "pong");
         appendNumber(out, "timeUs", m.timeUs);
     }
+    void operator()(const server::Replay& m) {
+        open(out, "replay");
+        appendText(out, "id", m.id);
+    }
 };
 
 }  // namespace

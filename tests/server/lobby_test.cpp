@@ -86,6 +86,38 @@ TEST_F(LobbyTest, SeatsTheCreatorRedTheJoinerBlueAndEveryoneElseAsSpectators) {
     EXPECT_FALSE(transport.closed.contains(lost));
 }
 
+// A replay id names a record to anyone with its link: 60 bits from the system's source, each
+// symbol of the alphabet as likely as any other, after the process's prefix; and only exactly
+// such an id is taken for one.
+TEST(ReplayId, IsUnguessableAndOnlyItsOwnFormIsTakenForOne) {
+    SystemRandom system;
+    std::set<std::string> ids;
+    std::set<char> symbols;
+    for (int i = 0; i < 2000; ++i) {
+        const std::string id = newReplayId(system, "B");
+        ASSERT_EQ(id.size(), 1 + kReplayIdSymbols);
+        ASSERT_EQ(id[0], 'B');
+        ASSERT_TRUE(isReplayId(id, "B")) << id;
+        ids.insert(id);
+        symbols.insert(id.begin() + 1, id.end());
+    }
+    EXPECT_EQ(ids.size(), 2000U);
+    EXPECT_EQ(symbols.size(), 32U);  // every symbol shows up: no bit of the source is lost
+    EXPECT_EQ(symbols.count('0') + symbols.count('O') + symbols.count('1') + symbols.count('I'),
+              0U);
+
+    const std::string id = newReplayId(system, "B");
+    for (const std::string& other :
+         {std::string(), id.substr(1), "A" + id.substr(1), id + "2", id.substr(0, id.size() - 1),
+          std::string("b") + id.substr(1), id.substr(0, 6) + "0" + id.substr(7),
+          id.substr(0, 6) + "/" + id.substr(7), id.substr(0, 6) + "." + id.substr(7),
+          id.substr(0, 6) + "a" + id.substr(7), "B%32" + id.substr(3),
+          std::string(id).replace(4, 1, 1, '\0')}) {
+        EXPECT_FALSE(isReplayId(other, "B")) << other;
+    }
+    EXPECT_TRUE(isReplayId(id.substr(1), ""));
+}
+
 struct ZeroRandom final : SecretSource {
     void fill(std::span<std::byte> out) override { std::fill(out.begin(), out.end(), std::byte{}); }
 };

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "lobby_fixture.h"
+#include "server/core/room_code.h"
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -549,10 +550,13 @@ nlohmann::json replayedEnd(const fs::path& script) {
 }
 
 // Every finished match is on disk, whole, as a script that voltaro-replay plays to exactly the
-// final scene the players saw; held keys and their repeats included. An unfinished match
-// leaves nothing.
+// final scene the players saw; held keys and their repeats included. Its file is named by the
+// replay id that both players and the spectators get after the end, late comers too. An
+// unfinished match leaves nothing, and offers no replay.
 TEST_F(RecordTest, RecordsEachFinishedMatchAsAScriptThatReplaysToItsEnd) {
     const Players p = startMatch();
+    const ConnectionId early = connect();
+    tell(early, say::Watch{p.code});
     repeatAt(p.blue, 250, 40);
     press(p.blue, 87);
     runFor(700ms);
@@ -564,12 +568,24 @@ TEST_F(RecordTest, RecordsEachFinishedMatchAsAScriptThatReplaysToItsEnd) {
         tell(p.red, say::BoxOk{box});
         tell(p.blue, say::BoxOk{box});
     }
-    const auto over = takeLast<msg::GameOver>(p.red);
+    const auto end = take(p.red);
+    const auto over = lastOf<msg::GameOver>(end);
     ASSERT_TRUE(over);
+    ASSERT_TRUE(std::holds_alternative<msg::Replay>(end.back()));  // after the end
 
     const auto written = files();
     ASSERT_EQ(written.size(), 1U);
     EXPECT_EQ(written[0].extension(), ".replay");
+    const std::string id = written[0].stem().string();
+    EXPECT_TRUE(isReplayId(id, ""));
+    EXPECT_EQ(std::get<msg::Replay>(end.back()).id, id);
+    const ConnectionId late = connect();
+    tell(late, say::Watch{p.code});
+    for (const ConnectionId member : {p.blue, early, late}) {
+        const auto replays = takeAll<msg::Replay>(member);
+        ASSERT_EQ(replays.size(), 1U) << member;
+        EXPECT_EQ(replays[0].id, id);
+    }
     std::ifstream script(written[0]);
     std::string text((std::istreambuf_iterator<char>(script)), {});
     EXPECT_NE(text.find("\n# tick 1\ngoal\nball\n"), std::string::npos);  // in list order
@@ -580,15 +596,16 @@ TEST_F(RecordTest, RecordsEachFinishedMatchAsAScriptThatReplaysToItsEnd) {
     }
     EXPECT_GE(repeats, 10U);  // W held for 0.7 s
 
-    const nlohmann::json end = replayedEnd(written[0]);
-    EXPECT_EQ(end["ended"], true);
-    EXPECT_EQ(end["messages"], nlohmann::json::array({"Goal!", "GAME OVER! Red is the Winner"}));
+    const nlohmann::json replayed = replayedEnd(written[0]);
+    EXPECT_EQ(replayed["ended"], true);
+    EXPECT_EQ(replayed["messages"],
+              nlohmann::json::array({"Goal!", "GAME OVER! Red is the Winner"}));
     const online::Scene& seen = over->scene;
-    EXPECT_EQ(end["ball"], nlohmann::json::array({seen.ball.left, seen.ball.top}));
-    EXPECT_EQ(end["red"], nlohmann::json::array({seen.red.left, seen.red.top}));
-    EXPECT_EQ(end["blue"], nlohmann::json::array({seen.blue.left, seen.blue.top}));
-    EXPECT_EQ(end["redScore"], seen.redScore);
-    EXPECT_EQ(end["blueScore"], seen.blueScore);
+    EXPECT_EQ(replayed["ball"], nlohmann::json::array({seen.ball.left, seen.ball.top}));
+    EXPECT_EQ(replayed["red"], nlohmann::json::array({seen.red.left, seen.red.top}));
+    EXPECT_EQ(replayed["blue"], nlohmann::json::array({seen.blue.left, seen.blue.top}));
+    EXPECT_EQ(replayed["redScore"], seen.redScore);
+    EXPECT_EQ(replayed["blueScore"], seen.blueScore);
 
     // The second match is abandoned half-way: it adds nothing, not even a temporary file.
     tell(p.red, say::PlayAgain{});
@@ -597,6 +614,7 @@ TEST_F(RecordTest, RecordsEachFinishedMatchAsAScriptThatReplaysToItsEnd) {
     EXPECT_EQ(files().size(), 2U);
     tell(p.red, say::Leave{});
     EXPECT_EQ(files(), written);
+    EXPECT_TRUE(takeAll<msg::Replay>(p.blue).empty());
 }
 
 // Shutting down tells every client, closes every connection, and leaves only whole records.
@@ -617,7 +635,7 @@ TEST_F(RecordTest, ShutdownTellsEveryoneAndLeavesOnlyWholeRecords) {
     EXPECT_EQ(lobby().openRooms(), 0U);
     const auto left = files();
     ASSERT_EQ(left.size(), 1U);
-    EXPECT_EQ(left[0].filename().string().substr(0, finished.code.size()), finished.code);
+    EXPECT_TRUE(isReplayId(left[0].stem().string(), ""));
 }
 
 void writeFile(const fs::path& path, std::size_t bytes, std::chrono::hours age) {
@@ -653,12 +671,20 @@ TEST_F(RecordTest, KeepsTheFolderWithinItsBoundOldestFirst) {
 }
 
 // A match that outgrows a record's bound is not recorded at all, rather than cut short: a cut
-// script would replay to another end.
+// script would replay to another end. It ends as any other, and offers no replay, whose link
+// would lead nowhere.
 TEST_F(RecordTest, LeavesNothingOfAMatchLongerThanARecordMayBe) {
-    useWriter({.maxRecordBytes = 8192});
+    useWriter({.maxRecordBytes = 1024});
     const Players p = startMatch();
-    runFor(60s);  // the drifting ball fills more than 8 KB of script
-    tell(p.red, say::Leave{});
+    const auto boxes = playToTheGoal(p);
+    ASSERT_FALSE(boxes.empty());
+    for (const std::uint32_t box : {boxes[0].box, boxes[0].box + 1}) {
+        tell(p.red, say::BoxOk{box});
+        tell(p.blue, say::BoxOk{box});
+    }
+    ASSERT_TRUE(takeLast<msg::GameOver>(p.red));
+    EXPECT_TRUE(takeAll<msg::Replay>(p.red).empty());
+    EXPECT_TRUE(takeAll<msg::Replay>(p.blue).empty());
     EXPECT_TRUE(files().empty());
     EXPECT_EQ(records->counts().cutOff, 1U);
 }
@@ -713,7 +739,9 @@ TEST_F(RecordTest, AStalledWriterNeverHoldsUpTheMatches) {
 
     const auto left = files();
     ASSERT_EQ(left.size(), 1U);
-    EXPECT_EQ(left[0].filename().string().substr(0, finished.code.size()), finished.code);
+    std::string heading;
+    std::getline(std::ifstream(left[0]), heading);
+    EXPECT_NE(heading.find("room " + finished.code + ","), std::string::npos) << heading;
     EXPECT_EQ(replayedEnd(left[0])["ended"], true);
 }
 

@@ -67,6 +67,8 @@ class MatchHost {
     const std::vector<online::Input>& openInputs() const { return open_; }
     const std::vector<online::TickMatch::Box>& boxes() const { return final_.boxes(); }
     online::Scene scene() const { return final_.scene(); }
+    // The match has ended and its record went to the writer whole.
+    bool recorded() const { return record_.handedOverWhole(); }
 
   private:
     // Plays the final match on through tick `last` with the open inputs of each tick.

@@ -24,7 +24,8 @@ MatchRecord::MatchRecord(MatchRecord&& other) noexcept
       name_(std::move(other.name_)),
       pending_(std::move(other.pending_)),
       total_(other.total_),
-      handedOver_(std::exchange(other.handedOver_, false)) {}
+      handedOver_(std::exchange(other.handedOver_, false)),
+      whole_(std::exchange(other.whole_, false)) {}
 
 MatchRecord::~MatchRecord() {
     abandon();
@@ -85,6 +86,7 @@ void MatchRecord::finish() {
         return;
     }
     handedOver_ = false;
+    whole_ = true;
     writer_ = nullptr;  // done: nothing more is recorded
 }
 

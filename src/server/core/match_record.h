@@ -36,6 +36,9 @@ class MatchRecord final : public online::MatchLog {
     // is written when the record was lost already.
     void finish() override;
     const std::string& name() const { return name_; }
+    // The whole record went to the writer, which names the file once it is on disk (a disk that
+    // refuses it, or a folder too small for it even alone, may still lose it there).
+    bool handedOverWhole() const { return whole_; }
 
   private:
     void flush();
@@ -46,6 +49,7 @@ class MatchRecord final : public online::MatchLog {
     std::string pending_;
     std::size_t total_ = 0;    // every byte of the record so far
     bool handedOver_ = false;  // the writer has some of it
+    bool whole_ = false;
 };
 
 }  // namespace voltaro::server

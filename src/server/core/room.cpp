@@ -162,8 +162,8 @@ void Room::left(ConnectionId id, Seat seat, Duration now) {
 
 void Room::startMatch(Duration now) {
     ++matchNumber_;
-    MatchRecord record(context_.records, fmt::format("{}-{}-{}.replay", code_, matchNumber_,
-                                                     newSeatToken(context_.random).substr(0, 8)));
+    replayId_ = newReplayId(context_.random, context_.limits.codePrefix);
+    MatchRecord record(context_.records, replayId_ + ".replay");
     record.comment(fmt::format("voltaro match record: room {}, match {}", code_, matchNumber_));
     match_ = std::make_unique<MatchHost>(
         now, std::move(record), std::array{player(Seat::Red).repeat, player(Seat::Blue).repeat});
@@ -211,6 +211,7 @@ void Room::openBox(Duration now) {
     if (openBox_ >= boxes.size()) {
         phase_ = Phase::Over;
         broadcast(msg::GameOver{match_->scene()});
+        forEachMember([this](ConnectionId id) { sendReplay(id); });
         return;
     }
     ++boxNumber_;
@@ -279,11 +280,20 @@ void Room::catchUp(ConnectionId id) {
         send(id, msg::BoxOpened{boxNumber_, box.text, box.scene});
     } else if (phase_ == Phase::Over) {
         send(id, msg::GameOver{match_->scene()});
+        sendReplay(id);
     }
     for (const Seat seat : {Seat::Red, Seat::Blue}) {
         if (player(seat).seated && !player(seat).connection) {
             send(id, msg::Paused{awayReason(seat), match_->finalTick()});
         }
+    }
+}
+
+// The record was handed over when the match ended, at least a box earlier: by now the writer
+// has given it its name, and its link serves it. A match that was not recorded has none.
+void Room::sendReplay(ConnectionId id) {
+    if (match_->recorded()) {
+        send(id, msg::Replay{replayId_});
     }
 }
 

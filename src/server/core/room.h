@@ -99,6 +99,7 @@ class Room {
     void pauseFor(online::Seat away, Duration now);
     void resumeFor(online::Seat back, ConnectionId id, Duration now);
     void catchUp(ConnectionId id);
+    void sendReplay(ConnectionId id);
 
     template <typename Visit>
     void forEachMember(Visit&& visit) const;
@@ -113,6 +114,7 @@ class Room {
     std::vector<ConnectionId> spectators_;
     std::unique_ptr<MatchHost> match_;
     std::uint32_t matchNumber_ = 0;
+    std::string replayId_;         // the present match's, which names its record
     std::size_t openBox_ = 0;      // of the match's boxes, shown one by one
     std::uint32_t boxNumber_ = 0;  // the open box's number, counted over the room's life
     Duration boxCloses_{};

@@ -1,5 +1,6 @@
 #include "server/core/room_code.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 
@@ -10,16 +11,35 @@ namespace {
 constexpr std::string_view kCodeAlphabet = "23456789ABCDEFGHJKLMNPQRSTUVWXYZ";  // 32 symbols
 static_assert(kCodeAlphabet.size() == 32);
 
-}  // namespace
-
-std::string newRoomCode(SecretSource& random, std::string_view prefix) {
-    std::array<std::byte, kRoomCodeSymbols> bytes;
+// `count` symbols, 5 random bits each: 256 is a multiple of 32, so every symbol is as likely.
+template <std::size_t count>
+std::string randomSymbols(SecretSource& random, std::string_view prefix) {
+    std::array<std::byte, count> bytes;
     random.fill(bytes);
     std::string code(prefix);
     for (const std::byte b : bytes) {
         code += kCodeAlphabet[std::to_integer<unsigned>(b) % kCodeAlphabet.size()];
     }
     return code;
+}
+
+}  // namespace
+
+std::string newRoomCode(SecretSource& random, std::string_view prefix) {
+    return randomSymbols<kRoomCodeSymbols>(random, prefix);
+}
+
+std::string newReplayId(SecretSource& random, std::string_view prefix) {
+    return randomSymbols<kReplayIdSymbols>(random, prefix);
+}
+
+bool isReplayId(std::string_view id, std::string_view prefix) {
+    if (!id.starts_with(prefix) || id.size() != prefix.size() + kReplayIdSymbols) {
+        return false;
+    }
+    id.remove_prefix(prefix.size());
+    return std::all_of(id.begin(), id.end(),
+                       [](char c) { return kCodeAlphabet.find(c) != std::string_view::npos; });
 }
 
 std::string normalisedRoomCode(std::string_view typed) {

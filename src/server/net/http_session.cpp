@@ -63,6 +63,10 @@ void setCommonFields(Response& response, const http::request<http::string_body>&
     response.keep_alive(request.keep_alive());
 }
 
+std::string_view targetOf(const http::request<http::string_body>& request) {
+    return std::string_view(request.target().data(), request.target().size());
+}
+
 std::optional<std::string_view> fieldOf(const http::request<http::string_body>& request,
                                         http::field name) {
     const auto field = request.find(name);
@@ -132,6 +136,8 @@ void HttpSession::read(beast::error_code error) {
         reply(http::status::service_unavailable, "The server is shutting down", request);
     } else if (beast::websocket::is_upgrade(request)) {
         upgrade(std::move(request));
+    } else if (ReplayFolder::asksForReplay(pathOf(targetOf(request)))) {
+        serveReplay(request);
     } else {
         serveFile(request);
     }
@@ -255,6 +261,45 @@ void HttpSession::serveFile(const Request& request) {
         std::make_tuple(http::status::ok, request.version()));
     setCommonFields(*response, request);
     setFileFields(*response, *file, type);
+    response->prepare_payload();
+    writeResponse(std::move(response));
+}
+
+// A match's record, as the replay tool and the page's replay read it. Every record is its own
+// file, written once and removed when the folder needs the room: never kept by a cache, which
+// would show one the server no longer has.
+void HttpSession::serveReplay(const Request& request) {
+    if (request.method() != http::verb::get && request.method() != http::verb::head) {
+        reply(http::status::method_not_allowed, "Only GET and HEAD", request);
+        return;
+    }
+    auto file = context_.replays.open(pathOf(targetOf(request)));
+    beast::error_code error;
+    http::file_body::value_type body;
+    if (file) {
+        body.reset(std::move(*file), error);
+    }
+    if (!file || error) {
+        reply(http::status::not_found, "No match has that replay", request);
+        return;
+    }
+    const auto fill = [&](auto& response) {
+        setCommonFields(response, request);
+        response.set(http::field::content_type, "text/plain; charset=utf-8");
+        response.set(http::field::cache_control, "no-store");
+    };
+    if (request.method() == http::verb::head) {
+        auto response =
+            std::make_shared<http::response<http::empty_body>>(http::status::ok, request.version());
+        fill(*response);
+        response->content_length(body.size());
+        writeResponse(std::move(response));
+        return;
+    }
+    auto response = std::make_shared<http::response<http::file_body>>(
+        std::piecewise_construct, std::make_tuple(std::move(body)),
+        std::make_tuple(http::status::ok, request.version()));
+    fill(*response);
     response->prepare_payload();
     writeResponse(std::move(response));
 }

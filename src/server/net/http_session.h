@@ -12,6 +12,7 @@
 #include "server/net/connection_hub.h"
 #include "server/net/connection_rate.h"
 #include "server/net/origin_policy.h"
+#include "server/net/replay_folder.h"
 #include "server/net/server_options.h"
 #include "server/net/site_folder.h"
 #include "server/net/trusted_proxies.h"
@@ -23,6 +24,7 @@ namespace voltaro::server {
 struct ServerContext {
     const ServerOptions& options;
     const SiteFolder& site;
+    const ReplayFolder& replays;
     const OriginPolicy& origins;
     ConnectionHub& hub;
     ServerStats& stats;
@@ -31,10 +33,10 @@ struct ServerContext {
     NewConnectionRate& newConnections;
 };
 
-// One HTTP connection: files of the page for GET and HEAD, and on the match path the upgrade to
-// a WebSocket session. Headers must arrive within the timeout and stay small, and a request may
-// carry no body at all: a client that dawdles or floods is cut off. A connection from a trusted
-// proxy counts as the client's that each request names.
+// One HTTP connection: files of the page and the match records (/replay/ID) for GET and HEAD, and
+// on the match path the upgrade to a WebSocket session. Headers must arrive within the timeout and
+// stay small, and a request may carry no body at all: a client that dawdles or floods is cut off. A
+// connection from a trusted proxy counts as the client's that each request names.
 class HttpSession final : public std::enable_shared_from_this<HttpSession> {
   public:
     // The path of match connections; a proxy routes on the room code in its query
@@ -58,6 +60,7 @@ class HttpSession final : public std::enable_shared_from_this<HttpSession> {
     bool countedAsClient(Request& request);
     void upgrade(Request request);
     void serveFile(const Request& request);
+    void serveReplay(const Request& request);
     void reply(boost::beast::http::status status, std::string_view text, const Request& request);
     template <typename Response>
     void writeResponse(std::shared_ptr<Response> response);

@@ -13,6 +13,7 @@
 
 #include "server/core/metrics_text.h"
 #include "server/core/person_key.h"
+#include "server/core/room_code.h"
 
 namespace voltaro::server {
 
@@ -73,8 +74,10 @@ MatchServer::MatchServer(const ServerOptions& options, SecretSource* random)
       random_(random ? *random : systemRandom_),
       lobby_(hub_, lobbyLimits(options), records_.get(), random_, &refusals_),
       site_(options.site),
+      replays_(options.records, normalisedRoomCode(options.codePrefix)),
       origins_(options.origins, options.names),
-      context_{options, site_, origins_, hub_, stats_, refusals_, proxies_, newConnections_},
+      context_{options, site_,     replays_, origins_,       hub_,
+               stats_,  refusals_, proxies_, newConnections_},
       acceptor_(io_),
       signals_(io_),
       retryOrQuit_(io_) {

@@ -19,6 +19,7 @@
 #include "server/net/http_session.h"
 #include "server/net/metrics_listener.h"
 #include "server/net/origin_policy.h"
+#include "server/net/replay_folder.h"
 #include "server/net/server_options.h"
 #include "server/net/site_folder.h"
 #include "server/net/trusted_proxies.h"
@@ -75,6 +76,7 @@ class MatchServer {
     SecretSource& random_;
     Lobby lobby_;
     SiteFolder site_;
+    ReplayFolder replays_;
     OriginPolicy origins_;
     ServerContext context_;
     boost::asio::ip::tcp::acceptor acceptor_;
