@@ -134,9 +134,12 @@ class BehindNginx : public ::testing::Test {
         std::ofstream(dir_ / "site" / "index.html.gz") << "gzip copy";
         // Started as the manual page says: a prefix each, and nothing for the proxy.
         for (const char* prefix : {"A", "B"}) {
+            const auto records = dir_ / (std::string("records-") + prefix);
+            std::filesystem::create_directories(records);
             servers_.emplace_back(std::make_unique<ServerProcess>(
-                VOLTARO_SERVER, std::vector<std::string>{"--code-prefix", prefix, "--site",
-                                                         (dir_ / "site").string()}));
+                VOLTARO_SERVER,
+                std::vector<std::string>{"--code-prefix", prefix, "--site",
+                                         (dir_ / "site").string(), "--records", records.string()}));
         }
         startNginx(servers_[0]->port(), servers_[1]->port());
     }
@@ -195,10 +198,12 @@ class BehindNginx : public ::testing::Test {
         return text.str();
     }
 
-    // One GET of the page through nginx with the given header fields.
-    HttpReply page(const std::map<std::string, std::string>& fields = {}) {
+    // One GET of the page (or of `target`) through nginx with the given header fields.
+    HttpReply page(const std::map<std::string, std::string>& fields = {},
+                   const std::string& target = "/") {
         const auto answer =
-            httpRequest(io_, relay_->endpoint(), {.fields = fields, .keepAlive = false}, kPatience);
+            httpRequest(io_, relay_->endpoint(),
+                        {.target = target, .fields = fields, .keepAlive = false}, kPatience);
         EXPECT_TRUE(answer) << errors();
         return answer.value_or(HttpReply{});
     }
@@ -291,6 +296,20 @@ TEST_F(BehindNginx, ServesThePageAndCarriesEachRoomToTheProcessThatHoldsIt) {
         // Both ran the match from what came through the proxy, to the server's digests.
         EXPECT_TRUE(red->followed().everyFinalAgreed()) << "room " << codes[prefix];
         EXPECT_TRUE(joiners[prefix]->followed().everyFinalAgreed()) << "room " << codes[prefix];
+    }
+
+    // Each match's replay, by the id its players were given, from the process that recorded
+    // it; an id of no process's is nobody's.
+    for (auto& [prefix, red] : creators) {
+        const auto replay = red->next<msg::Replay>(kPatience);
+        ASSERT_TRUE(replay) << "room " << codes[prefix];
+        EXPECT_EQ(replay->id.front(), prefix);
+        const auto served = page({}, "/replay/" + replay->id);
+        EXPECT_EQ(served.result_int(), 200u) << replay->id;
+        EXPECT_NE(served.body().find("# voltaro match record: room " + codes[prefix]),
+                  std::string::npos);
+        EXPECT_EQ(served[boost::beast::http::field::cache_control], "no-store");
+        EXPECT_EQ(page({}, "/replay/Z" + replay->id.substr(1)).result_int(), 404u);
     }
 }
 

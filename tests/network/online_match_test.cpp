@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "delay_relay.h"
+#include "http_request.h"
 #include "match_client.h"
 #include "replay_session.h"
 #include "server_process.h"
@@ -185,6 +186,23 @@ TEST_F(MatchThroughServer, TwoPlayersPlayToTheEndAsTheSpectatorSeesAndTheRecordR
     expectFinalsAsRecorded(blue->followed(), replayed, "blue");
     expectFinalsAsRecorded(watcher->followed(), replayed, "the spectator");
     const std::vector<std::filesystem::path> written{*record};
+
+    // Everyone is told the replay's id, the record's name; the server serves its text there,
+    // and that text replays to the end the players saw.
+    const std::string id = record->stem().string();
+    for (MatchClient* client : {red.get(), blue.get(), watcher.get()}) {
+        const auto replay = client->next<msg::Replay>(kPatience);
+        ASSERT_TRUE(replay);
+        EXPECT_EQ(replay->id, id);
+    }
+    const auto served = httpRequest(io_, endpoint_, {.target = "/replay/" + id}, kPatience);
+    ASSERT_TRUE(served);
+    EXPECT_EQ(served->result_int(), 200);
+    EXPECT_EQ((*served)[boost::beast::http::field::content_type], "text/plain; charset=utf-8");
+    const auto copy = records_.parent_path() / (id + "-served.replay");
+    std::ofstream(copy) << served->body();
+    EXPECT_EQ(replayedScene(copy), redEnd->scene);
+    std::filesystem::remove(copy);
 
     // Both want another: it starts, and SIGTERM ends the server with it in play. Everyone is told
     // and closed as going away; only the finished match is on disk, whole.
