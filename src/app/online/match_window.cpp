@@ -1,11 +1,18 @@
 #include "app/online/match_window.h"
 
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
 
+#include "app/online/qr_code_label.h"
 #include "scene/layout.h"
 
 namespace voltaro {
@@ -27,7 +34,10 @@ MatchWindow::MatchWindow()
       status_(new QLabel(&window_)),
       end_(new QFrame(&window_)),
       endText_(new QLabel),
-      again_(new QPushButton(QStringLiteral("Play again"))) {
+      again_(new QPushButton(QStringLiteral("Play again"))),
+      replay_(new QWidget),
+      replayLink_(new QLineEdit),
+      replayQr_(new QrCodeLabel) {
     controls_.setObserver(this);
     // What these show comes from the server: as plain text, or any server could draw its own
     // widgets, images and links into the game.
@@ -43,10 +53,14 @@ MatchWindow::MatchWindow()
     end_->setAutoFillBackground(true);
     end_->setFrameShape(QFrame::Box);
     auto* quit = new QPushButton(QStringLiteral("Quit"));
-    auto* row = new QHBoxLayout(end_);
+    auto* bar = new QVBoxLayout(end_);
+    auto* row = new QHBoxLayout;
     row->addWidget(endText_, 1);
     row->addWidget(again_);
     row->addWidget(quit);
+    bar->addLayout(row);
+    bar->addWidget(replay_);
+    buildReplayRow();
     end_->hide();
     connect(again_, &QPushButton::clicked, this, &MatchWindow::playAgainWanted);
     connect(quit, &QPushButton::clicked, this, &MatchWindow::quitWanted);
@@ -65,6 +79,36 @@ MatchWindow::MatchWindow()
     });
     connect(&window_, &GameWindow::focusLost, this, &MatchWindow::focusLost);
     connect(&window_, &GameWindow::closeRequested, this, &MatchWindow::quitWanted);
+}
+
+// The replay's link, to copy for a friend or to watch now in the browser (the server's page
+// plays it), and its QR code for a phone.
+void MatchWindow::buildReplayRow() {
+    replay_->setObjectName(QStringLiteral("replay"));
+    replayLink_->setObjectName(QStringLiteral("replayLink"));
+    replayLink_->setReadOnly(true);
+    replayLink_->setAccessibleName(QStringLiteral("Link to the replay"));
+    auto* copy = new QPushButton(QStringLiteral("Copy the link"));
+    auto* watch = new QPushButton(QStringLiteral("Watch the replay"));
+    copy->setObjectName(QStringLiteral("copyReplay"));
+    watch->setObjectName(QStringLiteral("watchReplay"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(watch);
+    buttons->addWidget(copy);
+    buttons->addStretch(1);
+    auto* words = new QVBoxLayout;
+    words->addWidget(replayLink_);
+    words->addLayout(buttons);
+    words->addStretch(1);
+    auto* row = new QHBoxLayout(replay_);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addLayout(words, 1);
+    row->addWidget(replayQr_);
+    replay_->hide();
+    connect(copy, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(replayLink_->text()); });
+    connect(watch, &QPushButton::clicked, this,
+            [this] { QDesktopServices::openUrl(QUrl(replayLink_->text())); });
 }
 
 MatchWindow::~MatchWindow() {
@@ -146,10 +190,20 @@ void MatchWindow::showEnd(const client::MatchView& match) {
     }
     endText_->setText(text(match.status()));
     again_->setVisible(phase == Phase::Over);
+    showReplay(match);
     end_->setFixedWidth(window_.width() - 16);
     end_->adjustSize();
     end_->move(8, 8);  // over the empty top of the field: the counters stay in sight
     end_->raise();
+}
+
+void MatchWindow::showReplay(const client::MatchView& match) {
+    const QString link = text(match.replayLink());
+    replay_->setVisible(!link.isEmpty());
+    if (replayLink_->text() != link) {
+        replayLink_->setText(link);
+    }
+    replayQr_->showLink(link);
 }
 
 void MatchWindow::shapeMoved(const Shape& shape, const TwipBox& before) {

@@ -11,14 +11,18 @@
 
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QMessageBox;
 class QPushButton;
 
 namespace voltaro {
 
+class QrCodeLabel;
+
 // The form's window in an online match: the server's scene, the status line over the field,
-// the server's boxes, and at the end a bar with "Play again" and "Quit". It shows what the view
-// says and passes the player's keys and buttons on.
+// the server's boxes, and at the end a bar with "Play again" and "Quit", and once the server has
+// recorded the match its replay's link, to copy or to watch, with its QR code. It shows what the
+// view says and passes the player's keys and buttons on.
 class MatchWindow final : public QObject, private ControlObserver {
     Q_OBJECT
 
@@ -47,6 +51,8 @@ class MatchWindow final : public QObject, private ControlObserver {
     void showStatus(const client::MatchView& match);
     void showBox(const client::MatchView& match);
     void showEnd(const client::MatchView& match);
+    void showReplay(const client::MatchView& match);
+    void buildReplayRow();
     void closeBox();
 
     Controls controls_;
@@ -56,6 +62,9 @@ class MatchWindow final : public QObject, private ControlObserver {
     QFrame* end_;
     QLabel* endText_;
     QPushButton* again_;
+    QWidget* replay_;
+    QLineEdit* replayLink_;
+    QrCodeLabel* replayQr_;
     QRegion moved_;  // painted at once when asked
     QMessageBox* box_ = nullptr;
     std::uint32_t boxShown_ = 0;  // the box number on screen, so that each opens once

@@ -8,6 +8,8 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include "app/online/qr_code_label.h"
+
 namespace voltaro {
 
 namespace {
@@ -26,7 +28,8 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
       create_(new QPushButton(QStringLiteral("Create a match"))),
       join_(new QPushButton(QStringLiteral("Join a match"))),
       status_(new QLabel),
-      link_(new QLineEdit) {
+      link_(new QLineEdit),
+      qr_(new QrCodeLabel) {
     setWindowTitle(QStringLiteral("Soccer Game: VOLTARO! - online"));
     code_->setPlaceholderText(QStringLiteral("a code, or the link a friend sent"));
     code_->setObjectName(QStringLiteral("code"));
@@ -57,7 +60,10 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     layout->addWidget(create_);
     layout->addLayout(joinRow);
     layout->addWidget(status_);
-    layout->addWidget(link_);
+    auto* linkRow = new QHBoxLayout;
+    linkRow->addWidget(link_, 1, Qt::AlignTop);
+    linkRow->addWidget(qr_);
+    layout->addLayout(linkRow);
     layout->setSizeConstraint(QLayout::SetFixedSize);  // grows with what the status says
 
     // Return in the code's field joins; no button is pressed by a Return meant for another.
@@ -97,8 +103,11 @@ void OnlineDialog::showStatus(const QString& text) {
 void OnlineDialog::showRoom(const QString& code, const QString& link) {
     code_->setText(code);
     link_->setText(link);
+    // The whole link in sight, beside its code: the player reads it out or checks it.
+    link_->setMinimumWidth(link_->fontMetrics().horizontalAdvance(link) + 16);
     link_->show();
     link_->selectAll();
+    qr_->showLink(link);
 }
 
 void OnlineDialog::setBusy(bool busy) {

@@ -8,6 +8,8 @@ class QPushButton;
 
 namespace voltaro {
 
+class QrCodeLabel;
+
 // Before the form, in an online match: the server's address (remembered between runs), "Create
 // a match", "Join a match" with a code or a link, and what is happening meanwhile: the code and
 // the link to send, the wait for the friend, a refusal.
@@ -40,6 +42,7 @@ class OnlineDialog final : public QDialog {
     QPushButton* join_;
     QLabel* status_;
     QLineEdit* link_;
+    QrCodeLabel* qr_;  // the link's, for a phone's camera
 };
 
 // The match server's address as the player last typed it, else `fallback`.
