@@ -145,6 +145,7 @@ WEB_FLAGS ?=
 
 web:
 	@scripts/install-deps web
+	@cd web && npm ci --no-audit --no-fund --silent
 	@NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release \
 		-DVOLTARO_QT=OFF -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node \
 		-DVOLTARO_NATIVE_REPLAY=$(abspath $(BUILD))/voltaro-replay $(WEB_FLAGS) >/dev/null

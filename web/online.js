@@ -4,6 +4,8 @@
 // in, drives its frames, and shows the box, the status line and the end.
 import { fit } from './fit.js';
 import { page } from './page.js';
+import { showQrCode } from './qr_code.js';
+import { showReplayLink } from './replay_link.js';
 import { forget, store, stored } from './storage.js';
 
 const params = new URLSearchParams(location.search);
@@ -115,9 +117,12 @@ function show(next) {
   }
   linkField.hidden = !next.joinLink;
   if (next.joinLink) linkField.value = next.joinLink;
+  showQrCode(element('online-qr'), next.joinLink);
   againButton.hidden = next.phase !== 'Over';
+  showReplayLink(next.replayLink); // after the end, and still once the room has closed
   // With nothing to say, the line gives its room to the field (a phone has little).
-  element('online-menu').hidden = !next.status && linkField.hidden && againButton.hidden;
+  element('online-menu').hidden =
+    !next.status && linkField.hidden && againButton.hidden && !next.replayLink;
   showChoice(next.phase);
   fit.showPadsOf(next.seat === 'spectator' ? null : next.seat);
   showBox(next);

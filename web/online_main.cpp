@@ -25,10 +25,11 @@ void voltaro_online_drop();
 // A line of the tests' record of what the page showed.
 void voltaro_online_log(const char* line);
 // `phase` and `seat` by name ("Waiting", "red"; the seat empty before one); `joinLink` is the
-// link to send the friend, empty unless the page is to show it.
+// link to send the friend, empty unless the page is to show it; `replayLink` the ended match's
+// replay, empty until the server has recorded it.
 void voltaro_online_show(const char* phase, const char* status, int box, const char* boxText,
                          int boxAnswered, const char* code, const char* token, const char* seat,
-                         const char* matchLine, const char* joinLink);
+                         const char* matchLine, const char* joinLink, const char* replayLink);
 }
 
 namespace {
@@ -69,7 +70,8 @@ class OnlinePage {
             match_.status().c_str(), static_cast<int>(match_.boxNumber()), match_.boxText().c_str(),
             match_.boxAnswered() ? 1 : 0, match_.code().c_str(), match_.token().c_str(),
             seat ? std::string(voltaro::online::seatName(*seat)).c_str() : "",
-            match_.matchLine().c_str(), match_.invitesFriend() ? match_.joinLink().c_str() : "");
+            match_.matchLine().c_str(), match_.invitesFriend() ? match_.joinLink().c_str() : "",
+            match_.replayLink().c_str());
         log();
     }
 

@@ -142,8 +142,17 @@ async function desktopAgainstPage(browser, display, dir, name, url) {
 test('two pages play a whole match through the server, as its record says', async ({ browser }) => {
   test.setTimeout(300000);
   const server = await h.startServer(h.workDir('pages'));
-  const red = pageClient((await openPage(browser, server.url + '?online=create')).page, 'red');
+  const redPage = (await openPage(browser, server.url + '?online=create')).page;
+  const red = pageClient(redPage, 'red');
   const code = await codeFrom(red);
+  // The waiting screen's QR code holds the very link written beside it, and says so.
+  const joinLink = await redPage.inputValue('#online-link');
+  expect(joinLink).toBe(`${server.url}?match=${code}`);
+  const joinCode = redPage.locator('#online-qr canvas');
+  await expect(joinCode).toBeVisible();
+  await expect(joinCode).toHaveAttribute('aria-label', `QR code of the link ${joinLink}`);
+  expect(h.decodeQr(await redPage.locator('#online-qr').screenshot())).toBe(joinLink);
+  h.keepScreen('page-waiting.png', await redPage.screenshot());
   // Blue plays on a phone: only its own pad shows, and a finger on it moves blue.
   const phone = { viewport: { width: 844, height: 390 }, hasTouch: true, isMobile: true };
   const bluePage = (await openPage(browser, server.url + '?match=' + code, phone)).page;
@@ -161,6 +170,24 @@ test('two pages play a whole match through the server, as its record says', asyn
   await playToTheEnd([red, blue], red);
   await expectTheRecordedMatch([red, blue], server.records);
   await expect(bluePage.locator('#online-again')).toBeVisible();
+
+  // Both are offered the replay, by the id the record is named by: to watch, to copy, and as a
+  // code to scan; the server serves the record there.
+  const record = await h.recordedStates(server.records);
+  const id = path.basename(record.file, '.replay');
+  const replayLink = `${server.url}?replay=${id}`;
+  for (const end of [redPage, bluePage]) {
+    await expect(end.locator('#online-replay')).toBeVisible();
+    await expect(end.locator('#replay-link')).toHaveValue(replayLink);
+    await expect(end.locator('#replay-watch')).toHaveAttribute('href', replayLink);
+    await expect(end.locator('#replay-qr canvas')).toBeVisible();
+  }
+  expect(h.decodeQr(await redPage.locator('#replay-qr').screenshot())).toBe(replayLink);
+  expect(await (await redPage.request.get(`${server.url}replay/${id}`)).text()).toBe(record.script);
+  await redPage.click('#replay-copy');
+  await expect(redPage.locator('#replay-copied')).not.toBeEmpty();
+  h.keepScreen('page-end.png', await redPage.screenshot());
+  h.keepScreen('page-end-phone.png', await bluePage.screenshot());
 });
 
 test('a desktop game and a page play a whole match, as the record says', async ({ browser }) => {

@@ -242,7 +242,7 @@ async function recordedStates(records) {
     index += 1;
     byTick.get(tick).push(states[index]);
   }
-  return { byTick, final: states[states.length - 1], script };
+  return { byTick, final: states[states.length - 1], script, file };
 }
 
 // Every final tick a client logged has the scene the server's match had once all of that
@@ -272,8 +272,29 @@ function boxesAndEnd(lines) {
     .map((l) => l.replace(/ \| tick \d+ /, ' | ').replace(/^over tick \d+ /, 'over '));
 }
 
+// What zbarimg (zbar-tools) reads in a PNG: each code's text, one a line; empty for none.
+function decodeQr(png) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'voltaro-qr-'));
+  const file = path.join(dir, 'code.png');
+  fs.writeFileSync(file, png);
+  try {
+    return execFileSync('zbarimg', ['--raw', '-q', file], { timeout: 20000 }).toString().trim();
+  } catch {
+    return '';
+  } finally {
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+}
+
+// A screen kept for a person to look at, when VOLTARO_KEEP_SCREENS names a folder.
+function keepScreen(name, png) {
+  if (process.env.VOLTARO_KEEP_SCREENS) {
+    fs.writeFileSync(path.join(process.env.VOLTARO_KEEP_SCREENS, name), png);
+  }
+}
+
 module.exports = {
   programs, site, stopAll, workDir, until, pressEveryMs, startServer, startNginx, hasIpv6, startX, startGame, findWindow, keyIn,
   closeWindow, exitsWithin, delayingRelay, recordedStates, checkAgainstRecord, boxesAndEnd,
-  xdotool,
+  xdotool, decodeQr, keepScreen,
 };
