@@ -187,7 +187,13 @@ test('two pages play a whole match through the server, as its record says', asyn
     expect(h.decodeQr(await end.locator('#replay-qr').screenshot())).toBe(replayLink);
   }
   expect(await (await redPage.request.get(`${server.url}replay/${id}`)).text()).toBe(record.script);
-  await redPage.click('#replay-copy');
+  // By keyboard alone: Tab reaches "Copy the link" at the end, and Enter copies.
+  await redPage.locator('#online-again').focus();
+  for (let tabs = 0; tabs < 10 && !(await redPage.locator('#replay-copy').evaluate((b) => b === document.activeElement)); tabs += 1) {
+    await redPage.keyboard.press('Tab');
+  }
+  await expect(redPage.locator('#replay-copy')).toBeFocused();
+  await redPage.keyboard.press('Enter');
   await expect(redPage.locator('#replay-copied')).not.toBeEmpty();
   h.keepScreen('page-end.png', await redPage.screenshot());
   h.keepScreen('page-end-phone.png', await bluePage.screenshot());
