@@ -201,22 +201,22 @@ void ReplayViewer::togglePlay(double nowMs) {
     }
 }
 
-void ReplayViewer::faster(double nowMs) {
-    frame(nowMs);
-    if (speedIndex_ + 1 < kSpeeds.size()) {
-        ++speedIndex_;
+void ReplayViewer::setSpeed(std::size_t index, double nowMs) {
+    frame(nowMs);  // the ticks so far at the speed before
+    index = std::min(index, kSpeeds.size() - 1);
+    if (index != speedIndex_) {
+        speedIndex_ = index;
         changed_ = true;
     }
     anchorClock(nowMs);
 }
 
+void ReplayViewer::faster(double nowMs) {
+    setSpeed(speedIndex_ + 1, nowMs);
+}
+
 void ReplayViewer::slower(double nowMs) {
-    frame(nowMs);
-    if (speedIndex_ > 0) {
-        --speedIndex_;
-        changed_ = true;
-    }
-    anchorClock(nowMs);
+    setSpeed(speedIndex_ > 0 ? speedIndex_ - 1 : 0, nowMs);
 }
 
 void ReplayViewer::frame(double nowMs) {

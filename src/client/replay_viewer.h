@@ -70,6 +70,9 @@ class ReplayViewer {
     // Faster or slower by one of kSpeeds; the tick shown stays.
     void faster(double nowMs);
     void slower(double nowMs);
+    // One of kSpeeds by its place in the list (beyond the last: the last).
+    void setSpeed(std::size_t index, double nowMs);
+    std::size_t speedIndex() const { return speedIndex_; }
     double speed() const { return kSpeeds[speedIndex_]; }
     // Called at each frame of the host's: the clock moves on, and at the last tick it stops.
     void frame(double nowMs);

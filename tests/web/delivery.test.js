@@ -30,9 +30,10 @@ function fetchRaw(target, headers = {}) {
   });
 }
 
-// The local game's module, and online play's, which only an online match loads.
+// The local game's module, online play's, which only an online match loads, and the replay
+// viewer's, which only a replay loads.
 test('each module and its script are at most 120 KB gzipped, and every compressed copy is its file', () => {
-  for (const module of ['voltaro', 'voltaro-online']) {
+  for (const module of ['voltaro', 'voltaro-online', 'voltaro-viewer']) {
     const gzipped = [`${module}.wasm`, `${module}.js`].map((name) => fs.statSync(path.join(site, `${name}.gz`)).size);
     const total = gzipped[0] + gzipped[1];
     console.log(`${module}.wasm + ${module}.js gzipped: ${(gzipped[0] / KB).toFixed(1)} + ${(gzipped[1] / KB).toFixed(1)} = ${(total / KB).toFixed(1)} KB`);
