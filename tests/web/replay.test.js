@@ -152,6 +152,40 @@ test('a record file picked on the page, or dropped on it, plays the same way; wh
   expect(await shown(page)).toEqual({ tick: 0, scene: sceneAt(0) });
 });
 
+// Ten minutes in which nobody presses a key, as a match records them: both timers at every
+// tick of the grid.
+const tenMinutes = 38400;
+const quietRecord = '# tick 0\n' +
+  Array.from({ length: tenMinutes }, (_, i) => `# tick ${i + 1}\ngoal\nball\n`).join('');
+
+test('a seek over ten minutes of play takes under 50 ms', async ({ page }) => {
+  await page.goto(process.env.VOLTARO_URL);
+  await page.waitForFunction(() => document.documentElement.dataset.state === 'running');
+  const started = Date.now();
+  await page.locator('#replay-file').setInputFiles(
+    { name: 'quiet.replay', mimeType: 'text/plain', buffer: Buffer.from(quietRecord) });
+  await page.waitForFunction(() => document.documentElement.dataset.replay === 'playing');
+  const loadedMs = Date.now() - started;
+  const seen = await page.evaluate((last) => {
+    const bar = document.getElementById('replay-seek');
+    let slowest = 0, seed = 7;
+    for (let i = 0; i < 200; ++i) {
+      seed = (seed * 1103515245 + 12345) % 2147483648;
+      const tick = i % 2 ? seed % (last + 1) : (i % 4 ? last : 0); // the far ends, and anywhere
+      const start = performance.now();
+      bar.value = String(tick);
+      bar.dispatchEvent(new Event('input'));
+      slowest = Math.max(slowest, performance.now() - start);
+      if (Number(document.documentElement.dataset.replayTick) !== tick) return { wrong: tick };
+    }
+    return { slowest, position: document.getElementById('replay-position').textContent };
+  }, tenMinutes);
+  console.log(`ten minutes of play: read and played through in ${loadedMs} ms, slowest of 200 seeks ${seen.slowest.toFixed(2)} ms`);
+  expect(seen.wrong).toBeUndefined();
+  expect(seen.slowest).toBeLessThan(50);
+  expect(seen.position).toMatch(/ of 38400 - .* of 10:00.00$/);
+});
+
 test('a replay id the server does not have, or that is no id, is said so', async ({ page }) => {
   await opened(page, server.url + '?replay=nothing-here');
   await expect(page.locator('#replay-problem')).toHaveText('This server has no replay of that id.');
