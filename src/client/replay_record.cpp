@@ -61,13 +61,34 @@ std::optional<ReplayRecord> ReplayRecord::read(std::string_view text, std::strin
             problem = lineProblem(number, "an event before the first \"# tick\" line", line);
             return std::nullopt;
         }
-        record.events_.push_back({*tick, read.command, number});
+        record.add(*tick, read.command, number);
     }
     if (!tick) {
         problem = "This is not a match record: it has no \"# tick\" line.";
         return std::nullopt;
     }
     return record;
+}
+
+void ReplayRecord::add(std::uint32_t tick, const replay::Command& command, std::uint64_t line) {
+    using Verb = replay::Command::Verb;
+    Event event{tick, command.verb, command.key, 0};
+    if (command.verb == Verb::SetShape || command.verb == Verb::SetCaption) {
+        event.set = static_cast<std::uint32_t>(sets_.size());
+        sets_.push_back({command, line});
+    }
+    events_.push_back(event);
+}
+
+replay::Command ReplayRecord::command(const Event& event) const {
+    using Verb = replay::Command::Verb;
+    if (event.verb == Verb::SetShape || event.verb == Verb::SetCaption) {
+        return sets_[event.set].command;
+    }
+    replay::Command command;
+    command.verb = event.verb;
+    command.key = event.key;
+    return command;
 }
 
 }  // namespace voltaro::client

@@ -139,14 +139,15 @@ bool ReplayViewer::load(std::string_view text) {
         const ReplayRecord::Event& event = events[i];
         form_->noteBoxes(&boxes_, event.tick);
         std::string problem;
-        if (!form_->run(event.command, problem)) {
+        if (!form_->run(record_->command(event), problem)) {
+            // Only a property written to a control the form lacks is refused here.
             problem_ = fmt::format(FMT_COMPILE("This is not a match record: line {}: {}"),
-                                   event.line, problem);
+                                   record_->sets()[event.set].line, problem);
             record_.reset();
             form_.reset();
             return false;
         }
-        if (event.command.verb == replay::Command::Verb::Key &&
+        if (event.verb == replay::Command::Verb::Key &&
             (marks_.empty() || marks_.back().tick != event.tick)) {
             marks_.push_back({event.tick, Mark::Kind::Key});
         }
@@ -338,7 +339,7 @@ void ReplayViewer::goTo(std::uint32_t tick) {
 void ReplayViewer::runTo(std::size_t events) {
     const auto& all = record_->events();
     for (std::string problem; run_ < events; ++run_) {
-        form_->run(all[run_].command, problem);  // every command ran once already, at load
+        form_->run(record_->command(all[run_]), problem);  // each ran once already, at load
     }
 }
 
