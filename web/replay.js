@@ -96,10 +96,11 @@ function drawMarks() {
   }
 }
 
+// A record that is refused replaces nothing: a replay already on screen stays, with its controls.
 function fail(sentence) {
   problemLine.textContent = sentence;
   problemLine.hidden = false;
-  controls.hidden = true;
+  controls.hidden = view === null;
   document.documentElement.dataset.replay = 'refused';
 }
 
@@ -115,6 +116,7 @@ function play(bytes) {
   }
   problemLine.hidden = true;
   controls.hidden = false;
+  document.title = 'Soccer Game: VOLTARO! - replay';
   document.documentElement.dataset.replay = 'playing';
   drawMarks();
   element('form').focus({ preventScroll: true });

@@ -56,6 +56,7 @@ async function expectRedDrawnAt(page, scene, what) {
 test('?replay=ID plays the record its server keeps: seeking shows each tick\'s scene, the end the match\'s boxes and final scene', async ({ page }) => {
   await opened(page, server.url + '?replay=m4TcH9');
   await expect(page.locator('#replay-controls')).toBeVisible();
+  await expect(page).toHaveTitle('Soccer Game: VOLTARO! - replay');
   expect(await shown(page)).toEqual({ tick: 0, scene: sceneAt(0) });
   const seek = page.locator('#replay-seek');
   await expect(seek).toHaveAttribute('max', String(lastTick()));
@@ -131,7 +132,8 @@ test('a record file picked on the page, or dropped on it, plays the same way; wh
   await page.locator('#replay-seek').fill('2000');
   expect(await shown(page)).toEqual({ tick: 2000, scene: sceneAt(2000) });
 
-  // Dropped on the page: a file that is not a match's record says why, and the controls go.
+  // Dropped on the page: a file that is not a match's record says why, and the replay on
+  // screen stays.
   const drop = async (name, text) => {
     const transfer = await page.evaluateHandle(([name, text]) => {
       const t = new DataTransfer();
@@ -143,7 +145,8 @@ test('a record file picked on the page, or dropped on it, plays the same way; wh
   await drop('notes.txt', 'ball\n# tick 0\n');
   await expect(page.locator('#replay-problem')).toHaveText(
     'This is not a match record: line 1: an event before the first "# tick" line: ball');
-  await expect(page.locator('#replay-controls')).toBeHidden();
+  expect(await shown(page)).toEqual({ tick: 2000, scene: sceneAt(2000) });
+  await expect(page.locator('#replay-controls')).toBeVisible();
   await drop('nul.replay', '# tick 0\nkey 32\u0000\n');
   await expect(page.locator('#replay-problem')).toContainText('line 2: \'key\' needs a whole number');
   await drop('goal.replay', record);
@@ -189,6 +192,7 @@ test('a seek over ten minutes of play takes under 50 ms', async ({ page }) => {
 test('a replay id the server does not have, or that is no id, is said so', async ({ page }) => {
   await opened(page, server.url + '?replay=nothing-here');
   await expect(page.locator('#replay-problem')).toHaveText('This server has no replay of that id.');
+  await expect(page.locator('#replay-controls')).toBeHidden();
   await opened(page, server.url + '?replay=..%2Findex.html');
   await expect(page.locator('#replay-problem')).toHaveText('That is not the id of a replay.');
   await opened(page, server.url + '?replay=empty');
