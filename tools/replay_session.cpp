@@ -6,20 +6,12 @@
 #include <istream>
 #include <ostream>
 
-#include "replay_input.h"
+#include "client/replay_input.h"
+#include "client/script_line.h"
 
 namespace voltaro {
 
 namespace {
-
-std::string_view trimmed(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = s.find_last_not_of(" \t");
-    return s.substr(first, last - first + 1);
-}
 
 // The shortest decimal that reads back as the same float: 6000, 3360.5, -200.
 std::string floatText(float value) {
@@ -89,7 +81,7 @@ int ReplaySession::run(std::istream& script, std::ostream& out, std::ostream& er
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();  // a CR LF line end
         }
-        const std::string_view command = trimmed(line);
+        const std::string_view command = replay::trimmed(line);
         std::string problem;
         if (!replay::isUtf8(line)) {
             problem = "not UTF-8";
@@ -114,101 +106,17 @@ int ReplaySession::run(std::istream& script, std::ostream& out, std::ostream& er
 }
 
 bool ReplaySession::runLine(std::string_view line, std::string& problem) {
-    const std::string_view command = trimmed(line);
-    const auto blank = command.find_first_of(" \t");
-    const std::string_view verb = command.substr(0, blank);
-    const std::string_view rest =
-        blank == std::string_view::npos ? std::string_view{} : trimmed(command.substr(blank));
-
-    if (verb == "ball" || verb == "goal") {
-        if (!rest.empty()) {
-            problem = "'" + std::string(verb) + "' takes nothing after it";
-            return false;
-        }
-        if (!wiring_.ended()) {
-            wiring_.timerTick(host_.controls().timer(verb == "ball" ? "tmrBall" : "tmrGoal"));
-        }
-        return true;
-    }
-    if (verb == "key") {
-        const std::optional<std::int16_t> code = replay::keyCode(rest);
-        if (!code) {
-            problem = "'key' needs a whole number within -32768..32767";
-            return false;
-        }
-        if (!wiring_.ended()) {
-            wiring_.keyDown(*code);
-        }
-        return true;
-    }
-    if (verb == "set") {
-        // A caption is the rest of the raw line after one blank, so keep what trimming would lose.
-        const std::string_view raw = line.substr(line.find("set") + 3);
-        const std::string_view afterVerb =
-            raw.substr(std::min(raw.find_first_not_of(" \t"), raw.size()));
-        const auto targetEnd = afterVerb.find_first_of(" \t");
-        const std::string_view target = afterVerb.substr(0, targetEnd);
-        const std::string_view value = targetEnd == std::string_view::npos
-                                           ? std::string_view{}
-                                           : afterVerb.substr(targetEnd + 1);
-        return set(target, value, problem);
-    }
-    problem = "unknown command";
-    return false;
-}
-
-bool ReplaySession::set(std::string_view target, std::string_view rawValue, std::string& problem) {
-    const auto dot = target.find('.');
-    const std::string_view name = target.substr(0, dot);
-    const std::string_view property = dot == std::string_view::npos ? "" : target.substr(dot + 1);
-    Controls& controls = host_.controls();
-
-    if (property == "Caption") {
-        std::string caption(rawValue);
-        if (caption.find_first_not_of(" \t") == std::string::npos) {
-            caption.clear();
-        }
-        try {
-            Label& label = controls.label(name);
-            if (!wiring_.ended()) {
-                label.setCaption(std::move(caption));
-            }
+    const replay::ScriptLine read = replay::readScriptLine(line);
+    switch (read.kind) {
+        case replay::ScriptLine::Kind::Nothing:
             return true;
-        } catch (const std::out_of_range&) {
-            problem = "no label of that name";
+        case replay::ScriptLine::Kind::Bad:
+            problem = read.problem;
             return false;
-        }
+        case replay::ScriptLine::Kind::Command:
+            break;
     }
-
-    using Setter = void (Shape::*)(float);
-    Setter setter = nullptr;
-    if (property == "Left")
-        setter = &Shape::setLeft;
-    if (property == "Top")
-        setter = &Shape::setTop;
-    if (property == "Width")
-        setter = &Shape::setWidth;
-    if (property == "Height")
-        setter = &Shape::setHeight;
-    if (!setter) {
-        problem = "'set' takes NAME.Left, .Top, .Width, .Height or .Caption";
-        return false;
-    }
-    const std::optional<float> value = replay::propertyValue(trimmed(rawValue));
-    if (!value) {
-        problem = "not a number that fits a 32-bit float";
-        return false;
-    }
-    try {
-        Shape& shape = controls.shape(name);
-        if (!wiring_.ended()) {
-            (shape.*setter)(*value);
-        }
-        return true;
-    } catch (const std::out_of_range&) {
-        problem = "no shape of that name";
-        return false;
-    }
+    return replay::runCommand(read.command, host_.controls(), wiring_, problem);
 }
 
 std::string ReplaySession::stateJson(std::string_view event) {

@@ -20,7 +20,8 @@ class ReplaySession {
     // 1 after reporting that `script` could not be read or `out` could not be written.
     int run(std::istream& script, std::ostream& out, std::ostream& errors);
 
-    // Runs one command line; false (with `problem` set) when the line is not a command.
+    // Runs one line (a comment or a blank one does nothing); false (with `problem` set) when it
+    // is not a command.
     bool runLine(std::string_view line, std::string& problem);
     std::string stateJson(std::string_view event);
 
@@ -29,8 +30,6 @@ class ReplaySession {
     EventWiring& wiring() { return wiring_; }
 
   private:
-    bool set(std::string_view target, std::string_view rawValue, std::string& problem);
-
     RecordingHost host_;
     Form1 form_;
     EventWiring wiring_;

@@ -6,6 +6,7 @@ import { fit } from './fit.js';
 import { seatComputer } from './computer_choice.js';
 import { online } from './online.js';
 import { page } from './page.js';
+import { replay } from './replay.js';
 import { keysFrom } from './touch_pads.js';
 import { readPads } from './gamepads.js';
 import './offline.js';
@@ -16,10 +17,30 @@ window.voltaroFit = fit;
 window.voltaroOnlineLog = online.log;
 
 // Online play has a module of its own, fetched only for it: a visitor who plays here never
-// loads it, and an online match never loads the local game's.
+// loads it, and an online match never loads the local game's. So has the replay viewer.
+const createOnline = () => import('./voltaro-online.js')
+  .then((loaded) => loaded.default({ page: page.host }));
+const createViewer = () => import('./voltaro-viewer.js')
+  .then((loaded) => loaded.default({ page: page.host }));
 function createModule() {
-  if (!online.wanted()) return createVoltaro({ page: page.host });
-  return import('./voltaro-online.js').then((loaded) => loaded.default({ page: page.host }));
+  if (online.wanted()) return createOnline();
+  if (replay.wanted()) return createViewer();
+  return createVoltaro({ page: page.host });
+}
+
+// A record file dropped or picked plays in place of what the page was doing; on the local
+// game's page, the viewer's module is fetched for it then.
+let replayModule = null;
+function replayFiles(module) {
+  if (online.wanted()) return; // an online match keeps its screen
+  replayModule = replay.wanted() ? Promise.resolve(module) : null;
+  replay.takeFiles(async (file) => {
+    if (!replayModule) {
+      replayModule = createViewer();
+      page.stop();
+    }
+    replay.begin(await replayModule, file);
+  });
 }
 
 // The first frame needs both the faces and the module.
@@ -31,13 +52,20 @@ async function start() {
   const loaded = createModule();
   await fonts;
   const module = await loaded;
-  keysFrom(module); // the touch pads' and the gamepads' keys are the module's to say
-  readPads(module);
+  if (!replay.wanted()) { // the viewer's module has no pads: nobody plays a replay
+    keysFrom(module); // the touch pads' and the gamepads' keys are the module's to say
+    readPads(module);
+  }
   // In the same task as the first frame: no paint falls between the green and the scene.
   document.getElementById('splash').hidden = true;
+  replayFiles(module);
   if (online.wanted()) {
     online.begin(module);
     return; // the local game does not start
+  }
+  if (replay.wanted()) {
+    replay.begin(module);
+    return;
   }
   page.run(module);
   seatComputer(module);

@@ -174,11 +174,12 @@ function keepFromBrowser(event) {
 
 // Before the match's first move the menu over the field is the page's: Tab and Shift move
 // through it, and its own buttons and list take their keys. From the first move on, while the
-// menu is hidden, every key goes to the game.
-const menus = ['choice', 'online-menu', 'over'].map((id) => document.getElementById(id));
+// menu is hidden, every key goes to the game. A replay's controls keep Tab for good: nobody
+// plays there.
+const menus = ['choice', 'online-menu', 'over', 'replay'].map((id) => document.getElementById(id));
 function menuKey(event) {
   if (menus.some((menu) => !menu.hidden && menu.contains(event.target))) return true;
-  return !menus[0].hidden && (event.key === 'Tab' || event.key === 'Shift');
+  return (!menus[0].hidden || !menus[3].hidden) && (event.key === 'Tab' || event.key === 'Shift');
 }
 
 function releaseAllKeys() {
@@ -303,6 +304,13 @@ export const page = {
     game = online;
     begun = true;
     watchPixelRatio(followPixelRatio);
+  },
+  // Another screen takes the canvas (a replay): the local game is called no more.
+  stop() {
+    module = null;
+    clearTimeout(wakeTimer);
+    box.hidden = true;
+    over.hidden = true;
   },
   // The faces this page draws with, for loading before the first frame.
   faces,

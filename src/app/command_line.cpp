@@ -38,7 +38,7 @@ void acceptQtOptions(QCommandLineParser& parser) {
 }  // namespace
 
 std::optional<int> readCommandLine(int argc, char* argv[], computer::Seating* seating,
-                                   OnlineOptions* online) {
+                                   OnlineOptions* online, QString* replay) {
     // A core application only, which needs no display, for the parser's help text.
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
@@ -53,6 +53,11 @@ std::optional<int> readCommandLine(int argc, char* argv[], computer::Seating* se
     acceptQtOptions(parser);
     const ComputerOptions computerOptions = addComputerOptions(parser);
     addOnlineOptions(parser);
+    const QCommandLineOption replayOption(
+        QStringLiteral("replay"),
+        QStringLiteral("Watch the replay of a match: a record file a match server kept."),
+        QStringLiteral("file"));
+    parser.addOption(replayOption);
 
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "voltaro: %s\nTry 'voltaro --help' for more information.\n",
@@ -92,6 +97,17 @@ std::optional<int> readCommandLine(int argc, char* argv[], computer::Seating* se
                      "voltaro: --computer is for a match at this keyboard, not online\n"
                      "Try 'voltaro --help' for more information.\n");
         return 2;
+    }
+    // A replay only shows a match that was played: nobody plays in it.
+    if (parser.isSet(replayOption) && (seated->any() || onlineOptions.wanted())) {
+        std::fprintf(
+            stderr,
+            "voltaro: --replay shows a match's record: not with --computer or online play\n"
+            "Try 'voltaro --help' for more information.\n");
+        return 2;
+    }
+    if (replay) {
+        *replay = parser.value(replayOption);
     }
     if (seating) {
         *seating = *seated;

@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/computer_match.h"
 #include "app/online/play_online.h"
+#include "app/replay/play_replay.h"
 #include "game/form1.h"
 #include "qt/application.h"
 #ifdef VOLTARO_GAMEPADS
@@ -19,8 +20,13 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationVersion(QStringLiteral(VOLTARO_VERSION));
     voltaro::computer::Seating seating;
     voltaro::OnlineOptions online;
-    if (const auto status = voltaro::readCommandLine(argc, argv, &seating, &online)) {
+    QString replayFile;
+    if (const auto status = voltaro::readCommandLine(argc, argv, &seating, &online, &replayFile)) {
         return *status;
+    }
+    std::unique_ptr<voltaro::client::ReplayViewer> replay;
+    if (!replayFile.isEmpty() && !(replay = voltaro::loadReplay(replayFile))) {
+        return 1;
     }
 
     voltaro::DisplayCheck displayCheck;
@@ -30,6 +36,9 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);  // the host ends the program itself
     if (online.wanted()) {
         voltaro::ProgramExit::now(voltaro::playOnline(online));
+    }
+    if (replay) {
+        voltaro::ProgramExit::now(voltaro::playReplay(*replay));
     }
 
     voltaro::QtHost host;

@@ -80,12 +80,20 @@ Controls::Controls(std::span<const ControlRecord> layout) {
 }
 
 template <typename Kind, typename List>
-Kind& Controls::find(List& controls, std::string_view name) {
+Kind* Controls::lookUp(List& controls, std::string_view name) {
     for (auto& control : controls) {
         if (auto* found = std::get_if<std::remove_const_t<Kind>>(&control);
             found && found->name() == name) {
-            return *found;
+            return found;
         }
+    }
+    return nullptr;
+}
+
+template <typename Kind, typename List>
+Kind& Controls::find(List& controls, std::string_view name) {
+    if (Kind* found = lookUp<Kind>(controls, name)) {
+        return *found;
     }
     throw std::out_of_range("Form1 has no such control: " + std::string(name));
 }
@@ -104,6 +112,12 @@ const Shape& Controls::shape(std::string_view name) const {
 }
 const Label& Controls::label(std::string_view name) const {
     return find<const Label>(controls_, name);
+}
+Shape* Controls::findShape(std::string_view name) {
+    return lookUp<Shape>(controls_, name);
+}
+Label* Controls::findLabel(std::string_view name) {
+    return lookUp<Label>(controls_, name);
 }
 
 }  // namespace voltaro

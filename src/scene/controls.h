@@ -132,6 +132,10 @@ class Controls {
     Timer& timer(std::string_view name);
     const Shape& shape(std::string_view name) const;
     const Label& label(std::string_view name) const;
+    // Null when the form has no such control: for names that come from outside the game (a
+    // script's), in code built without exceptions.
+    Shape* findShape(std::string_view name);
+    Label* findLabel(std::string_view name);
 
     const std::vector<AnyControl>& inListOrder() const { return controls_; }
 
@@ -139,6 +143,8 @@ class Controls {
     ControlObserver* observer() const { return observer_; }
 
   private:
+    template <typename Kind, typename List>
+    static Kind* lookUp(List& controls, std::string_view name);
     template <typename Kind, typename List>
     static Kind& find(List& controls, std::string_view name);
 

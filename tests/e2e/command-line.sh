@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The command line, in a terminal with no display at all: --help and --version answer, an
 # unknown option or argument, or a wrong port or server for online play, is refused with status
-# 2, and starting the game says in one line that there is no display and exits 1.
+# 2, a replay that is no match's record is said, and starting the game says in one line that
+# there is no display and exits 1.
 set -euo pipefail
 GAME=${1:?usage: $0 PATH-TO-voltaro}
 fail() { echo "FAIL (command-line): $*" >&2; exit 1; }
@@ -48,6 +49,24 @@ for wrong in "--port nope" "--port 70000" "--server ftp://x"; do
     run $wrong
     [ "$STATUS" = 2 ] && [ -z "$OUT" ] && grep -q "^voltaro: ${wrong%% *} wants" <<<"$ERR" ||
         fail "$wrong: status $STATUS, '$ERR'"
+done
+
+# A replay: a file that cannot be read, or is no match's record, is said before any window
+# opens (status 1); --replay with a player of this keyboard or online play is refused (2).
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+printf 'ball\n# tick 0\n' >"$work/notes.replay"
+run --replay "$work/missing.replay"
+[ "$STATUS" = 1 ] && [ -z "$OUT" ] && grep -q "^voltaro: cannot read .*missing.replay" <<<"$ERR" ||
+    fail "--replay of no file: status $STATUS, '$ERR'"
+run --replay "$work/notes.replay"
+[ "$STATUS" = 1 ] && [ "$(wc -l <<<"$ERR")" = 1 ] &&
+    grep -q '^voltaro: .*notes.replay: This is not a match record: line 1: ' <<<"$ERR" ||
+    fail "--replay of no record: status $STATUS, '$ERR'"
+for other in "--computer blue" "--online" "--join ABCD"; do
+    run --replay "$work/notes.replay" $other
+    [ "$STATUS" = 2 ] && grep -q '^voltaro: --replay shows a match' <<<"$ERR" ||
+        fail "--replay with $other: status $STATUS, '$ERR'"
 done
 
 run

@@ -30,11 +30,11 @@ function fetchRaw(target, headers = {}) {
   });
 }
 
-// The local game's module, and online play's, which only an online match loads, with the QR
-// codes' encoder that only online play fetches.
+// The local game's module, online play's, which only an online match loads, with the QR codes'
+// encoder that only online play fetches, and the replay viewer's, which only a replay loads.
 test('each module and its script are at most 120 KB gzipped, and every compressed copy is its file', () => {
-  const besides = { voltaro: [], 'voltaro-online': ['qrcode-generator.js'] };
-  for (const module of ['voltaro', 'voltaro-online']) {
+  const besides = { voltaro: [], 'voltaro-online': ['qrcode-generator.js'], 'voltaro-viewer': [] };
+  for (const module of ['voltaro', 'voltaro-online', 'voltaro-viewer']) {
     const files = [`${module}.wasm`, `${module}.js`, ...besides[module]];
     const gzipped = files.map((name) => fs.statSync(path.join(site, `${name}.gz`)).size);
     const total = gzipped.reduce((sum, bytes) => sum + bytes, 0);

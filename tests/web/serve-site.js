@@ -19,9 +19,17 @@ function siteFolder() {
   return site;
 }
 
-// Resolves to { url, close }.
-async function serve(site) {
+// Resolves to { url, close }. `replays` maps an id to the record text served at /replay/<id>, as
+// a match server serves it.
+async function serve(site, replays = {}) {
   const server = http.createServer((request, response) => {
+    const replay = /^\/replay\/([^/]*)$/.exec(new URL(request.url, 'http://x').pathname);
+    if (replay) {
+      const found = Object.prototype.hasOwnProperty.call(replays, replay[1]);
+      response.writeHead(found ? 200 : 404, { 'Content-Type': 'text/plain; charset=utf-8' });
+      response.end(found ? replays[replay[1]] : '');
+      return;
+    }
     const file = path.join(site, decodeURIComponent(new URL(request.url, 'http://x').pathname));
     const target = file.endsWith(path.sep) ? path.join(file, 'index.html') : file;
     if (!target.startsWith(site) || !fs.existsSync(target) || fs.statSync(target).isDirectory()) {

@@ -1,4 +1,4 @@
-#include "replay_input.h"
+#include "client/replay_input.h"
 
 #include <fast_float/fast_float.h>
 
