@@ -29,6 +29,8 @@ TEST(Protocol, EveryMessageReadsBackAsWritten) {
         client::Leave{},
         client::Ping{},
         client::Resync{},
+        client::QuickMatch{},
+        client::LeaveQueue{},
     };
     using Kind = Input::Kind;
     const Input inputs[] = {
@@ -70,6 +72,8 @@ TEST(Protocol, EveryMessageReadsBackAsWritten) {
         server::Error{"No room has that code"},
         server::Pong{},
         server::Pong{1234567890123},
+        server::Queued{600},
+        server::Watchers{4294967295U},
     };
     std::string problem;
     for (const auto& message : fromClients) {

@@ -152,6 +152,8 @@ struct ClientWriter {
     void operator()(const client::Leave&) { open(out, "leave"); }
     void operator()(const client::Ping&) { open(out, "ping"); }
     void operator()(const client::Resync&) { open(out, "resync"); }
+    void operator()(const client::QuickMatch&) { open(out, "quickMatch"); }
+    void operator()(const client::LeaveQueue&) { open(out, "leaveQueue"); }
 };
 
 struct ServerWriter {
@@ -222,6 +224,14 @@ struct ServerWriter {
     void operator()(const server::Pong& m) {
         open(out, "pong");
         appendNumber(out, "timeUs", m.timeUs);
+    }
+    void operator()(const server::Queued& m) {
+        open(out, "queued");
+        appendNumber(out, "waitSeconds", m.waitSeconds);
+    }
+    void operator()(const server::Watchers& m) {
+        open(out, "watchers");
+        appendNumber(out, "count", m.count);
     }
 };
 

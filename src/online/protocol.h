@@ -107,20 +107,24 @@ struct FocusLost {  // the window lost the keyboard: every held key is up
     std::uint32_t tick = 0;
     std::uint32_t seq = 0;
 };
-struct BoxOk {        // OK pressed on that box
+struct BoxOk {  // OK pressed on that box
     std::uint32_t box = 0;
 };
 struct PlayAgain {};  // after the match's end: this player wants another
 struct Leave {};      // the player leaves the room for good, without a wait for their return
 struct Ping {};       // the server answers at once with a Pong that says its time
 struct Resync {};     // this client's match disagrees with a final tick: send the match again
+// A match with whoever else is waiting: the connection waits in the server's queue until
+// someone comes, and is then seated in a new room.
+struct QuickMatch {};
+struct LeaveQueue {};  // no longer waiting: back in the lobby
 }  // namespace client
 
 using ClientMessage =
     std::variant<client::Hello, client::Create, client::Join, client::Watch, client::Rejoin,
                  client::KeyDown, client::KeyUp, client::KeyRepeat, client::FocusLost,
-                 client::BoxOk, client::PlayAgain, client::Leave, client::Ping,
-                 client::Resync>;
+                 client::BoxOk, client::PlayAgain, client::Leave, client::Ping, client::Resync,
+                 client::QuickMatch, client::LeaveQueue>;
 
 // What the server sends.
 namespace server {
@@ -136,7 +140,7 @@ struct Seated {  // where this connection now is; a player keeps the token to co
 // Input messages. Sent when a match starts, to a late comer, to a player coming back, and
 // after a Resync.
 struct MatchStarted {
-    std::uint32_t match = 0;  // 1 for the room's first match, 2 after playing again, ...
+    std::uint32_t match = 0;   // 1 for the room's first match, 2 after playing again, ...
     std::int64_t startUs = 0;  // the server's time at tick 0 (its clock, as Pong says it)
     std::uint32_t tick = 0;    // the final tick the state stands at
     std::string state;         // the encoded snapshot (snapshot.h)
@@ -184,16 +188,24 @@ struct RoomClosed {  // the room is gone; the connection may create, join or wat
 struct Error {  // a request refused ("No room has that code"), or the reason for a close
     std::string message;
 };
-struct Pong {  // the answer to a Ping
+struct Pong {                 // the answer to a Ping
     std::int64_t timeUs = 0;  // the server's steady clock as it answered
+};
+// The connection waits in the queue for a quick match; `seated` follows when someone comes.
+// A place is held for so many seconds at most, then the server says so with an `error`.
+struct Queued {
+    std::uint32_t waitSeconds = 0;
+};
+struct Watchers {  // how many watch the room's matches, whenever that changes
+    std::uint32_t count = 0;
 };
 }  // namespace server
 
 using ServerMessage =
     std::variant<server::Welcome, server::Seated, server::MatchStarted, server::Input,
-                 server::Final, server::BoxOpened, server::BoxClosed, server::Paused, server::Resumed,
-                 server::GameOver, server::PlayAgainWanted, server::RoomClosed, server::Error,
-                 server::Pong>;
+                 server::Final, server::BoxOpened, server::BoxClosed, server::Paused,
+                 server::Resumed, server::GameOver, server::PlayAgainWanted, server::RoomClosed,
+                 server::Error, server::Pong, server::Queued, server::Watchers>;
 
 std::string write(const ClientMessage& message);
 std::string write(const ServerMessage& message);

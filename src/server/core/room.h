@@ -99,6 +99,9 @@ class Room {
     void pauseFor(online::Seat away, Duration now);
     void resumeFor(online::Seat back, ConnectionId id, Duration now);
     void catchUp(ConnectionId id);
+    void removeSpectator(ConnectionId id);
+    online::server::Watchers watchers() const;
+    void tellWatchers();
 
     template <typename Visit>
     void forEachMember(Visit&& visit) const;
