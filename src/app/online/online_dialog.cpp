@@ -25,8 +25,11 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
       code_(new QLineEdit),
       create_(new QPushButton(QStringLiteral("Create a match"))),
       join_(new QPushButton(QStringLiteral("Join a match"))),
+      watch_(new QPushButton(QStringLiteral("Watch a match"))),
+      quick_(new QPushButton(QStringLiteral("Play someone online"))),
       status_(new QLabel),
-      link_(new QLineEdit) {
+      link_(new QLineEdit),
+      watchLink_(new QLineEdit) {
     setWindowTitle(QStringLiteral("Soccer Game: VOLTARO! - online"));
     code_->setPlaceholderText(QStringLiteral("a code, or the link a friend sent"));
     code_->setObjectName(QStringLiteral("code"));
@@ -34,6 +37,13 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     link_->setReadOnly(true);
     link_->setObjectName(QStringLiteral("link"));
     link_->hide();
+    link_->setToolTip(QStringLiteral("The link to join the match"));
+    watchLink_->setReadOnly(true);
+    watchLink_->setObjectName(QStringLiteral("watchLink"));
+    watchLink_->setToolTip(QStringLiteral("The link to watch the match"));
+    watchLink_->hide();
+    watch_->setObjectName(QStringLiteral("watch"));
+    quick_->setObjectName(QStringLiteral("quick"));
     status_->setTextFormat(Qt::PlainText);  // it shows what a server says: never its markup
     status_->setWordWrap(true);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -45,6 +55,7 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     auto* joinRow = new QHBoxLayout;
     joinRow->addWidget(code_, 1);
     joinRow->addWidget(join_);
+    joinRow->addWidget(watch_);
     auto* layout = new QVBoxLayout(this);
     if (!hostNote.isEmpty()) {
         auto* note = new QLabel(hostNote);
@@ -56,13 +67,21 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     }
     layout->addWidget(create_);
     layout->addLayout(joinRow);
+    if (hostNote.isEmpty()) {
+        layout->addWidget(quick_);  // a game's own server has nobody else to meet
+    } else {
+        quick_->hide();
+    }
     layout->addWidget(status_);
     layout->addWidget(link_);
+    layout->addWidget(watchLink_);
     layout->setSizeConstraint(QLayout::SetFixedSize);  // grows with what the status says
 
     // Return in the code's field joins; no button is pressed by a Return meant for another.
     create_->setAutoDefault(false);
     join_->setAutoDefault(false);
+    watch_->setAutoDefault(false);
+    quick_->setAutoDefault(false);
 
     connect(create_, &QPushButton::clicked, this, [this] {
         remember();
@@ -76,6 +95,16 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     };
     connect(join_, &QPushButton::clicked, this, join);
     connect(code_, &QLineEdit::returnPressed, this, join);
+    connect(watch_, &QPushButton::clicked, this, [this] {
+        if (!code_->text().trimmed().isEmpty()) {
+            remember();
+            emit watchWanted(code_->text());
+        }
+    });
+    connect(quick_, &QPushButton::clicked, this, [this] {
+        remember();
+        emit quickMatchWanted();
+    });
 }
 
 // "Create a match" has the focus: Space creates one.
@@ -94,16 +123,20 @@ void OnlineDialog::showStatus(const QString& text) {
     status_->setText(text);
 }
 
-void OnlineDialog::showRoom(const QString& code, const QString& link) {
+void OnlineDialog::showRoom(const QString& code, const QString& link, const QString& watchLink) {
     code_->setText(code);
     link_->setText(link);
     link_->show();
     link_->selectAll();
+    watchLink_->setText(watchLink);
+    watchLink_->setVisible(!watchLink.isEmpty());
 }
 
 void OnlineDialog::setBusy(bool busy) {
     create_->setEnabled(!busy);
     join_->setEnabled(!busy);
+    watch_->setEnabled(!busy);
+    quick_->setEnabled(!busy);
     code_->setReadOnly(busy);
 }
 

@@ -9,8 +9,8 @@ class QPushButton;
 namespace voltaro {
 
 // Before the form, in an online match: the server's address (remembered between runs), "Create
-// a match", "Join a match" with a code or a link, and what is happening meanwhile: the code and
-// the link to send, the wait for the friend, a refusal.
+// a match", "Join a match" or "Watch a match" with a code or a link, "Play someone online", and
+// what is happening meanwhile: the code and the links to send, the wait, a refusal.
 class OnlineDialog final : public QDialog {
     Q_OBJECT
 
@@ -20,13 +20,15 @@ class OnlineDialog final : public QDialog {
     QString server() const;
     // What the player reads: a sentence, and once a room is ours its code and link.
     void showStatus(const QString& text);
-    void showRoom(const QString& code, const QString& link);
+    void showRoom(const QString& code, const QString& link, const QString& watchLink);
     // While a request is on its way the buttons wait.
     void setBusy(bool busy);
 
   signals:
     void createWanted();
     void joinWanted(const QString& typed);
+    void watchWanted(const QString& typed);
+    void quickMatchWanted();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -38,8 +40,11 @@ class OnlineDialog final : public QDialog {
     QLineEdit* code_;
     QPushButton* create_;
     QPushButton* join_;
+    QPushButton* watch_;
+    QPushButton* quick_;
     QLabel* status_;
     QLineEdit* link_;
+    QLineEdit* watchLink_;
 };
 
 // The match server's address as the player last typed it, else `fallback`.
