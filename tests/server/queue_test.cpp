@@ -182,8 +182,18 @@ TEST_F(QueueTest, OneWhoMayHoldNoMoreRoomsGivesUpTheirPlaceToTheNext) {
 }
 
 // The players, and those who watch, are told how many watch whenever it changes; a player who
-// comes back is told at once.
+// joins or comes back is told at once.
 TEST_F(QueueTest, TellsEveryoneInTheRoomHowManyWatch) {
+    const ConnectionId host = connect();
+    tell(host, say::Create{});
+    const std::string code = takeLast<msg::Seated>(host)->code;
+    const ConnectionId early = connect();
+    tell(early, say::Watch{code});
+    EXPECT_EQ(takeLast<msg::Watchers>(host)->count, 1U);
+    const ConnectionId friendly = connect();
+    tell(friendly, say::Join{code});
+    EXPECT_EQ(takeLast<msg::Watchers>(friendly)->count, 1U);
+
     const Players p = startMatch();
     const ConnectionId first = connect();
     tell(first, say::Watch{p.code});

@@ -57,6 +57,9 @@ bool Room::seatJoiner(ConnectionId id, Duration now) {
     }
     seat(Seat::Blue, id, now);
     startMatch(now);
+    if (!spectators_.empty()) {
+        send(id, watchers());  // those who came to watch before the friend did
+    }
     return true;
 }
 
