@@ -15,7 +15,7 @@ mergeInto(LibraryManager.library, {
     Module.page.online.note(UTF8ToString(line));
   },
   voltaro_online_show: function (phase, status, box, boxText, boxAnswered, code, token,
-                                 seat, matchLine, joinLink) {
+                                 seat, matchLine, joinLink, watchLine, watchLink) {
     Module.page.online.show({
       phase: UTF8ToString(phase),
       status: UTF8ToString(status),
@@ -27,6 +27,8 @@ mergeInto(LibraryManager.library, {
       seat: UTF8ToString(seat) || null,
       matchLine: UTF8ToString(matchLine),
       joinLink: UTF8ToString(joinLink),
+      watchLine: UTF8ToString(watchLine),
+      watchLink: UTF8ToString(watchLink),
     });
   },
 });

@@ -447,3 +447,103 @@ test('input to screen through a 250 ms round trip, on a page and on the desktop'
   expect(onPage[onPage.length >> 1]).toBeLessThan(frame);
   expect(onDesktop[onDesktop.length >> 1]).toBeLessThan(frame);
 });
+
+// ---- Watching, and the quick match ----
+
+// A look at a screen, for the person who checks them, where VOLTARO_SHOTS names a folder.
+async function shot(page, name) {
+  if (process.env.VOLTARO_SHOTS) await page.screenshot({ path: path.join(process.env.VOLTARO_SHOTS, name) });
+}
+
+const watchersOf = (page) => page.locator('#online-watchers');
+
+// Two pages that asked for someone to play meet in a room of their own, the longer waiting as
+// red, and play it out; a third watches by its code from the menu and sees the same match.
+test('two pages quick-matched play a whole match, and a page that watches sees the same', async ({ browser }) => {
+  test.setTimeout(300000);
+  const server = await h.startServer(h.workDir('quick'));
+  const firstPage = (await openPage(browser, server.url + '?online=quick')).page;
+  const first = pageClient(firstPage, 'first');
+  await waitStatus(first, /^Waiting for someone to play: 0:00\.$/);
+  // The wait is counted on screen, a second at a time.
+  await waitStatus(first, /^Waiting for someone to play: 0:01\.$/, 5000);
+  await expect(firstPage.locator('#online-status')).toHaveText(/^Waiting for someone to play: 0:0\d\.$/);
+  await shot(firstPage, 'queued.png');
+  // Meanwhile the computer: the local game has the field and the keys, the wait goes on.
+  await firstPage.click('#online-computer');
+  await expect(firstPage.locator('html')).toHaveAttribute('data-local', 'running');
+  await expect(firstPage.locator('#online-computer')).toBeHidden();
+  await firstPage.locator('#form').focus();
+  await firstPage.keyboard.press('ArrowUp');
+  await waitStatus(first, /^Waiting for someone to play: 0:0[3-9]\.$/, 8000);
+  await shot(firstPage, 'queued-computer.png');
+
+  const secondPage = (await openPage(browser, server.url)).page;
+  await secondPage.click('#online-quick');
+  const second = pageClient(secondPage, 'second');
+  await h.until('both pages play', async () => (await playing(first)) && (await playing(second)));
+  // Someone came: the computer's match is over, and the online one has the field.
+  await expect(firstPage.locator('html')).not.toHaveAttribute('data-local', 'running');
+  await expect(firstPage.locator('#box')).toBeHidden();
+  await expect(firstPage.locator('#over')).toBeHidden();
+  const code = new URL(firstPage.url()).searchParams.get('match');
+  expect(code).toMatch(/^\w{6}$/);
+  await expect(firstPage).toHaveTitle(`Soccer Game: VOLTARO! - you play Red against Blue, room ${code}`);
+  await expect(secondPage).toHaveTitle(`Soccer Game: VOLTARO! - you play Blue against Red, room ${code}`);
+  await expect(firstPage.locator('#online-link')).toBeHidden(); // nobody to invite
+
+  const watcherPage = (await openPage(browser, server.url)).page;
+  await watcherPage.fill('#online-code', code.toLowerCase());
+  await watcherPage.click('#online-watch');
+  const watcher = pageClient(watcherPage, 'watcher');
+  await h.until('the spectator plays the match too', () => playing(watcher));
+  expect(new URL(watcherPage.url()).searchParams.get('watch')).toBe(code);
+  await expect(watchersOf(watcherPage)).toHaveText(`You are watching Red against Blue in room ${code}.`);
+  await expect(watchersOf(firstPage)).toHaveText('1 person watches this match.');
+  await expect(watchersOf(secondPage)).toHaveText('1 person watches this match.');
+  await expect(watcherPage).toHaveTitle(`Soccer Game: VOLTARO! - watching Red against Blue, room ${code}`);
+  await shot(watcherPage, 'watching.png');
+  await shot(firstPage, 'watched.png');
+
+  await playToTheEnd([first, second, watcher], first);
+  await expectTheRecordedMatch([first, second], server.records);
+  const recorded = await h.recordedStates(server.records);
+  expect(h.checkAgainstRecord(await watcher.lines(), recorded)).toBeGreaterThan(20);
+  expect(h.boxesAndEnd(await watcher.lines())).toEqual(h.boxesAndEnd(await first.lines()));
+  await shot(watcherPage, 'watched-end.png');
+  await expect(watcherPage.locator('#online-again')).toBeHidden();
+  await expect(firstPage.locator('#online-again')).toBeVisible();
+  // The players play again, as in any room; the spectator sees the new match start.
+  await firstPage.click('#online-again');
+  await secondPage.click('#online-again');
+  await h.until('the second match on the spectator\'s page', async () => {
+    const lines = (await watcher.lines()).map(({ line }) => line);
+    const end = lines.findIndex((line) => line.startsWith('over '));
+    return lines.slice(end).some((line) => /^tick \d+ /.test(line));
+  });
+});
+
+// The link to watch stands beside the link to join while red waits; opened, it watches the room
+// from before its match to the match itself.
+test('the waiting screen offers a link to watch, and ?watch= watches the room', async ({ browser }) => {
+  test.setTimeout(120000);
+  const server = await h.startServer(h.workDir('watch-link'));
+  const redPage = (await openPage(browser, server.url + '?online=create')).page;
+  const red = pageClient(redPage, 'red');
+  const code = await codeFrom(red);
+  await expect(redPage.locator('#online-link')).toHaveValue(`${server.url}?match=${code}`);
+  await expect(redPage.locator('#online-watch-link')).toHaveValue(`${server.url}?watch=${code}`);
+  await expect(redPage.locator('#online-watch-row')).toBeVisible();
+  await shot(redPage, 'waiting-links.png');
+  const watcherPage = (await openPage(browser, await redPage.locator('#online-watch-link').inputValue())).page;
+  const watcher = pageClient(watcherPage, 'watcher');
+  await waitStatus(watcher, /^Waiting for the match to start\.\.\.$/);
+  await expect(watchersOf(redPage)).toHaveText('1 person watches this match.');
+  const bluePage = (await openPage(browser, `${server.url}?match=${code}`)).page;
+  await h.until('the spectator sees the match start', () => playing(watcher));
+  await expect(watchersOf(bluePage)).toHaveText('1 person watches this match.');
+  // A reload watches again, and the count stays one.
+  await watcherPage.reload();
+  await h.until('the spectator watches again', () => playing(pageClient(watcherPage, 'watcher')));
+  await expect(watchersOf(redPage)).toHaveText('1 person watches this match.');
+});
