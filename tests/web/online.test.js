@@ -2,6 +2,7 @@
 // matches through a voltaro-server on loopback, and what every client showed is checked against
 // the server's record, replayed by voltaro-replay.
 const { test, expect } = require('@playwright/test');
+const { execFileSync } = require('child_process');
 const path = require('path');
 const h = require('./online_harness');
 
@@ -546,4 +547,39 @@ test('the waiting screen offers a link to watch, and ?watch= watches the room', 
   await watcherPage.reload();
   await h.until('the spectator watches again', () => playing(pageClient(watcherPage, 'watcher')));
   await expect(watchersOf(redPage)).toHaveText('1 person watches this match.');
+});
+
+// A page that waits and a desktop game that asks for a quick match after it meet, the page as
+// red; a desktop game that watches by the link sees the same match, boxes and end.
+test('a page and a desktop game quick-matched play a whole match; a desktop game watches it', async ({ browser }) => {
+  test.setTimeout(300000);
+  const dir = h.workDir('quick-desktop');
+  const server = await h.startServer(dir);
+  const display = await h.startX(dir);
+  const redPage = (await openPage(browser, server.url + '?online=quick')).page;
+  const red = pageClient(redPage, 'red');
+  await waitStatus(red, /^Waiting for someone to play/);
+  const blueGame = h.startGame(display, dir, 'blue', ['--quick', '--server', server.url]);
+  const blueWindow = await h.findWindow(blueGame, 'you play Blue against Red');
+  const blue = desktopClient(blueGame, blueWindow);
+  await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
+  const code = new URL(redPage.url()).searchParams.get('match');
+  const watcherGame = h.startGame(display, dir, 'watcher', ['--watch', `${server.url}?watch=${code}`]);
+  const watcherWindow = await h.findWindow(watcherGame, `watching Red against Blue, room ${code}$`);
+  const watcher = desktopClient(watcherGame, watcherWindow);
+  await h.until('the desktop spectator plays the match too', () => playing(watcher));
+  await expect(watchersOf(redPage)).toHaveText('1 person watches this match.');
+  if (process.env.VOLTARO_SHOTS) {
+    for (const [name, window] of [['desktop-watching.png', watcherWindow], ['desktop-watched.png', blueWindow]]) {
+      execFileSync('import', ['-window', window, path.join(process.env.VOLTARO_SHOTS, name)],
+        { env: { ...process.env, ...display } });
+    }
+  }
+  await playToTheEnd([red, blue, watcher], red);
+  await expectTheRecordedMatch([red, blue], server.records);
+  const recorded = await h.recordedStates(server.records);
+  expect(h.checkAgainstRecord(await watcher.lines(), recorded)).toBeGreaterThan(20);
+  expect(h.boxesAndEnd(await watcher.lines())).toEqual(h.boxesAndEnd(await red.lines()));
+  h.closeWindow(watcherGame, watcherWindow);
+  expect(await h.exitsWithin(watcherGame, 5000)).toEqual({ code: 0, signal: null });
 });
