@@ -571,6 +571,7 @@ test('a page and a desktop game quick-matched play a whole match; a desktop game
   await expect(watchersOf(redPage)).toHaveText('1 person watches this match.');
   if (process.env.VOLTARO_SHOTS) {
     for (const [name, window] of [['desktop-watching.png', watcherWindow], ['desktop-watched.png', blueWindow]]) {
+      h.xdotool(display, 'windowraise', window); // both games' windows share the screen
       execFileSync('import', ['-window', window, path.join(process.env.VOLTARO_SHOTS, name)],
         { env: { ...process.env, ...display } });
     }

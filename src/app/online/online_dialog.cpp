@@ -29,7 +29,8 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
       quick_(new QPushButton(QStringLiteral("Play someone online"))),
       status_(new QLabel),
       link_(new QLineEdit),
-      watchLink_(new QLineEdit) {
+      watchLink_(new QLineEdit),
+      watchRow_(new QWidget) {
     setWindowTitle(QStringLiteral("Soccer Game: VOLTARO! - online"));
     code_->setPlaceholderText(QStringLiteral("a code, or the link a friend sent"));
     code_->setObjectName(QStringLiteral("code"));
@@ -41,7 +42,11 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     watchLink_->setReadOnly(true);
     watchLink_->setObjectName(QStringLiteral("watchLink"));
     watchLink_->setToolTip(QStringLiteral("The link to watch the match"));
-    watchLink_->hide();
+    auto* watchRow = new QHBoxLayout(watchRow_);
+    watchRow->setContentsMargins(0, 0, 0, 0);
+    watchRow->addWidget(new QLabel(QStringLiteral("To watch:")));
+    watchRow->addWidget(watchLink_, 1);
+    watchRow_->hide();
     watch_->setObjectName(QStringLiteral("watch"));
     quick_->setObjectName(QStringLiteral("quick"));
     status_->setTextFormat(Qt::PlainText);  // it shows what a server says: never its markup
@@ -74,7 +79,7 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     }
     layout->addWidget(status_);
     layout->addWidget(link_);
-    layout->addWidget(watchLink_);
+    layout->addWidget(watchRow_);
     layout->setSizeConstraint(QLayout::SetFixedSize);  // grows with what the status says
 
     // Return in the code's field joins; no button is pressed by a Return meant for another.
@@ -129,7 +134,7 @@ void OnlineDialog::showRoom(const QString& code, const QString& link, const QStr
     link_->show();
     link_->selectAll();
     watchLink_->setText(watchLink);
-    watchLink_->setVisible(!watchLink.isEmpty());
+    watchRow_->setVisible(!watchLink.isEmpty());
 }
 
 void OnlineDialog::setBusy(bool busy) {

@@ -5,6 +5,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QWidget;
 
 namespace voltaro {
 
@@ -45,6 +46,7 @@ class OnlineDialog final : public QDialog {
     QLabel* status_;
     QLineEdit* link_;
     QLineEdit* watchLink_;
+    QWidget* watchRow_;  // the link to watch with its caption
 };
 
 // The match server's address as the player last typed it, else `fallback`.

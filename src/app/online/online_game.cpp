@@ -156,6 +156,7 @@ void OnlineGame::quickMatch(const QString& server) {
 void OnlineGame::begin(const std::string& url) {
     match_ = client::MatchView(url);
     reportKeyRepeat(match_);
+    asked_ = true;
 }
 
 // After anything reached the view: what it wants sent goes out, what changed is shown (at
@@ -171,7 +172,11 @@ void OnlineGame::afterModel(bool atOnce) {
         return;
     }
     if (match_.matchNumber() == 0) {
-        showInDialog();
+        // Until the player asks for something the view has nothing to say: the dialog keeps
+        // its invitation, and its buttons.
+        if (asked_) {
+            showInDialog();
+        }
     } else {
         if (dialog_->isVisible()) {
             dialog_->hide();

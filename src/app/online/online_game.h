@@ -64,6 +64,7 @@ class OnlineGame final : public QObject {
     OnlineLog log_;
     QTimer frames_;
     bool quitting_ = false;
+    bool asked_ = false;  // a room was asked for: the view's words go in the dialog
 };
 
 }  // namespace voltaro
