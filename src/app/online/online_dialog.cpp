@@ -44,7 +44,9 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     watchLink_->setToolTip(QStringLiteral("The link to watch the match"));
     auto* watchRow = new QHBoxLayout(watchRow_);
     watchRow->setContentsMargins(0, 0, 0, 0);
-    watchRow->addWidget(new QLabel(QStringLiteral("To watch:")));
+    auto* caption = new QLabel(QStringLiteral("To watch:"));
+    caption->setBuddy(watchLink_);
+    watchRow->addWidget(caption);
     watchRow->addWidget(watchLink_, 1);
     watchRow_->hide();
     watch_->setObjectName(QStringLiteral("watch"));
