@@ -118,10 +118,11 @@ function show(next) {
   if (next.matchLine) document.title = 'Soccer Game: VOLTARO! - ' + next.matchLine;
   if (next.code && next.token) {
     store(seatKey(next.code), next.token);
-  } else if (next.code && next.phase === 'Closed') {
-    forget(seatKey(next.code));
   }
   const watching = next.seat ? next.seat === 'spectator' : watchedCode !== '';
+  if (next.code && next.phase === 'Closed' && !watching) {
+    forget(seatKey(next.code)); // a spectator's room closing is no player's seat gone
+  }
   const kept = watching ? 'watch' : 'match';
   if (next.code && params.get(kept) !== next.code) {
     // A reload, or the same link opened again, takes the seat back (or watches again).

@@ -7,37 +7,39 @@ import { page } from './page.js';
 const levels = ['easy', 'normal', 'hard'];
 const button = document.getElementById('online-computer');
 
-let running = false;
-let starting = null;
+let running = false; // asked for, loading or playing
 
 async function startLocal() {
   const level = Math.max(0, levels.indexOf(document.getElementById('level').value));
   const loaded = await createVoltaro({ page: page.host });
   if (!running) return; // someone came while it loaded
-  page.runBeside(loaded, () => { starting = startLocal(); });
+  // "New match" at its end plays the computer again, still in the queue.
+  page.runBeside(loaded, playComputer);
   loaded._voltaro_seat_computer(2, level, Math.floor(Math.random() * 2 ** 52));
   document.documentElement.dataset.local = 'running';
 }
 
+function playComputer() {
+  running = true;
+  button.hidden = true;
+  startLocal().catch(() => {
+    running = false; // the local game could not load: the offer stands again
+    button.hidden = false;
+  });
+}
+
 export const waitingGame = {
   // Called with every change of the online view: the offer stands while the player waits
-  // alone; a seat stops the local game. `redraw` draws the online match's field again.
+  // alone; anything else (a seat, above all) stops the local game. `redraw` draws the online
+  // match's field again.
   follow(phase, redraw) {
     button.hidden = phase !== 'Queued' || running;
     if (phase === 'Queued' || !running) return;
     running = false;
-    if (starting) starting.then(() => {}, () => {});
     page.stopLocal();
     delete document.documentElement.dataset.local;
     redraw();
   },
-  get running() {
-    return running;
-  },
 };
 
-button.addEventListener('click', () => {
-  running = true;
-  button.hidden = true;
-  starting = startLocal();
-});
+button.addEventListener('click', playComputer);

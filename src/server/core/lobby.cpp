@@ -321,7 +321,8 @@ struct Lobby::State {
         }
     }
 
-    // A connection that waits for a quick match asks for nothing else meanwhile.
+    // Gives up the connection's place, if it has one: it is back in the lobby, with the lobby's
+    // wait to find a room.
     bool leaveQueue(ConnectionId id, Standing& connection, Duration now) {
         if (!queue.remove(id)) {
             return false;
@@ -536,7 +537,8 @@ struct Lobby::State::Dispatch {
             lobby.enqueue(id, connection, now);
         }
     }
-    // One that crossed its seating on the way changes nothing: the player leaves the room.
+    // One that crossed its seating on the way changes nothing: the client, seated, leaves the
+    // room instead.
     void operator()(const online::client::LeaveQueue&) { lobby.leaveQueue(id, connection, now); }
 };
 
