@@ -6,7 +6,12 @@ const { execFileSync } = require('child_process');
 const path = require('path');
 const h = require('./online_harness');
 
-test.afterEach(() => h.stopAll());
+// The pages a test opened go with it: left open, each would keep drawing its frames and trying
+// its server again, and slow every later test in the same browser.
+test.afterEach(async ({ browser }) => {
+  h.stopAll();
+  await Promise.all(browser.contexts().map((context) => context.close()));
+});
 
 // ---- Clients, page or desktop, behind one face ----
 
