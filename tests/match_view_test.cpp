@@ -67,16 +67,43 @@ std::string kickOff() {
     return online::encode(online::TickMatch().snapshot());
 }
 
-// A client that joined room ABCD as blue and has seen the match start. The server's clock reads
-// the host's plus kAhead, its pongs come back at once, and the match's tick 0 is at 1 s on the
-// host's clock.
-struct Seated {
-    static constexpr std::int64_t kAheadUs = 5'000'000;
-    static constexpr std::int64_t kStartUs = kAheadUs + 1'000'000;
+// A view and the server's side of its connection: messages delivered at `now`, and those the
+// view sent read back.
+struct Talking {
     MatchView match;
     double now = 500;
 
-    explicit Seated(MatchView view = MatchView(), bool started = true) : match(std::move(view)) {
+    void deliver(const online::ServerMessage& message) {
+        match.received(online::write(message), now);
+    }
+    std::vector<online::ClientMessage> sent() {
+        std::vector<online::ClientMessage> messages;
+        for (const std::string& frame : match.takeOutgoing()) {
+            std::string problem;
+            messages.push_back(*online::readClientMessage(frame, problem));
+        }
+        return messages;
+    }
+    template <typename Message>
+    std::vector<Message> sentOf() {
+        std::vector<Message> found;
+        for (const auto& m : sent()) {
+            if (const auto* one = std::get_if<Message>(&m)) {
+                found.push_back(*one);
+            }
+        }
+        return found;
+    }
+};
+
+// A client that joined room ABCD as blue and has seen the match start. The server's clock reads
+// the host's plus kAhead, its pongs come back at once, and the match's tick 0 is at 1 s on the
+// host's clock.
+struct Seated : Talking {
+    static constexpr std::int64_t kAheadUs = 5'000'000;
+    static constexpr std::int64_t kStartUs = kAheadUs + 1'000'000;
+
+    explicit Seated(MatchView view = MatchView(), bool started = true) : Talking{std::move(view)} {
         match.setKeyRepeat(400, 50);
         match.join("ABCD");
         match.opened();
@@ -99,29 +126,7 @@ struct Seated {
         match.frame(now);
     }
 
-    void deliver(const online::ServerMessage& message) {
-        match.received(online::write(message), now);
-    }
     void echo(const Input& in) { deliver(msg::Input{in}); }
-
-    std::vector<online::ClientMessage> sent() {
-        std::vector<online::ClientMessage> messages;
-        for (const std::string& frame : match.takeOutgoing()) {
-            std::string problem;
-            messages.push_back(*online::readClientMessage(frame, problem));
-        }
-        return messages;
-    }
-    template <typename Message>
-    std::vector<Message> sentOf() {
-        std::vector<Message> found;
-        for (const auto& m : sent()) {
-            if (const auto* one = std::get_if<Message>(&m)) {
-                found.push_back(*one);
-            }
-        }
-        return found;
-    }
 };
 
 TEST(MatchView, GreetsAsksForTheSeatSetsItsClockAndReportsTheKeyRepeatOnceInPlay) {
@@ -643,6 +648,128 @@ TEST(MatchView, InvitesTheFriendOnlyBeforeTheFirstMatch) {
     Seated blue;
     blue.deliver(msg::Seated{"ABCD", Seat::Blue, "token-1"});
     EXPECT_FALSE(blue.match.invitesFriend());
+}
+
+// A spectator sees what the players see, boxes too, and a line on who plays and who else
+// watches; it answers no box and asks for no match (the server would close it for either), and
+// after a drop it watches again.
+TEST(MatchView, WatchesTheRoomAsItsPlayersSeeItAndAnswersForNobody) {
+    Talking s{MatchView("wss://play.example/ws")};
+    s.match.watch("K7QX");
+    EXPECT_EQ(s.match.socketUrl(), "wss://play.example/ws?room=K7QX");
+    s.match.opened();
+    s.deliver(msg::Welcome{});
+    EXPECT_EQ(s.sentOf<online::client::Watch>().at(0).code, "K7QX");
+    s.deliver(msg::Seated{"K7QX", Seat::Spectator, ""});
+    s.deliver(msg::MatchStarted{1, 0, 0, kickOff()});
+    s.deliver(msg::Watchers{3});
+    EXPECT_TRUE(s.match.watching());
+    EXPECT_EQ(s.match.phase(), Phase::Playing);
+    EXPECT_EQ(s.match.watchLine(),
+              "You are watching Red against Blue in room K7QX, with 2 others.");
+    s.deliver(msg::Watchers{1});
+    EXPECT_EQ(s.match.watchLine(), "You are watching Red against Blue in room K7QX.");
+    s.match.keyDown(1, kUp, s.now);
+
+    s.deliver(msg::BoxOpened{1, "Goal!", {}});
+    s.match.boxOk();
+    EXPECT_TRUE(s.match.boxAnswered());
+    EXPECT_EQ(s.match.status(), "Waiting for the players to press OK...");
+    s.deliver(msg::GameOver{});
+    s.match.playAgain();
+    for (const auto& m : s.sent()) {
+        EXPECT_TRUE(std::holds_alternative<online::client::Ping>(m)) << online::write(m);
+    }
+
+    s.match.closed(1006, "", s.now);
+    EXPECT_EQ(s.match.phase(), Phase::Reconnecting);
+    s.match.checkConnection(s.now + MatchView::kRetryAfterMs);
+    EXPECT_EQ(s.match.takeConnectionStep(), MatchView::ConnectionStep::Open);
+    s.match.opened();
+    s.deliver(msg::Welcome{});
+    EXPECT_EQ(s.sentOf<online::client::Watch>().size(), 1u);
+}
+
+// The players hear how many watch; the link to watch goes beside the link to join, and a link
+// to watch is read as one.
+TEST(MatchView, TellsThePlayersWhoWatchesAndHowToWatch) {
+    Seated blue;
+    EXPECT_EQ(blue.match.watchLine(), "");
+    blue.deliver(msg::Watchers{1});
+    EXPECT_EQ(blue.match.watchLine(), "1 person watches this match.");
+    blue.deliver(msg::Watchers{2});
+    EXPECT_EQ(blue.match.watchLine(), "2 people watch this match.");
+
+    EXPECT_EQ(watchLink("wss://play.example/ws", "AB"), "https://play.example/?watch=AB");
+    EXPECT_EQ(watchLink("http://10.0.0.2:8000/?match=AB", "A&B"),
+              "http://10.0.0.2:8000/?watch=A%26B");
+    const auto target = readJoinTarget("http://192.168.1.5:8000/?watch=K7QX");
+    EXPECT_EQ(target.code, "K7QX");
+    EXPECT_TRUE(target.watch);
+    EXPECT_FALSE(readJoinTarget("http://192.168.1.5:8000/?match=K7QX").watch);
+    const std::string here = "https://play.example/";
+    EXPECT_EQ(pageToJoin("k7qx", here, true), "https://play.example/?watch=k7qx");
+    EXPECT_EQ(pageToJoin("http://192.168.1.5:8000/?watch=K7QX", here),
+              "http://192.168.1.5:8000/?watch=K7QX");
+    MatchView red("wss://play.example/ws");
+    red.create();
+    red.opened();
+    red.received(online::write(msg::Welcome{}), 0);
+    red.received(online::write(msg::Seated{"K7QX", Seat::Red, "t"}), 0);
+    EXPECT_EQ(red.watchLink(), "https://play.example/?watch=K7QX");
+}
+
+// A quick match waits in the queue, on the connection a proxy sends to the queue's server,
+// counting the time on the status line; someone comes and it is a match like any other, with
+// no friend to invite. A place given up is given up even when a seat crossed it on the way.
+TEST(MatchView, WaitsInTheQueueCountingTheTimeUntilSomeoneComes) {
+    Talking red{MatchView("wss://play.example/ws")};
+    red.match.quickMatch();
+    EXPECT_EQ(red.match.socketUrl(), "wss://play.example/ws?queue=1");
+    red.match.opened();
+    red.deliver(msg::Welcome{});
+    EXPECT_EQ(red.sentOf<online::client::QuickMatch>().size(), 1u);
+    red.now = 1000;
+    red.deliver(msg::Queued{600});
+    EXPECT_EQ(red.match.phase(), Phase::Queued);
+    EXPECT_EQ(phaseName(red.match.phase()), "Queued");
+    EXPECT_EQ(red.match.status(), "Waiting for someone to play: 0:00.");
+    red.match.checkConnection(1999);
+    EXPECT_EQ(red.match.status(), "Waiting for someone to play: 0:00.");
+    red.match.checkConnection(66000);
+    EXPECT_EQ(red.match.status(), "Waiting for someone to play: 1:05.");
+    red.deliver(msg::Seated{"K7QX", Seat::Red, "t"});
+    EXPECT_EQ(red.match.socketUrl(), "wss://play.example/ws?room=K7QX");
+    EXPECT_FALSE(red.match.invitesFriend());
+    red.deliver(msg::MatchStarted{1, 0, 0, kickOff()});
+    EXPECT_EQ(red.match.phase(), Phase::Playing);
+    EXPECT_EQ(red.match.matchLine(), "you play Red against Blue, room K7QX");
+
+    Talking late{MatchView("wss://play.example/ws")};
+    late.match.quickMatch();
+    late.match.opened();
+    late.deliver(msg::Welcome{});
+    late.deliver(msg::Queued{600});
+    late.sent();
+    late.match.leaveQueue();
+    EXPECT_EQ(late.match.phase(), Phase::Lobby);
+    late.deliver(msg::Seated{"K7QY", Seat::Blue, "t"});
+    const auto sent = late.sent();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_TRUE(std::holds_alternative<online::client::LeaveQueue>(sent[0]));
+    EXPECT_TRUE(std::holds_alternative<online::client::Leave>(sent[1]));
+    EXPECT_EQ(late.match.phase(), Phase::Lobby);
+
+    // Nobody came in the server's time: back in the lobby, to ask again.
+    Talking alone{MatchView("wss://play.example/ws")};
+    alone.match.quickMatch();
+    alone.match.opened();
+    alone.deliver(msg::Welcome{});
+    alone.deliver(msg::Queued{600});
+    alone.deliver(msg::Error{"Nobody came to play within 10 minutes: try again later"});
+    EXPECT_EQ(alone.match.phase(), Phase::Lobby);
+    EXPECT_EQ(alone.match.status(), "Nobody came to play within 10 minutes: try again later.");
+    EXPECT_EQ(MatchView::waitWords(3'599'999), "59:59");
 }
 
 }  // namespace

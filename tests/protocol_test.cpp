@@ -29,6 +29,8 @@ TEST(Protocol, EveryMessageReadsBackAsWritten) {
         client::Leave{},
         client::Ping{},
         client::Resync{},
+        client::QuickMatch{},
+        client::LeaveQueue{},
     };
     using Kind = Input::Kind;
     const Input inputs[] = {
@@ -71,6 +73,8 @@ TEST(Protocol, EveryMessageReadsBackAsWritten) {
         server::Pong{},
         server::Pong{1234567890123},
         server::Replay{"B7KQ3MXABCDEF"},
+        server::Queued{600},
+        server::Watchers{4294967295U},
     };
     std::string problem;
     for (const auto& message : fromClients) {

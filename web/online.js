@@ -1,4 +1,5 @@
-// Online play on the page: "Create a match online", "Join a match", and a link with ?match=CODE.
+// Online play on the page: "Create a match online", "Join a match", "Watch a match", "Play
+// someone online", and links with ?match=CODE or ?watch=CODE.
 // The match, its messages and every word the player reads come from the WebAssembly module
 // (voltaro-online, its voltaro_online_*); this file carries WebSocket frames, keys and buttons
 // in, drives its frames, and shows the box, the status line and the end.
@@ -6,19 +7,26 @@ import { fit } from './fit.js';
 import { page } from './page.js';
 import { showQrCode } from './qr_code.js';
 import { showReplayLink } from './replay_link.js';
+import { waitingGame } from './quick_match.js';
 import { forget, store, stored } from './storage.js';
 
 const params = new URLSearchParams(location.search);
 let wantedCode = (params.get('match') || '').trim();
+let watchedCode = (params.get('watch') || '').trim();
 const wantsCreate = params.get('online') === 'create';
-// What the player typed into "Join a match": the module reads it once loaded.
+const wantsQuick = params.get('online') === 'quick';
+// What the player typed into "Join a match" or "Watch a match": the module reads it once loaded.
 const typedJoin = params.get('join');
+const typedWatch = params.get('as') === 'watch';
 // How often the module looks after the connection (a ping, a drop, a new try).
 const checkEveryMs = 500;
 
 const element = (id) => document.getElementById(id);
 const statusLine = element('online-status');
 const linkField = element('online-link');
+const watchLinkField = element('online-watch-link');
+const watchLinkRow = element('online-watch-row');
+const watchersLine = element('online-watchers');
 const againButton = element('online-again');
 const box = element('box');
 const boxText = element('box-text');
@@ -46,12 +54,16 @@ element('online-create').addEventListener('click', () => {
 });
 const codeField = element('online-code');
 // The module reads what was typed (a code, or a link, perhaps to another server) once loaded.
-function joinTyped() {
+function joinTyped(as = '') {
   const typed = codeField.value.trim();
   if (!typed) return;
-  location.search = '?join=' + encodeURIComponent(typed);
+  location.search = '?join=' + encodeURIComponent(typed) + (as ? '&as=' + as : '');
 }
-element('online-join').addEventListener('click', joinTyped);
+element('online-join').addEventListener('click', () => joinTyped());
+element('online-watch').addEventListener('click', () => joinTyped('watch'));
+element('online-quick').addEventListener('click', () => {
+  location.search = '?online=quick';
+});
 codeField.addEventListener('keydown', (event) => {
   if (event.key === 'Enter') joinTyped();
 });
@@ -108,21 +120,31 @@ function show(next) {
   if (next.matchLine) document.title = 'Soccer Game: VOLTARO! - ' + next.matchLine;
   if (next.code && next.token) {
     store(seatKey(next.code), next.token);
-  } else if (next.code && next.phase === 'Closed') {
-    forget(seatKey(next.code));
   }
-  if (next.code && params.get('match') !== next.code) {
-    // A reload, or the same link opened again, takes the seat back.
-    history.replaceState(null, '', '?match=' + encodeURIComponent(next.code));
+  const watching = next.seat ? next.seat === 'spectator' : watchedCode !== '';
+  if (next.code && next.phase === 'Closed' && !watching) {
+    forget(seatKey(next.code)); // a spectator's room closing is no player's seat gone
+  }
+  const kept = watching ? 'watch' : 'match';
+  if (next.code && params.get(kept) !== next.code) {
+    // A reload, or the same link opened again, takes the seat back (or watches again).
+    history.replaceState(null, '', `?${kept}=` + encodeURIComponent(next.code));
   }
   linkField.hidden = !next.joinLink;
   if (next.joinLink) linkField.value = next.joinLink;
   showQrCode(element('online-qr'), next.joinLink);
-  againButton.hidden = next.phase !== 'Over';
+  watchLinkRow.hidden = !next.watchLink;
+  if (next.watchLink) watchLinkField.value = next.watchLink;
+  showQrCode(element('online-watch-qr'), next.watchLink);
+  watchersLine.hidden = !next.watchLine;
+  watchersLine.textContent = next.watchLine;
+  againButton.hidden = next.phase !== 'Over' || watching;
   showReplayLink(next.replayLink); // after the end, and still once the room has closed
   // With nothing to say, the line gives its room to the field (a phone has little).
-  element('online-menu').hidden =
-    !next.status && linkField.hidden && againButton.hidden && !next.replayLink;
+  element('online-menu').hidden = !next.status && linkField.hidden && againButton.hidden &&
+    watchersLine.hidden && !next.replayLink;
+  // (Drawn once this call from the module is over.)
+  waitingGame.follow(next.phase, () => queueMicrotask(() => run('voltaro_online_redraw')));
   showChoice(next.phase);
   fit.showPadsOf(next.seat === 'spectator' ? null : next.seat);
   showBox(next);
@@ -187,8 +209,9 @@ function listen() {
 // What the player typed into "Join a match", read by the module: a room on this page's server
 // is joined here; a link to another server opens that server's page, where the room is.
 function joinHere() {
-  const link = module.ccall('voltaro_online_page_to_join', 'string', ['string', 'string'],
-                            [typedJoin, location.href]);
+  const link = module.ccall('voltaro_online_page_to_join', 'string',
+                            ['string', 'string', 'number'],
+                            [typedJoin, location.href, typedWatch ? 1 : 0]);
   let target = null;
   try {
     target = link ? new URL(link) : null;
@@ -204,6 +227,7 @@ function joinHere() {
     return false;
   }
   wantedCode = target.searchParams.get('match') || '';
+  watchedCode = target.searchParams.get('watch') || '';
   history.replaceState(null, '', target.search);
   return true;
 }
@@ -214,13 +238,26 @@ function begin(loaded) {
   if (typedJoin !== null && !joinHere()) return;
   module.page.online = { send, open, drop, note, show };
   document.documentElement.dataset.mode = 'online';
-  element('who').textContent = 'Your player: arrow keys or W, A, S, D';
-  page.describe('An online match: your player moves with the arrow keys or ' +
-                              'W, A, S, D.');
   element('online-menu').hidden = false;
-  listen();
-  const token = wantedCode ? stored(seatKey(wantedCode)) || '' : '';
-  run('voltaro_online_start', ['string', 'string', 'string'], [location.href, wantedCode, token]);
+  if (watchedCode) {
+    // A spectator has no player: the keys do nothing but answer a box.
+    element('who').textContent = 'Watching a match';
+    page.describe('An online match that you watch.');
+    listen();
+    run('voltaro_online_watch', ['string', 'string'], [location.href, watchedCode]);
+  } else {
+    element('who').textContent = 'Your player: arrow keys or W, A, S, D';
+    page.describe('An online match: your player moves with the arrow keys or ' +
+                                'W, A, S, D.');
+    listen();
+    if (wantsQuick && !wantedCode) {
+      run('voltaro_online_quick_match', ['string'], [location.href]);
+    } else {
+      const token = wantedCode ? stored(seatKey(wantedCode)) || '' : '';
+      run('voltaro_online_start', ['string', 'string', 'string'],
+          [location.href, wantedCode, token]);
+    }
+  }
   setInterval(() => run('voltaro_online_check_connection', ['number'], [performance.now()]),
               checkEveryMs);
   requestAnimationFrame(eachFrame);
@@ -235,7 +272,8 @@ function eachFrame() {
 
 // What this page showed, in order (`log`), for the tests.
 export const online = {
-  wanted: () => wantsCreate || wantedCode !== '' || typedJoin !== null,
+  wanted: () => wantsCreate || wantsQuick || wantedCode !== '' || watchedCode !== '' ||
+    typedJoin !== null,
   begin,
   log,
 };

@@ -15,7 +15,8 @@ mergeInto(LibraryManager.library, {
     Module.page.online.note(UTF8ToString(line));
   },
   voltaro_online_show: function (phase, status, box, boxText, boxAnswered, code, token,
-                                 seat, matchLine, joinLink, replayLink) {
+                                 seat, matchLine, joinLink, replayLink, watchLine,
+                                 watchLink) {
     Module.page.online.show({
       phase: UTF8ToString(phase),
       status: UTF8ToString(status),
@@ -28,6 +29,8 @@ mergeInto(LibraryManager.library, {
       matchLine: UTF8ToString(matchLine),
       joinLink: UTF8ToString(joinLink),
       replayLink: UTF8ToString(replayLink),
+      watchLine: UTF8ToString(watchLine),
+      watchLink: UTF8ToString(watchLink),
     });
   },
 });

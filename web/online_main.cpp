@@ -24,12 +24,14 @@ void voltaro_online_open(const char* url);
 void voltaro_online_drop();
 // A line of the tests' record of what the page showed.
 void voltaro_online_log(const char* line);
-// `phase` and `seat` by name ("Waiting", "red"; the seat empty before one); `joinLink` is the
-// link to send the friend, empty unless the page is to show it; `replayLink` the ended match's
-// replay, empty until the server has recorded it.
+// `phase` and `seat` by name ("Waiting", "red"; the seat empty before one); `joinLink` and
+// `watchLink` are the links to send the friend and those who would watch, empty unless the
+// page is to show them; `replayLink` the ended match's replay, empty until the server has
+// recorded it; `watchLine` says who plays, or how many watch.
 void voltaro_online_show(const char* phase, const char* status, int box, const char* boxText,
                          int boxAnswered, const char* code, const char* token, const char* seat,
-                         const char* matchLine, const char* joinLink, const char* replayLink);
+                         const char* matchLine, const char* joinLink, const char* replayLink,
+                         const char* watchLine, const char* watchLink);
 }
 
 namespace {
@@ -50,6 +52,8 @@ class OnlinePage {
     MatchView& match() { return match_; }
 
     void setRatio(double ratio) { painter_.setRatio(ratio); }
+    // The whole field again, after another game drew on the canvas.
+    void redraw() { painter_.drawAll(); }
 
     // After every call from the page: frames out, the connection, then what changed on the
     // screen, drawn before the call returns (the browser shows it at its next frame).
@@ -65,13 +69,15 @@ class OnlinePage {
         voltaro::client::showScene(match_.scene(), controls_);
         painter_.drawDirty();
         const auto seat = match_.seat();
-        voltaro_online_show(
-            std::string(voltaro::client::phaseName(match_.phase())).c_str(),
-            match_.status().c_str(), static_cast<int>(match_.boxNumber()), match_.boxText().c_str(),
-            match_.boxAnswered() ? 1 : 0, match_.code().c_str(), match_.token().c_str(),
-            seat ? std::string(voltaro::online::seatName(*seat)).c_str() : "",
-            match_.matchLine().c_str(), match_.invitesFriend() ? match_.joinLink().c_str() : "",
-            match_.replayLink().c_str());
+        const bool invites = match_.invitesFriend();
+        voltaro_online_show(std::string(voltaro::client::phaseName(match_.phase())).c_str(),
+                            match_.status().c_str(), static_cast<int>(match_.boxNumber()),
+                            match_.boxText().c_str(), match_.boxAnswered() ? 1 : 0,
+                            match_.code().c_str(), match_.token().c_str(),
+                            seat ? std::string(voltaro::online::seatName(*seat)).c_str() : "",
+                            match_.matchLine().c_str(), invites ? match_.joinLink().c_str() : "",
+                            match_.replayLink().c_str(), match_.watchLine().c_str(),
+                            invites ? match_.watchLink().c_str() : "");
         log();
     }
 
@@ -155,12 +161,27 @@ EMSCRIPTEN_KEEPALIVE void voltaro_online_check_connection(double nowMs) {
     withMatch([&](MatchView& m) { m.checkConnection(nowMs); });
 }
 
-// The page to open for what the player typed into "Join a match" on the page at
-// `pageAddress`; empty when it names no room.
+// At `pageAddress`: the room `code`, watched.
+EMSCRIPTEN_KEEPALIVE void voltaro_online_watch(const char* pageAddress, const char* code) {
+    page = std::make_unique<OnlinePage>(pageAddress);
+    withMatch([&](MatchView& m) { m.watch(code); });
+}
+
+// At `pageAddress`: a match with whoever else waits on its server.
+EMSCRIPTEN_KEEPALIVE void voltaro_online_quick_match(const char* pageAddress) {
+    page = std::make_unique<OnlinePage>(pageAddress);
+    withMatch([&](MatchView& m) {
+        m.setKeyRepeat(500, 1000.0 / 30);
+        m.quickMatch();
+    });
+}
+
+// The page to open for what the player typed into "Join a match" (or, `watch` set, "Watch a
+// match") on the page at `pageAddress`; empty when it names no room.
 EMSCRIPTEN_KEEPALIVE const char* voltaro_online_page_to_join(const char* typed,
-                                                             const char* pageAddress) {
+                                                             const char* pageAddress, int watch) {
     static std::string answer;
-    answer = voltaro::client::pageToJoin(typed, pageAddress);
+    answer = voltaro::client::pageToJoin(typed, pageAddress, watch != 0);
     return answer.c_str();
 }
 
@@ -188,6 +209,14 @@ EMSCRIPTEN_KEEPALIVE void voltaro_online_play_again() {
 
 EMSCRIPTEN_KEEPALIVE void voltaro_online_leave() {
     withMatch([](MatchView& m) { m.leave(); });
+}
+
+// A local game played on the field while the player waited has stopped: the match is drawn
+// whole.
+EMSCRIPTEN_KEEPALIVE void voltaro_online_redraw() {
+    if (page) {
+        page->redraw();
+    }
 }
 
 EMSCRIPTEN_KEEPALIVE void voltaro_online_set_device_pixel_ratio(double ratio) {

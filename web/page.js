@@ -252,7 +252,7 @@ boxOk.addEventListener('click', () => game.answerBox());
 
 // Where the keys, the box's OK and a new pixel ratio go: the game on this page, or an online
 // match (online.js), which takes the keys by the same numbers and codes.
-let game = {
+const localGame = {
   // Whether the game may be called now.
   ready: canCall,
   down(number, code) {
@@ -267,13 +267,17 @@ let game = {
   answerBox: closeBox,
   // A pad's answer: after the end, the same press starts a new match.
   answer() {
-    if (finished) location.reload();
+    if (finished) newMatch();
     else closeBox();
   },
   rescale(newRatio) {
     module._voltaro_set_device_pixel_ratio(newRatio);
   },
 };
+
+let game = localGame;
+let onlineGame = null; // the online match's, while a local game runs beside it
+let againLocally = null; // while a local game runs beside an online wait: its next match
 
 export const page = {
   // A direction held down (`name` tells it from every other key) or let go.
@@ -302,6 +306,7 @@ export const page = {
   // players: `online` has the local game's methods.
   playOnline(online) {
     game = online;
+    onlineGame = online;
     begun = true;
     watchPixelRatio(followPixelRatio);
   },
@@ -334,6 +339,28 @@ export const page = {
     module._voltaro_start(performance.now());
     canvas.focus({ preventScroll: true }); // once it shows: a hidden canvas takes no focus
   },
+  // A local game on `loaded` while an online match waits (a player alone in the queue plays
+  // the computer meanwhile): it has the field and the keys until stopLocal(). "New match" at its
+  // end calls `again` rather than load the page afresh, which would give up the wait.
+  runBeside(loaded, again) {
+    finished = false;
+    againLocally = again;
+    game = localGame;
+    page.run(loaded);
+  },
+  // The local game stops where it stands, its box and its end put away; the online match has
+  // the field and the keys again.
+  stopLocal() {
+    clearTimeout(wakeTimer);
+    finished = false; // the keys' way to the online match is open again; no module to call
+    boxOpen = false;
+    resume = null;
+    box.hidden = true;
+    over.hidden = true;
+    module = null;
+    againLocally = null;
+    if (onlineGame) game = onlineGame;
+  },
   // The page could not start the game: why, in place of the match.
   failed(error) {
     overText.textContent = 'The game could not start: ' + error;
@@ -355,7 +382,11 @@ function ended(exitStatus) {
 }
 
 // A new match starts the program afresh.
-document.getElementById('new-match').addEventListener('click', () => location.reload());
+function newMatch() {
+  if (againLocally) againLocally();
+  else location.reload();
+}
+document.getElementById('new-match').addEventListener('click', newMatch);
 
 // ---- Start-up ----
 

@@ -74,10 +74,15 @@ JoinTarget readJoinTarget(std::string_view typed) {
         return target;
     }
     target.server = matchSocketUrl(text);
-    const auto query = text.find("match=");
-    if (query != std::string::npos && query > 0 &&
-        (text[query - 1] == '?' || text[query - 1] == '&')) {
-        target.code = text.substr(query + 6, text.find_first_of("&#", query) - query - 6);
+    for (const std::string_view name : {"match=", "watch="}) {
+        const auto query = text.find(name);
+        if (query != std::string::npos && query > 0 &&
+            (text[query - 1] == '?' || text[query - 1] == '&')) {
+            const auto start = query + name.size();
+            target.code = text.substr(start, text.find_first_of("&#", query) - start);
+            target.watch = name == "watch=";
+            break;
+        }
     }
     return target;
 }
@@ -93,9 +98,9 @@ std::string roomSocketUrl(std::string_view socketUrl, std::string_view code) {
 
 namespace {
 
-// The server's page, http://host:port/ (or https), from its WebSocket address or one of its
-// pages' addresses.
-std::string pageOf(std::string_view address) {
+// The page of the server at `address` (its WebSocket address, or one of its pages'), with
+// `name`=`code` for its query.
+std::string pageLink(std::string_view address, std::string_view name, std::string_view code) {
     std::string link = trimmed(address.substr(0, address.find_first_of("?#")));
     const bool socket = startsWith(link, "ws://") || startsWith(link, "wss://");
     if (startsWith(link, "wss://")) {
@@ -111,26 +116,36 @@ std::string pageOf(std::string_view address) {
     if (link.find('/', link.find("://") + 3) == std::string::npos) {
         link += '/';
     }
-    return link;
+    return link + '?' + std::string(name) + '=' + encoded(code);
 }
 
 }  // namespace
 
 std::string joinLink(std::string_view address, std::string_view code) {
-    return pageOf(address) + "?match=" + encoded(code);
+    return pageLink(address, "match", code);
+}
+
+std::string watchLink(std::string_view address, std::string_view code) {
+    return pageLink(address, "watch", code);
 }
 
 std::string replayLink(std::string_view address, std::string_view id) {
-    return pageOf(address) + "?replay=" + encoded(id);
+    return pageLink(address, "replay", id);
 }
 
-std::string pageToJoin(std::string_view typed, std::string_view pageAddress) {
+std::string queueSocketUrl(std::string_view socketUrl) {
+    std::string url(socketUrl);
+    return url + (url.find('?') == std::string::npos ? "?queue=1" : "&queue=1");
+}
+
+std::string pageToJoin(std::string_view typed, std::string_view pageAddress, bool watch) {
     const JoinTarget target = readJoinTarget(typed);
     if (target.code.empty()) {
         return {};
     }
     const bool elsewhere = !target.server.empty() && target.server != matchSocketUrl(pageAddress);
-    return joinLink(elsewhere ? std::string_view(target.server) : pageAddress, target.code);
+    const std::string_view at = elsewhere ? std::string_view(target.server) : pageAddress;
+    return watch || target.watch ? watchLink(at, target.code) : joinLink(at, target.code);
 }
 
 }  // namespace voltaro::client

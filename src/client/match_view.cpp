@@ -45,6 +45,7 @@ online::Input serversOwn(online::Input::Kind kind, std::uint32_t tick) {
 MatchView::MatchView(std::string_view server) : address_(server), server_(matchSocketUrl(server)) {}
 
 void MatchView::create() {
+    quick_ = queueLeft_ = false;
     request_ = Request::Create;
     sendRequest();
 }
@@ -52,8 +53,37 @@ void MatchView::create() {
 void MatchView::join(std::string code, std::string token) {
     code_ = std::move(code);
     token_ = std::move(token);
+    quick_ = queueLeft_ = false;
     request_ = token_.empty() ? Request::Join : Request::Rejoin;
     sendRequest();
+}
+
+void MatchView::watch(std::string code) {
+    code_ = std::move(code);
+    token_.clear();
+    quick_ = queueLeft_ = false;
+    request_ = Request::Watch;
+    sendRequest();
+}
+
+void MatchView::quickMatch() {
+    code_.clear();
+    token_.clear();
+    quick_ = true;
+    queueLeft_ = false;
+    request_ = Request::QuickMatch;
+    sendRequest();
+}
+
+void MatchView::leaveQueue() {
+    if (phase_ != Phase::Queued && request_ != Request::QuickMatch) {
+        return;
+    }
+    // A place may be held already, or be on its way.
+    queueLeft_ = phase_ == Phase::Queued || attempt_ == Attempt::Open;
+    request_ = Request::None;
+    send(online::client::LeaveQueue{});
+    show(Phase::Lobby, "You left the queue.");
 }
 
 void MatchView::openConnection() {
@@ -70,7 +100,7 @@ void MatchView::opened() {
     attempt_ = Attempt::Open;
     send(online::client::Hello{});
     if (phase_ == Phase::Reconnecting) {
-        request_ = Request::Rejoin;
+        request_ = watching() ? Request::Watch : Request::Rejoin;
     }
 }
 
@@ -93,9 +123,23 @@ void MatchView::sendRequest() {
         case Request::Rejoin:
             send(online::client::Rejoin{code_, token_});
             break;
+        case Request::Watch:
+            send(online::client::Watch{code_});
+            break;
+        case Request::QuickMatch:
+            send(online::client::QuickMatch{});
+            break;
     }
-    show(Phase::Connecting, request_ == Request::Rejoin ? "Taking your seat back..."
-                                                        : "Connected: asking for a seat...");
+    switch (request_) {
+        case Request::Rejoin:
+            return show(Phase::Connecting, "Taking your seat back...");
+        case Request::Watch:
+            return show(Phase::Connecting, "Connected: asking to watch the match...");
+        case Request::QuickMatch:
+            return show(Phase::Connecting, "Connected: asking for someone to play...");
+        default:
+            return show(Phase::Connecting, "Connected: asking for a seat...");
+    }
 }
 
 void MatchView::received(std::string_view frame, double nowMs) {
@@ -162,7 +206,8 @@ void MatchView::lost(std::uint16_t code, std::string_view reason, double nowMs) 
                                 : "The server closed the connection: " + std::string(reason));
         return;
     }
-    if (!token_.empty()) {
+    // A spectator watches again as a player takes their seat back.
+    if (!token_.empty() || watching()) {
         show(Phase::Reconnecting, "Lost the connection to the server: trying to reconnect...");
         tryAgain();
         return;
@@ -196,7 +241,23 @@ void MatchView::checkConnection(double nowMs) {
         dropConnection(nowMs);
         return;
     }
+    if (phase_ == Phase::Queued) {
+        showWait(nowMs);
+    }
     keepClockInStep(nowMs);
+}
+
+// The time in the queue, on the status line: it moves every second while the player waits.
+void MatchView::showWait(double nowMs) {
+    std::string status = "Waiting for someone to play: " + waitWords(nowMs - queuedAtMs_) + ".";
+    if (status != status_) {
+        show(Phase::Queued, std::move(status));
+    }
+}
+
+std::string MatchView::waitWords(double waitedMs) {
+    const auto seconds = static_cast<long long>(std::max(0.0, waitedMs) / 1000);
+    return fmt::format(FMT_COMPILE("{}:{:02}"), seconds / 60, seconds % 60);
 }
 
 // The stamps on the player's keys are only as good as the clock, and the network's delay moves:
@@ -250,6 +311,9 @@ MatchView::ConnectionStep MatchView::takeConnectionStep() {
 }
 
 std::string MatchView::socketUrl() const {
+    if (request_ == Request::QuickMatch && code_.empty()) {
+        return queueSocketUrl(server_);
+    }
     return roomSocketUrl(server_, code_);
 }
 
@@ -385,12 +449,17 @@ void MatchView::boxOk() {
         return;
     }
     boxAnswered_ = true;
+    if (watching()) {
+        // The players answer the box; the spectator only puts it away.
+        show(Phase::Box, "Waiting for the players to press OK...");
+        return;
+    }
     send(online::client::BoxOk{box_});
     show(Phase::Box, "Waiting for " + friendName() + " to press OK...");
 }
 
 void MatchView::playAgain() {
-    if (phase_ != Phase::Over) {
+    if (phase_ != Phase::Over || watching()) {
         return;
     }
     send(online::client::PlayAgain{});
@@ -445,6 +514,26 @@ std::string MatchView::replayLink() const {
     return replayId_.empty() ? std::string() : client::replayLink(address_, replayId_);
 }
 
+std::string MatchView::watchLink() const {
+    return client::watchLink(address_, code_);
+}
+
+std::string MatchView::watchLine() const {
+    if (watching()) {
+        const std::uint32_t others = watchers_ > 0 ? watchers_ - 1 : 0;
+        std::string line = "You are watching Red against Blue in room " + code_;
+        if (others > 0) {
+            line += fmt::format(FMT_COMPILE(", with {} other{}"), others, others == 1 ? "" : "s");
+        }
+        return line + ".";
+    }
+    if (watchers_ == 0 || !seat_) {
+        return {};
+    }
+    return fmt::format(FMT_COMPILE("{} {} this match."), watchers_,
+                       watchers_ == 1 ? "person watches" : "people watch");
+}
+
 std::string MatchView::friendName() const {
     return seat_ == Seat::Blue ? "Red" : "Blue";
 }
@@ -481,6 +570,13 @@ void MatchView::on(const msg::Welcome& m) {
 }
 
 void MatchView::on(const msg::Seated& m) {
+    if (queueLeft_ && !seat_) {
+        // Seated from the queue as the player left it: they leave the room, and the other is
+        // told at once.
+        queueLeft_ = false;
+        send(online::client::Leave{});
+        return;
+    }
     const bool back = request_ == Request::Rejoin;
     code_ = m.code;
     seat_ = m.seat;
@@ -491,7 +587,7 @@ void MatchView::on(const msg::Seated& m) {
         ping(nowMs_);
     }
     awayReason_.clear();  // told again by the server if the friend is still away
-    inviting_ = m.seat == Seat::Red && (!back || matchNumber_ == 0);
+    inviting_ = m.seat == Seat::Red && !quick_ && (!back || matchNumber_ == 0);
     if (inviting_) {
         show(Phase::Waiting, "Waiting for your friend to join: send them the code " + code_ + ".");
     } else {
@@ -562,6 +658,16 @@ void MatchView::on(const msg::Pong& m) {
     }
     clock_.pong(pingsOut_.front(), m.timeUs, nowMs_);
     pingsOut_.erase(pingsOut_.begin());  // a few at most
+}
+
+void MatchView::on(const msg::Queued&) {
+    queuedAtMs_ = nowMs_;
+    showWait(nowMs_);
+}
+
+void MatchView::on(const msg::Watchers& m) {
+    watchers_ = m.count;
+    changed_ = true;
 }
 
 void MatchView::on(const msg::BoxOpened& m) {
@@ -654,6 +760,8 @@ std::string_view phaseName(MatchView::Phase phase) {
             return "Lobby";
         case MatchView::Phase::Waiting:
             return "Waiting";
+        case MatchView::Phase::Queued:
+            return "Queued";
         case MatchView::Phase::Playing:
             return "Playing";
         case MatchView::Phase::Box:

@@ -34,6 +34,7 @@ class MatchView {
         Connecting,    // the first connection is being made
         Lobby,         // connected, no seat: a request was refused, another may be made
         Waiting,       // seated as red, the friend has not joined yet
+        Queued,        // in the server's queue for a quick match: nobody has come yet
         Playing,       // the match runs (or is paused while a player is away)
         Box,           // a message box is open over its scene
         Over,          // the final scene: play again or quit
@@ -55,6 +56,13 @@ class MatchView {
     // earlier visit to that room takes the seat back instead. Either asks for a connection.
     void create();
     void join(std::string code, std::string token = {});
+    // Watch the room `code` as a spectator: its matches, boxes and end as the players see them.
+    void watch(std::string code);
+    // A match with whoever else waits on the server: the view waits in its queue, and is seated
+    // when someone comes. Leaving the queue gives up the place; a seat that crossed it on the
+    // way is left at once.
+    void quickMatch();
+    void leaveQueue();
 
     // The connection, as the host's socket reports it: open, a frame, closed (or could not open).
     void opened();
@@ -127,6 +135,16 @@ class MatchView {
     // The link to the replay of the match that just ended, once the server has recorded it;
     // empty before, and once another match starts.
     std::string replayLink() const;
+    // The link to watch the room, offered beside the link to join.
+    std::string watchLink() const;
+    bool watching() const { return seat_ == online::Seat::Spectator; }
+    // How many watch the room, as the server last said.
+    std::uint32_t watchers() const { return watchers_; }
+    // The line under the match about its audience: for a spectator who plays, for a player how
+    // many watch (empty while nobody does).
+    std::string watchLine() const;
+    // How long the view has waited in the queue, as a player reads it ("1:05").
+    static std::string waitWords(double waitedMs);
     // Whom the player plays and against whom, for the window's title.
     std::string matchLine() const;
     // For a test's log: the last tick the server made final, while the match is played, with
@@ -142,7 +160,7 @@ class MatchView {
     std::int16_t lastOwnPress() const { return lastOwnPress_; }
 
   private:
-    enum class Request { None, Create, Join, Rejoin };
+    enum class Request { None, Create, Join, Rejoin, Watch, QuickMatch };
     enum class Attempt { None, Opening, Open };
 
     void send(const online::ClientMessage& message);
@@ -164,6 +182,7 @@ class MatchView {
     bool silent(double nowMs);
     void show(Phase phase, std::string status);
     std::string friendName() const;
+    void showWait(double nowMs);
 
     void on(const online::server::Welcome&);
     void on(const online::server::Seated& m);
@@ -180,6 +199,8 @@ class MatchView {
     void on(const online::server::Error& m);
     void on(const online::server::Pong& m);
     void on(const online::server::Replay& m);
+    void on(const online::server::Queued& m);
+    void on(const online::server::Watchers& m);
 
     std::string address_;  // as the host gave it: the server's, or one of its pages'
     std::string server_;   // the WebSocket address
@@ -215,7 +236,11 @@ class MatchView {
     std::string token_;
     std::string replayId_;  // the ended match's, as the server named its record
     std::optional<online::Seat> seat_;
-    bool inviting_ = false;             // seated as red in a room no match has been played in yet
+    bool inviting_ = false;   // seated as red in a room no match has been played in yet
+    bool quick_ = false;      // the room came from the queue: there is no friend to invite
+    bool queueLeft_ = false;  // a seat that comes now crossed the leaving on the way
+    double queuedAtMs_ = 0;
+    std::uint32_t watchers_ = 0;
     std::map<int, std::int16_t> held_;  // physical key -> the code sent with its press
     std::optional<online::client::KeyRepeat> repeat_;
     std::vector<std::string> outgoing_;

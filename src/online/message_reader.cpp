@@ -352,6 +352,12 @@ std::optional<ClientMessage> readClient(const std::string& type, Fields& f) {
     if (type == "resync") {
         return Resync{};
     }
+    if (type == "quickMatch") {
+        return QuickMatch{};
+    }
+    if (type == "leaveQueue") {
+        return LeaveQueue{};
+    }
     return std::nullopt;
 }
 
@@ -503,6 +509,20 @@ std::optional<ServerMessage> readServer(const std::string& type, Fields& f) {
             return RoomClosed{std::move(*text)};
         }
         return Error{std::move(*text)};
+    }
+    if (type == "queued") {
+        const auto wait = f.count("waitSeconds");
+        if (!wait) {
+            return std::nullopt;
+        }
+        return Queued{*wait};
+    }
+    if (type == "watchers") {
+        const auto count = f.count("count");
+        if (!count) {
+            return std::nullopt;
+        }
+        return Watchers{*count};
     }
     return std::nullopt;
 }

@@ -152,6 +152,8 @@ struct ClientWriter {
     void operator()(const client::Leave&) { open(out, "leave"); }
     void operator()(const client::Ping&) { open(out, "ping"); }
     void operator()(const client::Resync&) { open(out, "resync"); }
+    void operator()(const client::QuickMatch&) { open(out, "quickMatch"); }
+    void operator()(const client::LeaveQueue&) { open(out, "leaveQueue"); }
 };
 
 struct ServerWriter {
@@ -226,6 +228,14 @@ struct ServerWriter {
     void operator()(const server::Replay& m) {
         open(out, "replay");
         appendText(out, "id", m.id);
+    }
+    void operator()(const server::Queued& m) {
+        open(out, "queued");
+        appendNumber(out, "waitSeconds", m.waitSeconds);
+    }
+    void operator()(const server::Watchers& m) {
+        open(out, "watchers");
+        appendNumber(out, "count", m.count);
     }
 };
 

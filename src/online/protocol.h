@@ -114,12 +114,17 @@ struct PlayAgain {};  // after the match's end: this player wants another
 struct Leave {};      // the player leaves the room for good, without a wait for their return
 struct Ping {};       // the server answers at once with a Pong that says its time
 struct Resync {};     // this client's match disagrees with a final tick: send the match again
+// A match with whoever else is waiting: the connection waits in the server's queue until
+// someone comes, and is then seated in a new room.
+struct QuickMatch {};
+struct LeaveQueue {};  // no longer waiting: back in the lobby
 }  // namespace client
 
 using ClientMessage =
     std::variant<client::Hello, client::Create, client::Join, client::Watch, client::Rejoin,
                  client::KeyDown, client::KeyUp, client::KeyRepeat, client::FocusLost,
-                 client::BoxOk, client::PlayAgain, client::Leave, client::Ping, client::Resync>;
+                 client::BoxOk, client::PlayAgain, client::Leave, client::Ping, client::Resync,
+                 client::QuickMatch, client::LeaveQueue>;
 
 // What the server sends.
 namespace server {
@@ -190,13 +195,22 @@ struct Pong {                 // the answer to a Ping
 struct Replay {
     std::string id;
 };
+// The connection waits in the queue for a quick match; `seated` follows when someone comes.
+// A place is held for so many seconds at most, then the server says so with an `error`.
+struct Queued {
+    std::uint32_t waitSeconds = 0;
+};
+struct Watchers {  // how many watch the room's matches, whenever that changes
+    std::uint32_t count = 0;
+};
 }  // namespace server
 
 using ServerMessage =
     std::variant<server::Welcome, server::Seated, server::MatchStarted, server::Input,
                  server::Final, server::BoxOpened, server::BoxClosed, server::Paused,
                  server::Resumed, server::GameOver, server::PlayAgainWanted, server::RoomClosed,
-                 server::Error, server::Pong, server::Replay>;
+                 server::Error, server::Pong, server::Replay, server::Queued,
+                 server::Watchers>;
 
 std::string write(const ClientMessage& message);
 std::string write(const ServerMessage& message);

@@ -21,7 +21,8 @@ for help in --help -h; do
     run "$help"
     [ "$STATUS" = 0 ] || fail "$help: status $STATUS ($ERR)"
     grep -q -- '--version' <<<"$OUT" && grep -q 'arrow keys' <<<"$OUT" &&
-        grep -q -- '--host' <<<"$OUT" && grep -q -- '--join' <<<"$OUT" || fail "$help printed: $OUT"
+        grep -q -- '--host' <<<"$OUT" && grep -q -- '--join' <<<"$OUT" &&
+        grep -q -- '--watch' <<<"$OUT" && grep -q -- '--quick' <<<"$OUT" || fail "$help printed: $OUT"
     [ -z "$ERR" ] || fail "$help wrote to stderr: $ERR"
 done
 
@@ -67,6 +68,12 @@ for other in "--computer blue" "--online" "--join ABCD"; do
     run --replay "$work/notes.replay" $other
     [ "$STATUS" = 2 ] && grep -q '^voltaro: --replay shows a match' <<<"$ERR" ||
         fail "--replay with $other: status $STATUS, '$ERR'"
+done
+# One way to play online at a time, and none of them with the computer at this keyboard.
+for both in "--quick --join K7QX" "--watch K7QX --host" "--quick --computer blue"; do
+    run $both
+    [ "$STATUS" = 2 ] && [ -z "$OUT" ] && grep -q "^voltaro: --" <<<"$ERR" ||
+        fail "$both: status $STATUS, '$ERR'"
 done
 
 run

@@ -313,6 +313,40 @@ TEST_F(BehindNginx, ServesThePageAndCarriesEachRoomToTheProcessThatHoldsIt) {
     }
 }
 
+// Quick matches behind two processes: every queue connection reaches the same one, so each two
+// who wait meet (split between the processes, four waiting could all wait for ever in pairs of
+// processes). The pair's room is found by its code like any other: a spectator's watch reaches
+// it, and the players hear of their audience.
+TEST_F(BehindNginx, EveryoneWhoAsksForAQuickMatchWaitsInTheSameQueue) {
+    std::vector<std::unique_ptr<MatchClient>> waiting;
+    std::string code;
+    for (int i = 0; i < 6; ++i) {
+        auto client = greeted("/ws?queue=1");
+        client->send(online::client::QuickMatch{});
+        ASSERT_TRUE(client->next<msg::Queued>(kPatience)) << "client " << i + 1;
+        waiting.push_back(std::move(client));
+    }
+    for (std::size_t i = 0; i < waiting.size(); i += 2) {
+        const auto red = waiting[i]->next<msg::Seated>(kPatience);
+        const auto blue = waiting[i + 1]->next<msg::Seated>(kPatience);
+        ASSERT_TRUE(red && blue) << "pair " << i / 2 + 1 << " never met: " << errors();
+        EXPECT_EQ(red->seat, online::Seat::Red);
+        EXPECT_EQ(blue->seat, online::Seat::Blue);
+        EXPECT_EQ(red->code, blue->code);
+        EXPECT_EQ(red->code.front(), 'A');
+        ASSERT_TRUE(waiting[i + 1]->next<msg::MatchStarted>(kPatience));
+        code = red->code;
+    }
+    auto watcher = greeted("/ws?room=" + code);
+    watcher->send(online::client::Watch{code});
+    const auto seated = watcher->next<msg::Seated>(kPatience);
+    ASSERT_TRUE(seated) << errors();
+    EXPECT_EQ(seated->seat, online::Seat::Spectator);
+    const auto count = waiting[4]->next<msg::Watchers>(kPatience);
+    ASSERT_TRUE(count);
+    EXPECT_EQ(count->count, 1u);
+}
+
 }  // namespace
 }  // namespace voltaro::server::testing
 

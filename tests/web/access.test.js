@@ -56,7 +56,7 @@ test('axe finds no violation with a box open and at the end of a match', async (
   await expectNoViolation(page, 'the end of a match');
 });
 
-test('axe finds no violation on the online waiting screen, in an online match and on a refused code', async ({ browser }) => {
+test('axe finds no violation on the online waiting screen, in an online match, watching one, waiting for someone to play and on a refused code', async ({ browser }) => {
   const host = await (await browser.newContext()).newPage();
   await host.goto(process.env.VOLTARO_URL + '?online=create');
   await expect(host.locator('#online-status')).toHaveText(/^Waiting for your friend/);
@@ -70,8 +70,19 @@ test('axe finds no violation on the online waiting screen, in an online match an
   await expect.poll(() => friend.evaluate(() => document.documentElement.dataset.online))
     .toBe('Playing');
   await expectNoViolation(friend, 'an online match');
+  const watcher = await (await browser.newContext()).newPage();
+  await watcher.goto(`${process.env.VOLTARO_URL}?watch=${code}`);
+  await expect(watcher.locator('#online-watchers')).toHaveText(/^You are watching Red against Blue/);
+  await expectNoViolation(watcher, 'a watched match');
   // Their connections closed first: the server counts each address's open connections.
-  await Promise.all([host, friend].map((page) => page.context().close()));
+  await Promise.all([host, friend, watcher].map((page) => page.context().close()));
+
+  const alone = await (await browser.newContext()).newPage();
+  await alone.goto(process.env.VOLTARO_URL + '?online=quick');
+  await expect(alone.locator('#online-status')).toHaveText(/^Waiting for someone to play: /);
+  await expect(alone.locator('#online-computer')).toBeVisible();
+  await expectNoViolation(alone, 'the wait for someone to play');
+  await alone.context().close();
 
   // A code nobody created: the server refuses it, and the page says so.
   const stranger = await (await browser.newContext()).newPage();

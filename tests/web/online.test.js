@@ -2,10 +2,16 @@
 // matches through a voltaro-server on loopback, and what every client showed is checked against
 // the server's record, replayed by voltaro-replay.
 const { test, expect } = require('@playwright/test');
+const { execFileSync } = require('child_process');
 const path = require('path');
 const h = require('./online_harness');
 
-test.afterEach(() => h.stopAll());
+// The pages a test opened go with it: left open, each would keep drawing its frames and trying
+// its server again, and slow every later test in the same browser.
+test.afterEach(async ({ browser }) => {
+  h.stopAll();
+  await Promise.all(browser.contexts().map((context) => context.close()));
+});
 
 // ---- Clients, page or desktop, behind one face ----
 
@@ -482,4 +488,140 @@ test('input to screen through a 250 ms round trip, on a page and on the desktop'
   const frame = 1000 / 60;
   expect(onPage[onPage.length >> 1]).toBeLessThan(frame);
   expect(onDesktop[onDesktop.length >> 1]).toBeLessThan(frame);
+});
+
+// ---- Watching, and the quick match ----
+
+// A look at a screen, for the person who checks them, where VOLTARO_SHOTS names a folder.
+async function shot(page, name) {
+  if (process.env.VOLTARO_SHOTS) await page.screenshot({ path: path.join(process.env.VOLTARO_SHOTS, name) });
+}
+
+const watchersOf = (page) => page.locator('#online-watchers');
+
+// Two pages that asked for someone to play meet in a room of their own, the longer waiting as
+// red, and play it out; a third watches by its code from the menu and sees the same match.
+test('two pages quick-matched play a whole match, and a page that watches sees the same', async ({ browser }) => {
+  test.setTimeout(300000);
+  const server = await h.startServer(h.workDir('quick'));
+  const firstPage = (await openPage(browser, server.url + '?online=quick')).page;
+  const first = pageClient(firstPage, 'first');
+  await waitStatus(first, /^Waiting for someone to play: 0:00\.$/);
+  // The wait is counted on screen, a second at a time.
+  await waitStatus(first, /^Waiting for someone to play: 0:01\.$/, 5000);
+  await expect(firstPage.locator('#online-status')).toHaveText(/^Waiting for someone to play: 0:0\d\.$/);
+  await shot(firstPage, 'queued.png');
+  // Meanwhile the computer: the local game has the field and the keys, the wait goes on.
+  await firstPage.click('#online-computer');
+  await expect(firstPage.locator('html')).toHaveAttribute('data-local', 'running');
+  await expect(firstPage.locator('#online-computer')).toBeHidden();
+  await firstPage.locator('#form').focus();
+  await firstPage.keyboard.press('ArrowUp');
+  await waitStatus(first, /^Waiting for someone to play: 0:0[3-9]\.$/, 8000);
+  await shot(firstPage, 'queued-computer.png');
+
+  const secondPage = (await openPage(browser, server.url)).page;
+  await secondPage.click('#online-quick');
+  const second = pageClient(secondPage, 'second');
+  await h.until('both pages play', async () => (await playing(first)) && (await playing(second)));
+  // Someone came: the computer's match is over, and the online one has the field.
+  await expect(firstPage.locator('html')).not.toHaveAttribute('data-local', 'running');
+  await expect(firstPage.locator('#box')).toBeHidden();
+  await expect(firstPage.locator('#over')).toBeHidden();
+  const code = new URL(firstPage.url()).searchParams.get('match');
+  expect(code).toMatch(/^\w{6}$/);
+  await expect(firstPage).toHaveTitle(`Soccer Game: VOLTARO! - you play Red against Blue, room ${code}`);
+  await expect(secondPage).toHaveTitle(`Soccer Game: VOLTARO! - you play Blue against Red, room ${code}`);
+  await expect(firstPage.locator('#online-link')).toBeHidden(); // nobody to invite
+
+  const watcherPage = (await openPage(browser, server.url)).page;
+  await watcherPage.fill('#online-code', code.toLowerCase());
+  await watcherPage.click('#online-watch');
+  const watcher = pageClient(watcherPage, 'watcher');
+  await h.until('the spectator plays the match too', () => playing(watcher));
+  expect(new URL(watcherPage.url()).searchParams.get('watch')).toBe(code);
+  await expect(watchersOf(watcherPage)).toHaveText(`You are watching Red against Blue in room ${code}.`);
+  await expect(watchersOf(firstPage)).toHaveText('1 person watches this match.');
+  await expect(watchersOf(secondPage)).toHaveText('1 person watches this match.');
+  await expect(watcherPage).toHaveTitle(`Soccer Game: VOLTARO! - watching Red against Blue, room ${code}`);
+  await shot(watcherPage, 'watching.png');
+  await shot(firstPage, 'watched.png');
+
+  await playToTheEnd([first, second, watcher], first);
+  await expectTheRecordedMatch([first, second], server.records);
+  const recorded = await h.recordedStates(server.records);
+  expect(h.checkAgainstRecord(await watcher.lines(), recorded)).toBeGreaterThan(20);
+  expect(h.boxesAndEnd(await watcher.lines())).toEqual(h.boxesAndEnd(await first.lines()));
+  await shot(watcherPage, 'watched-end.png');
+  await expect(watcherPage.locator('#online-again')).toBeHidden();
+  await expect(firstPage.locator('#online-again')).toBeVisible();
+  // The players play again, as in any room; the spectator sees the new match start.
+  await firstPage.click('#online-again');
+  await secondPage.click('#online-again');
+  await h.until('the second match on the spectator\'s page', async () => {
+    const lines = (await watcher.lines()).map(({ line }) => line);
+    const end = lines.findIndex((line) => line.startsWith('over '));
+    return lines.slice(end).some((line) => /^tick \d+ /.test(line));
+  });
+});
+
+// The link to watch stands beside the link to join while red waits; opened, it watches the room
+// from before its match to the match itself.
+test('the waiting screen offers a link to watch, and ?watch= watches the room', async ({ browser }) => {
+  test.setTimeout(120000);
+  const server = await h.startServer(h.workDir('watch-link'));
+  const redPage = (await openPage(browser, server.url + '?online=create')).page;
+  const red = pageClient(redPage, 'red');
+  const code = await codeFrom(red);
+  await expect(redPage.locator('#online-link')).toHaveValue(`${server.url}?match=${code}`);
+  await expect(redPage.locator('#online-watch-link')).toHaveValue(`${server.url}?watch=${code}`);
+  await expect(redPage.locator('#online-watch-row')).toBeVisible();
+  await shot(redPage, 'waiting-links.png');
+  const watcherPage = (await openPage(browser, await redPage.locator('#online-watch-link').inputValue())).page;
+  const watcher = pageClient(watcherPage, 'watcher');
+  await waitStatus(watcher, /^Waiting for the match to start\.\.\.$/);
+  await expect(watchersOf(redPage)).toHaveText('1 person watches this match.');
+  const bluePage = (await openPage(browser, `${server.url}?match=${code}`)).page;
+  await h.until('the spectator sees the match start', () => playing(watcher));
+  await expect(watchersOf(bluePage)).toHaveText('1 person watches this match.');
+  // A reload watches again, and the count stays one.
+  await watcherPage.reload();
+  await h.until('the spectator watches again', () => playing(pageClient(watcherPage, 'watcher')));
+  await expect(watchersOf(redPage)).toHaveText('1 person watches this match.');
+});
+
+// A page that waits and a desktop game that asks for a quick match after it meet, the page as
+// red; a desktop game that watches by the link sees the same match, boxes and end.
+test('a page and a desktop game quick-matched play a whole match; a desktop game watches it', async ({ browser }) => {
+  test.setTimeout(300000);
+  const dir = h.workDir('quick-desktop');
+  const server = await h.startServer(dir);
+  const display = await h.startX(dir);
+  const redPage = (await openPage(browser, server.url + '?online=quick')).page;
+  const red = pageClient(redPage, 'red');
+  await waitStatus(red, /^Waiting for someone to play/);
+  const blueGame = h.startGame(display, dir, 'blue', ['--quick', '--server', server.url]);
+  const blueWindow = await h.findWindow(blueGame, 'you play Blue against Red');
+  const blue = desktopClient(blueGame, blueWindow);
+  await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
+  const code = new URL(redPage.url()).searchParams.get('match');
+  const watcherGame = h.startGame(display, dir, 'watcher', ['--watch', `${server.url}?watch=${code}`]);
+  const watcherWindow = await h.findWindow(watcherGame, `watching Red against Blue, room ${code}$`);
+  const watcher = desktopClient(watcherGame, watcherWindow);
+  await h.until('the desktop spectator plays the match too', () => playing(watcher));
+  await expect(watchersOf(redPage)).toHaveText('1 person watches this match.');
+  if (process.env.VOLTARO_SHOTS) {
+    for (const [name, window] of [['desktop-watching.png', watcherWindow], ['desktop-watched.png', blueWindow]]) {
+      h.xdotool(display, 'windowraise', window); // both games' windows share the screen
+      execFileSync('import', ['-window', window, path.join(process.env.VOLTARO_SHOTS, name)],
+        { env: { ...process.env, ...display } });
+    }
+  }
+  await playToTheEnd([red, blue, watcher], red);
+  await expectTheRecordedMatch([red, blue], server.records);
+  const recorded = await h.recordedStates(server.records);
+  expect(h.checkAgainstRecord(await watcher.lines(), recorded)).toBeGreaterThan(20);
+  expect(h.boxesAndEnd(await watcher.lines())).toEqual(h.boxesAndEnd(await red.lines()));
+  h.closeWindow(watcherGame, watcherWindow);
+  expect(await h.exitsWithin(watcherGame, 5000)).toEqual({ code: 0, signal: null });
 });

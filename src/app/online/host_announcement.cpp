@@ -23,7 +23,12 @@ QStringList HostAnnouncement::links(const client::MatchView& match) const {
 void HostAnnouncement::announce(const client::MatchView& match, OnlineDialog& dialog) {
     const QString code = QString::fromStdString(match.code());
     const QStringList links = this->links(match);
-    dialog.showRoom(code, links.constFirst());
+    // The link to watch, on the same address as the first link to join.
+    const QString watch = QString::fromStdString(
+        hostAddresses_.isEmpty()
+            ? match.watchLink()
+            : client::watchLink(hostAddresses_.constFirst().toStdString(), match.code()));
+    dialog.showRoom(code, links.constFirst(), watch);
     if (hostAddresses_.isEmpty()) {
         return;
     }

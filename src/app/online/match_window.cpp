@@ -32,6 +32,7 @@ MatchWindow::MatchWindow()
       painter_(controls_, form1Record().backColour),
       window_(form1Record(), painter_),
       status_(new QLabel(&window_)),
+      audience_(new QLabel(&window_)),
       end_(new QFrame(&window_)),
       endText_(new QLabel),
       again_(new QPushButton(QStringLiteral("Play again"))),
@@ -48,6 +49,10 @@ MatchWindow::MatchWindow()
         "background: #fff8c4; color: #000; border: 1px solid #888; padding: 4px 8px;"));
     status_->setWordWrap(true);
     status_->hide();
+    audience_->setTextFormat(Qt::PlainText);
+    audience_->setObjectName(QStringLiteral("audience"));
+    audience_->setStyleSheet(status_->styleSheet());
+    audience_->hide();
 
     end_->setObjectName(QStringLiteral("end"));
     end_->setAutoFillBackground(true);
@@ -131,6 +136,7 @@ void MatchWindow::show(const client::MatchView& match, bool atOnce) {
         window_.activateWindow();
     }
     showStatus(match);
+    showAudience(match);
     showBox(match);
     showEnd(match);
 }
@@ -149,6 +155,16 @@ void MatchWindow::showStatus(const client::MatchView& match) {
     status_->setText(status);
     status_->adjustSize();
     status_->move((window_.width() - status_->width()) / 2, 8);
+}
+
+// Under the field's bottom edge, out of the way of the status and the end bar at the top.
+void MatchWindow::showAudience(const client::MatchView& match) {
+    const QString line = text(match.watchLine());
+    audience_->setVisible(!line.isEmpty());
+    audience_->setText(line);
+    audience_->adjustSize();
+    audience_->move((window_.width() - audience_->width()) / 2,
+                    window_.height() - audience_->height() - 8);
 }
 
 // The server's box over the scene it opened on; OK answers it, and it closes on the player's
@@ -189,7 +205,7 @@ void MatchWindow::showEnd(const client::MatchView& match) {
         return;
     }
     endText_->setText(text(match.status()));
-    again_->setVisible(phase == Phase::Over);
+    again_->setVisible(phase == Phase::Over && !match.watching());  // players play again
     showReplay(match);
     end_->setFixedWidth(window_.width() - 16);
     end_->adjustSize();

@@ -49,6 +49,7 @@ class MatchWindow final : public QObject, private ControlObserver {
     void captionChanged(const Label& label) override;
 
     void showStatus(const client::MatchView& match);
+    void showAudience(const client::MatchView& match);
     void showBox(const client::MatchView& match);
     void showEnd(const client::MatchView& match);
     void showReplay(const client::MatchView& match);
@@ -59,6 +60,7 @@ class MatchWindow final : public QObject, private ControlObserver {
     ScenePainter painter_;
     GameWindow window_;
     QLabel* status_;
+    QLabel* audience_;  // who plays, for a spectator; how many watch, for a player
     QFrame* end_;
     QLabel* endText_;
     QPushButton* again_;

@@ -27,9 +27,14 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
       code_(new QLineEdit),
       create_(new QPushButton(QStringLiteral("Create a match"))),
       join_(new QPushButton(QStringLiteral("Join a match"))),
+      watch_(new QPushButton(QStringLiteral("Watch a match"))),
+      quick_(new QPushButton(QStringLiteral("Play someone online"))),
       status_(new QLabel),
       link_(new QLineEdit),
-      qr_(new QrCodeLabel) {
+      qr_(new QrCodeLabel),
+      watchLink_(new QLineEdit),
+      watchQr_(new QrCodeLabel),
+      watchRow_(new QWidget) {
     setWindowTitle(QStringLiteral("Soccer Game: VOLTARO! - online"));
     code_->setPlaceholderText(QStringLiteral("a code, or the link a friend sent"));
     code_->setObjectName(QStringLiteral("code"));
@@ -37,6 +42,20 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     link_->setReadOnly(true);
     link_->setObjectName(QStringLiteral("link"));
     link_->hide();
+    link_->setToolTip(QStringLiteral("The link to join the match"));
+    watchLink_->setReadOnly(true);
+    watchLink_->setObjectName(QStringLiteral("watchLink"));
+    watchLink_->setToolTip(QStringLiteral("The link to watch the match"));
+    auto* watchRow = new QHBoxLayout(watchRow_);
+    watchRow->setContentsMargins(0, 0, 0, 0);
+    auto* caption = new QLabel(QStringLiteral("To watch:"));
+    caption->setBuddy(watchLink_);
+    watchRow->addWidget(caption);
+    watchRow->addWidget(watchLink_, 1, Qt::AlignTop);
+    watchRow->addWidget(watchQr_);
+    watchRow_->hide();
+    watch_->setObjectName(QStringLiteral("watch"));
+    quick_->setObjectName(QStringLiteral("quick"));
     status_->setTextFormat(Qt::PlainText);  // it shows what a server says: never its markup
     status_->setWordWrap(true);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -48,6 +67,7 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     auto* joinRow = new QHBoxLayout;
     joinRow->addWidget(code_, 1);
     joinRow->addWidget(join_);
+    joinRow->addWidget(watch_);
     auto* layout = new QVBoxLayout(this);
     if (!hostNote.isEmpty()) {
         auto* note = new QLabel(hostNote);
@@ -59,16 +79,24 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     }
     layout->addWidget(create_);
     layout->addLayout(joinRow);
+    if (hostNote.isEmpty()) {
+        layout->addWidget(quick_);  // a game's own server has nobody else to meet
+    } else {
+        quick_->hide();
+    }
     layout->addWidget(status_);
     auto* linkRow = new QHBoxLayout;
     linkRow->addWidget(link_, 1, Qt::AlignTop);
     linkRow->addWidget(qr_);
     layout->addLayout(linkRow);
+    layout->addWidget(watchRow_);
     layout->setSizeConstraint(QLayout::SetFixedSize);  // grows with what the status says
 
     // Return in the code's field joins; no button is pressed by a Return meant for another.
     create_->setAutoDefault(false);
     join_->setAutoDefault(false);
+    watch_->setAutoDefault(false);
+    quick_->setAutoDefault(false);
 
     connect(create_, &QPushButton::clicked, this, [this] {
         remember();
@@ -82,6 +110,16 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     };
     connect(join_, &QPushButton::clicked, this, join);
     connect(code_, &QLineEdit::returnPressed, this, join);
+    connect(watch_, &QPushButton::clicked, this, [this] {
+        if (!code_->text().trimmed().isEmpty()) {
+            remember();
+            emit watchWanted(code_->text());
+        }
+    });
+    connect(quick_, &QPushButton::clicked, this, [this] {
+        remember();
+        emit quickMatchWanted();
+    });
 }
 
 // "Create a match" has the focus: Space creates one.
@@ -100,7 +138,7 @@ void OnlineDialog::showStatus(const QString& text) {
     status_->setText(text);
 }
 
-void OnlineDialog::showRoom(const QString& code, const QString& link) {
+void OnlineDialog::showRoom(const QString& code, const QString& link, const QString& watchLink) {
     code_->setText(code);
     link_->setText(link);
     // The whole link in sight, beside its code: the player reads it out or checks it.
@@ -108,11 +146,16 @@ void OnlineDialog::showRoom(const QString& code, const QString& link) {
     link_->show();
     link_->selectAll();
     qr_->showLink(link);
+    watchLink_->setText(watchLink);
+    watchQr_->showLink(watchLink);
+    watchRow_->setVisible(!watchLink.isEmpty());
 }
 
 void OnlineDialog::setBusy(bool busy) {
     create_->setEnabled(!busy);
     join_->setEnabled(!busy);
+    watch_->setEnabled(!busy);
+    quick_->setEnabled(!busy);
     code_->setReadOnly(busy);
 }
 

@@ -5,14 +5,15 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QWidget;
 
 namespace voltaro {
 
 class QrCodeLabel;
 
 // Before the form, in an online match: the server's address (remembered between runs), "Create
-// a match", "Join a match" with a code or a link, and what is happening meanwhile: the code and
-// the link to send, the wait for the friend, a refusal.
+// a match", "Join a match" or "Watch a match" with a code or a link, "Play someone online", and
+// what is happening meanwhile: the code and the links to send, the wait, a refusal.
 class OnlineDialog final : public QDialog {
     Q_OBJECT
 
@@ -22,13 +23,15 @@ class OnlineDialog final : public QDialog {
     QString server() const;
     // What the player reads: a sentence, and once a room is ours its code and link.
     void showStatus(const QString& text);
-    void showRoom(const QString& code, const QString& link);
+    void showRoom(const QString& code, const QString& link, const QString& watchLink);
     // While a request is on its way the buttons wait.
     void setBusy(bool busy);
 
   signals:
     void createWanted();
     void joinWanted(const QString& typed);
+    void watchWanted(const QString& typed);
+    void quickMatchWanted();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -40,9 +43,14 @@ class OnlineDialog final : public QDialog {
     QLineEdit* code_;
     QPushButton* create_;
     QPushButton* join_;
+    QPushButton* watch_;
+    QPushButton* quick_;
     QLabel* status_;
     QLineEdit* link_;
     QrCodeLabel* qr_;  // the link's, for a phone's camera
+    QLineEdit* watchLink_;
+    QrCodeLabel* watchQr_;
+    QWidget* watchRow_;  // the link to watch with its caption and code
 };
 
 // The match server's address as the player last typed it, else `fallback`.

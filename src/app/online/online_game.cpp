@@ -80,6 +80,10 @@ OnlineGame::OnlineGame(Start start)
             [this] { createRoom(dialog_->server()); });
     connect(dialog_.get(), &OnlineDialog::joinWanted, this,
             [this](const QString& typed) { joinRoom(typed, dialog_->server()); });
+    connect(dialog_.get(), &OnlineDialog::watchWanted, this,
+            [this](const QString& typed) { joinRoom(typed, dialog_->server(), false, true); });
+    connect(dialog_.get(), &OnlineDialog::quickMatchWanted, this,
+            [this] { quickMatch(dialog_->server()); });
     connect(dialog_.get(), &QDialog::rejected, this, &OnlineGame::quit);
 
     connect(&link_, &ServerLink::viewChanged, this, [this] { afterModel(); });
@@ -92,14 +96,16 @@ int OnlineGame::run() {
     dialog_->show();
     if (start_.create) {
         createRoom(start_.server);
+    } else if (start_.quick) {
+        quickMatch(start_.server);
     } else if (!start_.code.isEmpty()) {
-        joinRoom(start_.code, start_.server);
+        joinRoom(start_.code, start_.server, false, start_.watch);
     } else if (start_.joinWaiting) {
         joinRoom(start_.server, start_.server, true);
     } else {
         dialog_->showStatus(
-            QStringLiteral("Create a match and send the code to a friend, or "
-                           "join one with the code or link you were sent."));
+            QStringLiteral("Create a match and send the code to a friend, join or watch one "
+                           "with the code or link you were sent, or play someone online."));
     }
     return QApplication::exec();
 }
@@ -117,7 +123,8 @@ void OnlineGame::createRoom(const QString& server) {
 
 // `orTheWaitingMatch`: without a code, the match that waits for a friend on that server, which
 // a server hosted by a game offers; another server refuses, and the dialog asks for the code.
-void OnlineGame::joinRoom(const QString& typed, const QString& server, bool orTheWaitingMatch) {
+void OnlineGame::joinRoom(const QString& typed, const QString& server, bool orTheWaitingMatch,
+                          bool watch) {
     const auto target = client::readJoinTarget(typed.toStdString());
     const std::string url =
         target.server.empty() ? client::matchSocketUrl(server.toStdString()) : target.server;
@@ -126,7 +133,22 @@ void OnlineGame::joinRoom(const QString& typed, const QString& server, bool orTh
         return;
     }
     begin(url);
-    match_.join(target.code);
+    if (watch || target.watch) {
+        match_.watch(target.code);
+    } else {
+        match_.join(target.code);
+    }
+    afterModel();
+}
+
+void OnlineGame::quickMatch(const QString& server) {
+    const std::string url = client::matchSocketUrl(server.toStdString());
+    if (url.empty()) {
+        dialog_->showStatus(QStringLiteral("That is not a server address."));
+        return;
+    }
+    begin(url);
+    match_.quickMatch();
     afterModel();
 }
 
@@ -134,6 +156,7 @@ void OnlineGame::joinRoom(const QString& typed, const QString& server, bool orTh
 void OnlineGame::begin(const std::string& url) {
     match_ = client::MatchView(url);
     reportKeyRepeat(match_);
+    asked_ = true;
 }
 
 // After anything reached the view: what it wants sent goes out, what changed is shown (at
@@ -149,7 +172,11 @@ void OnlineGame::afterModel(bool atOnce) {
         return;
     }
     if (match_.matchNumber() == 0) {
-        showInDialog();
+        // Until the player asks for something the view has nothing to say: the dialog keeps
+        // its invitation, and its buttons.
+        if (asked_) {
+            showInDialog();
+        }
     } else {
         if (dialog_->isVisible()) {
             dialog_->hide();
@@ -174,7 +201,7 @@ void OnlineGame::showInDialog() {
     const Phase phase = match_.phase();
     dialog_->showStatus(QString::fromStdString(match_.status()));
     dialog_->setBusy(phase == Phase::Connecting || phase == Phase::Waiting ||
-                     phase == Phase::Reconnecting);
+                     phase == Phase::Queued || phase == Phase::Reconnecting);
     if (match_.invitesFriend()) {
         announcement_.announce(match_, *dialog_);
     }

@@ -27,6 +27,8 @@ class OnlineGame final : public QObject {
     struct Start {
         QString server;       // ws://host:port/ws
         QString code;         // join this room at once; empty: the dialog asks
+        bool watch = false;   // watch the room `code` instead of joining it
+        bool quick = false;   // wait at once for whoever else wants a match
         bool create = false;  // create a room at once (voltaro --host)
         // --join with an address alone: the match that waits there for a friend (a hosted one)
         bool joinWaiting = false;
@@ -43,7 +45,10 @@ class OnlineGame final : public QObject {
 
   private:
     void createRoom(const QString& server);
-    void joinRoom(const QString& typed, const QString& server, bool orTheWaitingMatch = false);
+    // `watch`: as a spectator, whatever the link was for.
+    void joinRoom(const QString& typed, const QString& server, bool orTheWaitingMatch = false,
+                  bool watch = false);
+    void quickMatch(const QString& server);
     void begin(const std::string& url);
     void afterModel(bool atOnce = false);
     void followFrames();
@@ -59,6 +64,7 @@ class OnlineGame final : public QObject {
     OnlineLog log_;
     QTimer frames_;
     bool quitting_ = false;
+    bool asked_ = false;  // a room was asked for: the view's words go in the dialog
 };
 
 }  // namespace voltaro

@@ -22,8 +22,14 @@ void addOnlineOptions(QCommandLineParser& parser) {
                       QStringLiteral("Join a friend's match: its code, the link they sent, "
                                      "or the address of a game hosting it."),
                       QStringLiteral("code|link|address")});
+    parser.addOption({option("watch"),
+                      QStringLiteral("Watch a match: its code, or the link to watch or join it."),
+                      QStringLiteral("code|link")});
+    parser.addOption({option("quick"), QStringLiteral("Play someone online: wait on the server "
+                                                      "for whoever else wants a match.")});
     parser.addOption({option("server"),
-                      QStringLiteral("The match server for --online and --join (remembered)."),
+                      QStringLiteral("The match server for --online, --join, --watch and --quick "
+                                     "(remembered)."),
                       QStringLiteral("url")});
     parser.addOption({option("host"), QStringLiteral("Host a match on this machine for a friend "
                                                      "on your network (browser or game).")});
@@ -37,6 +43,16 @@ std::optional<int> readOnlineOptions(const QCommandLineParser& parser, OnlineOpt
     options.online = parser.isSet(option("online"));
     options.host = parser.isSet(option("host"));
     options.join = parser.value(option("join"));
+    options.watch = parser.value(option("watch"));
+    options.quick = parser.isSet(option("quick"));
+    const int ways = (options.host ? 1 : 0) + (options.join.isEmpty() ? 0 : 1) +
+                     (options.watch.isEmpty() ? 0 : 1) + (options.quick ? 1 : 0);
+    if (ways > 1) {
+        std::fprintf(stderr,
+                     "voltaro: --host, --join, --watch and --quick are ways to play "
+                     "online: choose one\n");
+        return 2;
+    }
     options.server = parser.value(option("server"));
     options.site = parser.value(option("site"));
     if (parser.isSet(option("port"))) {

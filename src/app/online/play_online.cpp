@@ -36,17 +36,22 @@ int playOnline(const OnlineOptions& options) {
         start.server = QStringLiteral("ws://127.0.0.1:%1/ws").arg(hosted->port());
         start.create = true;
     } else {
-        const QString typed =
+        const QString address =
             options.server.isEmpty() ? rememberedServer(kDefaultServer) : options.server;
-        start.server = QString::fromStdString(client::matchSocketUrl(typed.toStdString()));
+        start.server = QString::fromStdString(client::matchSocketUrl(address.toStdString()));
         // --join with a server's address alone: the match that waits there for a friend, if it
         // has just one (voltaro --host's); else the dialog, on that server, asks for the code.
-        const auto target = client::readJoinTarget(options.join.toStdString());
+        // --watch takes a code or a link too, to watch or to join: the code is what counts.
+        const QString typed = options.watch.isEmpty() ? options.join : options.watch;
+        const auto target = client::readJoinTarget(typed.toStdString());
         if (!target.server.empty()) {
             start.server = QString::fromStdString(target.server);
         }
-        start.code = target.code.empty() ? QString() : options.join;
-        start.joinWaiting = target.code.empty() && !target.server.empty();
+        start.code = target.code.empty() ? QString() : typed;
+        start.watch = !options.watch.isEmpty() && !target.code.empty();
+        start.joinWaiting =
+            target.code.empty() && !target.server.empty() && options.watch.isEmpty();
+        start.quick = options.quick;
     }
     OnlineGame game(start);
     return game.run();

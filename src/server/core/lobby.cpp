@@ -11,6 +11,7 @@
 #include "online/protocol.h"
 #include "server/core/close_reason.h"
 #include "server/core/deadlines.h"
+#include "server/core/match_queue.h"
 #include "server/core/person_allowance.h"
 #include "server/core/room.h"
 #include "server/core/room_code.h"
@@ -35,6 +36,15 @@ constexpr Duration kResyncEvery = std::chrono::seconds(1);
 
 long long wholeSeconds(Duration span) {
     return std::chrono::duration_cast<std::chrono::seconds>(span).count();
+}
+
+// A wait as a player reads it: "10 minutes", or "45 s" for one that is not whole minutes.
+std::string waitWords(Duration span) {
+    const long long seconds = wholeSeconds(span);
+    if (seconds >= 60 && seconds % 60 == 0) {
+        return fmt::format("{} minute{}", seconds / 60, seconds == 60 ? "" : "s");
+    }
+    return fmt::format("{} s", seconds);
 }
 
 // Where one connection stands in the lobby: greeted or not, whose it is, its room and seat.
@@ -74,6 +84,7 @@ struct Lobby::State {
     PersonAllowance newRooms;
     PersonAllowance wrongCodes;
     std::unordered_map<std::string, std::size_t> roomsHeld;  // open rooms by their creator
+    MatchQueue queue;                                        // who waits for a quick match
 
     Transport& transport() { return context.transport; }
 
@@ -100,6 +111,7 @@ struct Lobby::State {
 
     void forget(std::unordered_map<ConnectionId, Standing>::iterator connection) {
         deadlines.clear(connection->first);
+        queue.remove(connection->first);
         connections.erase(connection);
     }
 
@@ -113,6 +125,12 @@ struct Lobby::State {
     void expire(ConnectionId id, Duration now) {
         const auto found = connections.find(id);
         if (found == connections.end() || found->second.room) {
+            return;
+        }
+        if (queue.remove(id)) {
+            send(id, online::server::Error{"Nobody came to play within " +
+                                           waitWords(limits.queueWait) + ": try again later"});
+            backInLobby(id, found->second, now);
             return;
         }
         refusals.count(Refusal::Idle, found->second.person, now);
@@ -179,12 +197,21 @@ struct Lobby::State {
         deadlines.clear(id);
     }
 
-    // Why this person may not open another room now; nothing when they may.
-    const char* roomRefusal(const Standing& connection, Duration now) {
-        const auto held = roomsHeld.find(connection.person);
+    // Why this person may hold no more rooms; nothing when they may.
+    const char* heldRefusal(const std::string& person) const {
+        const auto held = roomsHeld.find(person);
         if (held != roomsHeld.end() && held->second >= limits.roomsPerPerson) {
             return "You have as many rooms open as one player may: leave one, or wait until "
                    "it closes";
+        }
+        return nullptr;
+    }
+
+    // Why this person may not open another room now; nothing when they may (and one of their
+    // new rooms is spent).
+    const char* roomRefusal(const Standing& connection, Duration now) {
+        if (const char* held = heldRefusal(connection.person)) {
+            return held;
         }
         if (!newRooms.take(connection.person, now)) {
             return "You opened too many rooms in a short while: wait a minute and try again";
@@ -192,30 +219,116 @@ struct Lobby::State {
         return nullptr;
     }
 
-    void create(ConnectionId id, Standing& connection, Duration now) {
+    // Refuses what would open a room when the process has as many as it may, or this person as
+    // many as they may; true when it refused, and the connection was told why.
+    bool refusedRoom(ConnectionId id, const Standing& connection, Duration now) {
         if (rooms.size() >= limits.maxRooms) {
             send(id, online::server::Error{"The server is full: try again in a while"});
-            return;
+            return true;
         }
         if (const char* refusal = roomRefusal(connection, now)) {
             refusals.count(Refusal::RoomQuota, connection.person, now);
             send(id, online::server::Error{refusal});
-            return;
+            return true;
         }
+        return false;
+    }
+
+    // A new room with a code no open room has, counted among `person`'s rooms; nothing when no
+    // code is free.
+    Room* openRoom(const std::string& person) {
         std::string code;
         for (int tries = 0; tries < kCodeTries && (code.empty() || rooms.contains(code)); ++tries) {
             code = newRoomCode(context.random, limits.codePrefix);
         }
         if (rooms.contains(code)) {
+            return nullptr;
+        }
+        auto& room = *rooms.emplace(code, std::make_unique<Room>(code, context)).first->second;
+        room.quotaOf = person;
+        ++roomsHeld[person];
+        return &room;
+    }
+
+    void create(ConnectionId id, Standing& connection, Duration now) {
+        if (refusedRoom(id, connection, now)) {
+            return;
+        }
+        Room* room = openRoom(connection.person);
+        if (!room) {
             send(id, online::server::Error{"No room code is free: try again in a while"});
             return;
         }
-        auto& room = *rooms.emplace(code, std::make_unique<Room>(code, context)).first->second;
-        room.quotaOf = connection.person;
-        ++roomsHeld[connection.person];
-        enter(id, connection, room, Seat::Red);
-        room.seatCreator(id, now);
-        settle(room, now);
+        enter(id, connection, *room, Seat::Red);
+        room->seatCreator(id, now);
+        settle(*room, now);
+    }
+
+    // A place in the queue costs what a room costs: the match it leads to opens one. The lobby's
+    // wait gives way to the queue's while the place is held.
+    void enqueue(ConnectionId id, Standing& connection, Duration now) {
+        if (refusedRoom(id, connection, now)) {
+            return;
+        }
+        queue.add(id, connection.person);
+        deadlines.set(id, now + limits.queueWait);
+        send(id,
+             online::server::Queued{static_cast<std::uint32_t>(wholeSeconds(limits.queueWait))});
+        pairWaiting(now);
+    }
+
+    // Out of the queue, and told why.
+    void dropFromQueue(ConnectionId id, const char* reason, Duration now) {
+        queue.remove(id);
+        send(id, online::server::Error{reason});
+        if (const auto c = connections.find(id); c != connections.end()) {
+            backInLobby(id, c->second, now);
+        }
+    }
+
+    // The two who have waited longest play each other, the longer waiting as red, in a room
+    // counted among red's. One who may hold no more rooms by now (they opened others meanwhile)
+    // gives up their place to the next.
+    void pairWaiting(Duration now) {
+        while (queue.size() >= 2 && rooms.size() < limits.maxRooms) {
+            const MatchQueue::Place& first = *queue.first();
+            if (const char* refusal = heldRefusal(first.person)) {
+                refusals.count(Refusal::RoomQuota, first.person, now);
+                dropFromQueue(first.id, refusal, now);
+                continue;
+            }
+            const auto pair = queue.takePair();
+            Room* room = openRoom(pair->first.person);
+            if (!room) {
+                for (const ConnectionId id : {pair->first.id, pair->second.id}) {
+                    dropFromQueue(id, "No room code is free: try again in a while", now);
+                }
+                return;
+            }
+            seatQueued(pair->first.id, *room, Seat::Red, now);
+            seatQueued(pair->second.id, *room, Seat::Blue, now);
+            settle(*room, now);
+        }
+    }
+
+    void seatQueued(ConnectionId id, Room& room, Seat seat, Duration now) {
+        Standing& connection = connections.at(id);  // a connection that goes leaves the queue
+        enter(id, connection, room, seat);
+        if (seat == Seat::Red) {
+            room.seatCreator(id, now);
+        } else {
+            room.seatJoiner(id, now);
+        }
+    }
+
+    // Gives up the connection's place, if it has one: it is back in the lobby, with the lobby's
+    // wait to find a room.
+    bool leaveQueue(ConnectionId id, Standing& connection, Duration now) {
+        if (!queue.remove(id)) {
+            return false;
+        }
+        backInLobby(id, connection, now);
+        return true;
     }
 
     // The one room that waits for a friend, if there is just one.
@@ -317,6 +430,9 @@ struct Lobby::State::Dispatch {
         if (connection.room) {
             return outOfPlace(what);
         }
+        if (lobby.queue.contains(id)) {
+            return outOfPlace("a request while waiting for a quick match");
+        }
         return true;
     }
 
@@ -396,6 +512,9 @@ struct Lobby::State::Dispatch {
         }
     }
     void operator()(const online::client::Leave&) {
+        if (lobby.leaveQueue(id, connection, now)) {
+            return;
+        }
         if (Room* room = connection.room) {
             lobby.backInLobby(id, connection, now);
             room->left(id, connection.seat, now);
@@ -413,6 +532,14 @@ struct Lobby::State::Dispatch {
             connection.room->resync(id);
         }
     }
+    void operator()(const online::client::QuickMatch&) {
+        if (inLobbyOrClosed("quickMatch while in a room")) {
+            lobby.enqueue(id, connection, now);
+        }
+    }
+    // One that crossed its seating on the way changes nothing: the client, seated, leaves the
+    // room instead.
+    void operator()(const online::client::LeaveQueue&) { lobby.leaveQueue(id, connection, now); }
 };
 
 void Lobby::State::received(ConnectionId id, Standing& connection,
@@ -520,6 +647,7 @@ void Lobby::shutdown(Duration) {
     s.roomsHeld.clear();
     s.wakeUps.clear();
     s.deadlines.clearAll();
+    s.queue = {};
     for (const auto& [id, connection] : s.connections) {
         s.transport().close(id, close_code::kGoingAway, "The server is shutting down");
     }
@@ -528,6 +656,10 @@ void Lobby::shutdown(Duration) {
 
 std::size_t Lobby::openRooms() const {
     return state_->rooms.size();
+}
+
+std::size_t Lobby::waitingForQuickMatch() const {
+    return state_->queue.size();
 }
 
 const Refusals& Lobby::refusals() const {

@@ -34,6 +34,12 @@ struct LobbyLimits {
     // A connection that does not say hello, or that stays in the lobby in no room, is closed.
     Duration helloWait = std::chrono::seconds(10);
     Duration lobbyWait = std::chrono::seconds(120);
+    // The quick match: a place in the queue is held this long at most; then the connection is
+    // back in the lobby, with the lobby's wait to ask again. Each place spends one of the
+    // person's new rooms and needs room for one more of theirs, as a create does: the two who
+    // wait longest are paired at once, so one person waits in one place at a time at most
+    // unless they pair with themselves, and every pair is a room among red's.
+    Duration queueWait = std::chrono::minutes(10);
 };
 
 // The sans-IO match core: every room, seat and match of one server process. It knows no sockets,
@@ -59,6 +65,7 @@ class Lobby {
     void shutdown(Duration now);  // SIGTERM: tell every open match, write finished records
     std::size_t openRooms() const;
     std::size_t openMatches() const;
+    std::size_t waitingForQuickMatch() const;
     const Refusals& refusals() const;
 
   private:

@@ -57,6 +57,9 @@ bool Room::seatJoiner(ConnectionId id, Duration now) {
     }
     seat(Seat::Blue, id, now);
     startMatch(now);
+    if (!spectators_.empty()) {
+        send(id, watchers());  // those who came to watch before the friend did
+    }
     return true;
 }
 
@@ -71,6 +74,7 @@ bool Room::addSpectator(ConnectionId id, Duration) {
     spectators_.push_back(id);
     send(id, msg::Seated{code_, Seat::Spectator, {}});
     catchUp(id);
+    tellWatchers();
     return true;
 }
 
@@ -89,6 +93,9 @@ std::optional<Seat> Room::rejoin(ConnectionId id, std::string_view token, Durati
             resumeFor(seat, id, now);
         }
         catchUp(id);
+        if (!spectators_.empty()) {
+            send(id, watchers());
+        }
         return seat;
     }
     return std::nullopt;
@@ -135,7 +142,7 @@ void Room::playAgain(Seat seat, Duration now) {
 
 void Room::disconnected(ConnectionId id, Seat seat, Duration now) {
     if (seat == Seat::Spectator) {
-        std::erase(spectators_, id);
+        removeSpectator(id);
         return;
     }
     Player& p = player(seat);
@@ -149,7 +156,7 @@ void Room::disconnected(ConnectionId id, Seat seat, Duration now) {
 
 void Room::left(ConnectionId id, Seat seat, Duration now) {
     if (seat == Seat::Spectator) {
-        std::erase(spectators_, id);
+        removeSpectator(id);
         return;
     }
     if (player(seat).connection != id) {
@@ -158,6 +165,23 @@ void Room::left(ConnectionId id, Seat seat, Duration now) {
     player(seat).connection.reset();
     (void)now;
     close(colourOf(seat) + " left the room");
+}
+
+void Room::removeSpectator(ConnectionId id) {
+    if (std::erase(spectators_, id) > 0) {
+        tellWatchers();
+    }
+}
+
+msg::Watchers Room::watchers() const {
+    return {static_cast<std::uint32_t>(spectators_.size())};
+}
+
+// The players see how many watch them; the spectators see it too, in the same message.
+void Room::tellWatchers() {
+    if (phase_ != Phase::Closed) {
+        broadcast(watchers());
+    }
 }
 
 void Room::startMatch(Duration now) {

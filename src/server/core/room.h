@@ -100,6 +100,9 @@ class Room {
     void resumeFor(online::Seat back, ConnectionId id, Duration now);
     void catchUp(ConnectionId id);
     void sendReplay(ConnectionId id);
+    void removeSpectator(ConnectionId id);
+    online::server::Watchers watchers() const;
+    void tellWatchers();
 
     template <typename Visit>
     void forEachMember(Visit&& visit) const;
