@@ -147,8 +147,12 @@ void ReplayWindow::showBox() {
         boxShown_ = nullptr;
         viewer_.answerBox(nowMs_());
         showViewer();
+        if (!box_) {
+            window_.activateWindow();  // the keys are the replay's again
+        }
     });
     box_->show();
+    box_->activateWindow();  // Enter or Space answers it, as the match's own box
 }
 
 void ReplayWindow::shapeMoved(const Shape& shape, const TwipBox& before) {
