@@ -70,6 +70,7 @@ TEST(Protocol, EveryMessageReadsBackAsWritten) {
         server::Error{"No room has that code"},
         server::Pong{},
         server::Pong{1234567890123},
+        server::Refused{4294967295U},
     };
     std::string problem;
     for (const auto& message : fromClients) {
@@ -203,6 +204,8 @@ TEST(Protocol, RefusesWhatIsNotAMessage) {
         R"({"type":"pong"})",
         R"({"type":"pong","timeUs":-5})",
         R"({"type":"pong","timeUs":"5"})",
+        R"({"type":"refused"})",
+        R"({"type":"refused","seq":4294967296})",
     };
     for (const std::string& text : refusedFromServers) {
         SCOPED_TRACE(text.substr(0, 120));

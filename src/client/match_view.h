@@ -176,6 +176,7 @@ class MatchView {
     void on(const online::server::RoomClosed& m);
     void on(const online::server::Error& m);
     void on(const online::server::Pong& m);
+    void on(const online::server::Refused& m);
 
     std::string address_;  // as the host gave it: the server's, or one of its pages'
     std::string server_;   // the WebSocket address

@@ -223,6 +223,10 @@ struct ServerWriter {
         open(out, "pong");
         appendNumber(out, "timeUs", m.timeUs);
     }
+    void operator()(const server::Refused& m) {
+        open(out, "refused");
+        appendNumber(out, "seq", m.seq);
+    }
 };
 
 }  // namespace

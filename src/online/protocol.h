@@ -107,7 +107,7 @@ struct FocusLost {  // the window lost the keyboard: every held key is up
     std::uint32_t tick = 0;
     std::uint32_t seq = 0;
 };
-struct BoxOk {        // OK pressed on that box
+struct BoxOk {  // OK pressed on that box
     std::uint32_t box = 0;
 };
 struct PlayAgain {};  // after the match's end: this player wants another
@@ -119,8 +119,7 @@ struct Resync {};     // this client's match disagrees with a final tick: send t
 using ClientMessage =
     std::variant<client::Hello, client::Create, client::Join, client::Watch, client::Rejoin,
                  client::KeyDown, client::KeyUp, client::KeyRepeat, client::FocusLost,
-                 client::BoxOk, client::PlayAgain, client::Leave, client::Ping,
-                 client::Resync>;
+                 client::BoxOk, client::PlayAgain, client::Leave, client::Ping, client::Resync>;
 
 // What the server sends.
 namespace server {
@@ -136,7 +135,7 @@ struct Seated {  // where this connection now is; a player keeps the token to co
 // Input messages. Sent when a match starts, to a late comer, to a player coming back, and
 // after a Resync.
 struct MatchStarted {
-    std::uint32_t match = 0;  // 1 for the room's first match, 2 after playing again, ...
+    std::uint32_t match = 0;   // 1 for the room's first match, 2 after playing again, ...
     std::int64_t startUs = 0;  // the server's time at tick 0 (its clock, as Pong says it)
     std::uint32_t tick = 0;    // the final tick the state stands at
     std::string state;         // the encoded snapshot (snapshot.h)
@@ -184,16 +183,22 @@ struct RoomClosed {  // the room is gone; the connection may create, join or wat
 struct Error {  // a request refused ("No room has that code"), or the reason for a close
     std::string message;
 };
-struct Pong {  // the answer to a Ping
+struct Pong {                 // the answer to a Ping
     std::int64_t timeUs = 0;  // the server's steady clock as it answered
+};
+// To the sender alone: its input `seq` was turned away, and no tick of the match has it. An
+// input taken at its own stamp, ahead of every other input of its tick, is not sent back to
+// its sender: the next Final's seq says it was taken, and where is what the sender stamped.
+struct Refused {
+    std::uint32_t seq = 0;
 };
 }  // namespace server
 
 using ServerMessage =
     std::variant<server::Welcome, server::Seated, server::MatchStarted, server::Input,
-                 server::Final, server::BoxOpened, server::BoxClosed, server::Paused, server::Resumed,
-                 server::GameOver, server::PlayAgainWanted, server::RoomClosed, server::Error,
-                 server::Pong>;
+                 server::Final, server::BoxOpened, server::BoxClosed, server::Paused,
+                 server::Resumed, server::GameOver, server::PlayAgainWanted, server::RoomClosed,
+                 server::Error, server::Pong, server::Refused>;
 
 std::string write(const ClientMessage& message);
 std::string write(const ServerMessage& message);

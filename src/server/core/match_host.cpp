@@ -57,12 +57,14 @@ MatchHost::Taking MatchHost::take(Input input, Duration now) {
         return {verdict, input};
     }
     // Within the window, and never at a tick that is final already.
-    input.tick = std::max(online::actingTick(input.tick, presentTick(now)), oldestOpen_);
+    const std::uint32_t stamp = input.tick;
+    input.tick = std::max(online::actingTick(stamp, presentTick(now)), oldestOpen_);
     const auto at =
         std::upper_bound(open_.begin(), open_.end(), input.tick,
                          [](std::uint32_t tick, const Input& i) { return tick < i.tick; });
+    const bool first = at == open_.begin() || std::prev(at)->tick != input.tick;
     open_.insert(at, input);
-    return {verdict, input};
+    return {verdict, input, input.tick != stamp || !first};
 }
 
 void MatchHost::finaliseThrough(std::uint32_t last) {

@@ -33,6 +33,9 @@ class MatchHost {
     struct Taking {
         InputGate::Verdict verdict;
         online::Input input;  // with the tick it acts at, when taken
+        // Whether its sender needs it back to know its place: it acts at another tick than its
+        // stamp, or after an input that came before it for the same tick.
+        bool placedElsewhere = false;
     };
     // A player's input, stamped with the tick their match was at: taken at its tick, or turned
     // away (while paused or after the end too).

@@ -99,11 +99,23 @@ bool Room::input(const online::Input& input, Duration now) {
         return true;  // it crossed the match's end on the way
     }
     const MatchHost::Taking taking = match_->take(input, now);
-    if (taking.verdict == InputGate::Verdict::Taken) {
-        player(input.seat).repeat = match_->repeat(input.seat);
-        broadcast(msg::Input{taking.input});
+    const std::optional<ConnectionId> sender = player(input.seat).connection;
+    if (taking.verdict != InputGate::Verdict::Taken) {
+        if (sender) {
+            send(*sender, msg::Refused{input.seq});  // so that its own match drops it
+        }
+        return taking.verdict != InputGate::Verdict::TooManyKeys;
     }
-    return taking.verdict != InputGate::Verdict::TooManyKeys;
+    player(input.seat).repeat = match_->repeat(input.seat);
+    // The sender played it at its stamp already: only a place elsewhere is news to it. Every
+    // send saved is one less for the kernel, which is what a server of many matches spends
+    // its time on.
+    if (taking.placedElsewhere || !sender) {
+        broadcast(msg::Input{taking.input});
+    } else {
+        broadcastExcept(*sender, msg::Input{taking.input});
+    }
+    return true;
 }
 
 void Room::resync(ConnectionId id) {
