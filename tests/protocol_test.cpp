@@ -107,7 +107,7 @@ TEST(Protocol, EveryMessageReadsBackAsWritten) {
 }
 
 // What the server sends most, to every member of a match: an input (a few a second while a
-// player plays) and a final tick (8 a second). Both stay short; the digest keeps all 64 bits.
+// player plays) and a final tick (4 a second). Both stay short; the digest keeps all 64 bits.
 TEST(Protocol, InputAndFinalMessagesAreShort) {
     const Input press{
         .kind = Input::Kind::KeyDown, .seat = Seat::Blue, .tick = 700, .seq = 12, .key = 37};

@@ -103,9 +103,8 @@ Duration MatchHost::nextWakeUp() const {
     if (final_.paused() || final_.ended()) {
         return Duration::max();
     }
-    // When the next kFinalEveryTicks ticks have all left the window.
-    const auto due =
-        Duration::rep{final_.tick()} + online::kFinalEveryTicks + online::kWindowTicks + 1;
+    // When the next kStepEveryTicks ticks have all left the window.
+    const auto due = Duration::rep{final_.tick()} + kStepEveryTicks + online::kWindowTicks + 1;
     return start_ + due * kPeriod;
 }
 

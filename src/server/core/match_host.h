@@ -43,6 +43,9 @@ class MatchHost {
 
     // Makes final every tick the window has passed by `now`; true when the final tick moved.
     bool finalise(Duration now);
+    // The final match is played on twice between the final ticks the clients are told of: a
+    // box it meets is shown no later than when they were told 8 times a second.
+    static constexpr std::uint32_t kStepEveryTicks = online::kFinalEveryTicks / 2;
     // When finalise() next has a batch to make final; Duration::max() while paused or ended.
     Duration nextWakeUp() const;
 

@@ -183,6 +183,7 @@ void Room::startMatch(Duration now) {
         p.wantsAgain = false;
     }
     openBox_ = 0;
+    finalSent_ = 0;
     phase_ = Phase::Playing;
     broadcast(
         msg::MatchStarted{matchNumber_, match_->startUs(), match_->finalTick(), match_->state()});
@@ -193,19 +194,22 @@ void Room::startMatch(Duration now) {
     }
 }
 
-// The ticks the window has passed become final; the clients check their own copies against
-// the digest. A box the final match opened ends the play.
+// The ticks the window has passed become final; the clients hear of them in batches of
+// kFinalEveryTicks, each a send to every member, and check their own copies against the digest.
+// A box the final match opened ends the play, and is news at once.
 void Room::finalise(Duration now) {
     if (!match_->finalise(now)) {
         return;
     }
-    broadcast(finalMessage());
-    showBoxesIfEnded(now);
+    if (match_->ended() || match_->finalTick() >= finalSent_ + online::kFinalEveryTicks) {
+        broadcast(finalMessage());
+        showBoxesIfEnded(now);
+    }
 }
 
-msg::Final Room::finalMessage() const {
-    return {match_->finalTick(), match_->digest(), match_->lastSeq(Seat::Red),
-            match_->lastSeq(Seat::Blue)};
+msg::Final Room::finalMessage() {
+    finalSent_ = match_->finalTick();
+    return {finalSent_, match_->digest(), match_->lastSeq(Seat::Red), match_->lastSeq(Seat::Blue)};
 }
 
 // A box the final match opened ends the play: its boxes are shown, one by one.
