@@ -92,10 +92,17 @@ bool MatchHost::finalise(Duration now) {
         return false;
     }
     const std::uint32_t present = presentTick(now);
-    if (present < online::kWindowTicks + 1 || present - online::kWindowTicks - 1 < oldestOpen_) {
-        return false;  // no tick has left the window since the last batch
+    if (present < online::kWindowTicks + 1) {
+        return false;
     }
-    finaliseThrough(present - online::kWindowTicks - 1);
+    // Batches end on whole steps, however late the wake-up: the final ticks the members hear of
+    // come at a steady pace, and a late one is only late.
+    std::uint32_t last = present - online::kWindowTicks - 1;
+    last -= last % kStepEveryTicks;
+    if (last < oldestOpen_) {
+        return false;  // no step has left the window since the last batch
+    }
+    finaliseThrough(last);
     return true;
 }
 
@@ -103,8 +110,9 @@ Duration MatchHost::nextWakeUp() const {
     if (final_.paused() || final_.ended()) {
         return Duration::max();
     }
-    // When the next kStepEveryTicks ticks have all left the window.
-    const auto due = Duration::rep{final_.tick()} + kStepEveryTicks + online::kWindowTicks + 1;
+    // When the ticks up to the next whole step have all left the window.
+    const std::uint32_t step = (final_.tick() / kStepEveryTicks + 1) * kStepEveryTicks;
+    const auto due = Duration::rep{step} + online::kWindowTicks + 1;
     return start_ + due * kPeriod;
 }
 

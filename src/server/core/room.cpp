@@ -201,7 +201,8 @@ void Room::finalise(Duration now) {
     if (!match_->finalise(now)) {
         return;
     }
-    if (match_->ended() || match_->finalTick() >= finalSent_ + online::kFinalEveryTicks) {
+    const auto batch = [](std::uint32_t tick) { return tick / online::kFinalEveryTicks; };
+    if (match_->ended() || batch(match_->finalTick()) > batch(finalSent_)) {
         broadcast(finalMessage());
         showBoxesIfEnded(now);
     }
