@@ -135,7 +135,9 @@ class SimulatedMatch {
     SimulatedMatch(std::int64_t roundTripUs, std::mt19937& random, Tally& tally)
         : random_(random),
           tally_(tally),
-          server_([this](const online::ServerMessage& message) { broadcast(message); }),
+          server_([this](const online::ServerMessage& message, std::optional<Seat> skip) {
+              broadcast(message, skip);
+          }),
           red_(Seat::Red, timeline_, roundTripUs / 2, random, 123456789),
           blue_(Seat::Blue, timeline_, roundTripUs / 2, random, -987654) {}
 
@@ -165,9 +167,11 @@ class SimulatedMatch {
   private:
     static constexpr std::int64_t kFinalEveryUs = online::kFinalEveryTicks * kTickUs;
 
-    void broadcast(const online::ServerMessage& message) {
+    void broadcast(const online::ServerMessage& message, std::optional<Seat> skip) {
         for (Client* client : {&red_, &blue_}) {
-            client->down.carry([this, client, message] { receive(*client, message); });
+            if (client->seat != skip) {
+                client->down.carry([this, client, message] { receive(*client, message); });
+            }
         }
     }
 

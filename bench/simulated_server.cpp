@@ -16,10 +16,13 @@ msg::MatchStarted SimulatedServer::started() const {
 }
 
 void SimulatedServer::receive(online::Input input, std::uint32_t present) {
-    input.tick = online::actingTick(input.tick, present);
+    const std::uint32_t stamp = input.tick;
+    input.tick = online::actingTick(stamp, present);
     lastSeq_[input.seat == online::Seat::Red ? 0 : 1] = input.seq;
-    open_[input.tick].push_back(input);
-    broadcast_(msg::Input{input});
+    auto& inputs = open_[input.tick];
+    const bool elsewhere = input.tick != stamp || !inputs.empty();
+    inputs.push_back(input);
+    broadcast_(msg::Input{input}, elsewhere ? std::nullopt : std::optional(input.seat));
 }
 
 void SimulatedServer::reach(std::uint32_t present) {
@@ -38,8 +41,10 @@ void SimulatedServer::reach(std::uint32_t present) {
             open_.erase(inputs);
         }
     }
-    broadcast_(msg::Final{
-        .tick = last, .digest = final_.digest(), .red = lastSeq_[0], .blue = lastSeq_[1]});
+    broadcast_(
+        msg::Final{
+            .tick = last, .digest = final_.digest(), .red = lastSeq_[0], .blue = lastSeq_[1]},
+        std::nullopt);
 }
 
 }  // namespace voltaro::bench

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,12 @@ namespace voltaro::bench {
 // The judge of one match as the match server is, without sockets or clocks: a player's input
 // acts at the tick its stamp names within the window, in the order inputs arrive; every
 // kFinalEveryTicks ticks the ticks the window has passed become final. What it would send goes
-// to `broadcast`, for every member of the room alike.
+// to `broadcast`, for every member of the room but `skip`: an input goes back to its sender only
+// when it acts elsewhere than the sender played it.
 class SimulatedServer {
   public:
-    using Broadcast = std::function<void(const online::ServerMessage&)>;
+    using Broadcast =
+        std::function<void(const online::ServerMessage&, std::optional<online::Seat> skip)>;
 
     explicit SimulatedServer(Broadcast broadcast);
 

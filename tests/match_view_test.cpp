@@ -225,11 +225,16 @@ TEST(MatchView, ADigestMismatchAsksForTheMatchAndTakesTheNextStart) {
     s.echo(input(Kind::KeyDown, Seat::Red, 9, 1, kUp));  // sent before the server heard
     s.deliver(msg::Final{16, 999, 0, 0});
     EXPECT_TRUE(s.sentOf<online::client::Resync>().empty());  // asked once
+    // Pressed meanwhile, and taken where it was stamped after the server sent the match again:
+    // it never comes back, and is still this player's own.
+    s.at(14);
+    s.match.keyDown(1, kW, s.now);
 
     Straight straight;
     straight.add(input(Kind::KeyDown, Seat::Red, 3, 1, kUp));
     const Input later = input(Kind::KeyDown, Seat::Red, 12, 2, kUp);
     straight.add(later);
+    straight.add(input(Kind::KeyDown, Seat::Blue, 14, 2, kW));
     s.deliver(msg::MatchStarted{1, Seated::kStartUs, 8, online::encode(straight.to(8).snapshot())});
     s.echo(later);
     s.frameAt(20);
@@ -237,7 +242,7 @@ TEST(MatchView, ADigestMismatchAsksForTheMatchAndTakesTheNextStart) {
     EXPECT_EQ(s.match.scene(), straight.to(20).scene());
     EXPECT_EQ(s.match.finalTick(), 8u);
     EXPECT_TRUE(s.sentOf<online::client::KeyRepeat>().empty());  // the match has them already
-    s.deliver(msg::Final{16, straight.to(16).digest(), 2, 0});
+    s.deliver(msg::Final{16, straight.to(16).digest(), 2, 2});
     EXPECT_EQ(s.match.mismatches(), 1u);
     EXPECT_EQ(s.match.finalTick(), 16u);
 }

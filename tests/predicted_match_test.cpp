@@ -47,12 +47,14 @@ void startAtZero(PredictedMatch& copy) {
 
 // One player's (or a spectator's) copy under a relay that delays and jitters what the server
 // sends, in the order the server sent it: each player's inputs reach the server in their own
-// order up to the window late, the server echoes each as it takes it, and says every 8 ticks
-// which tick is final. Once everything is final, the copy shows exactly the inputs played in
-// the server's order, and every final tick's digest agrees on the way.
+// order up to the window late, the server sends each as it takes it (to its sender only when it
+// came after another input of its tick), and says every kFinalEveryTicks ticks which tick is
+// final and which seqs it has taken. Once everything is final, the copy shows exactly the inputs
+// played in the server's order, and every final tick's digest agrees on the way.
 TEST(PredictedMatch, EndsAsTheInputsPlayedInOrderWhateverTheirArrival) {
     constexpr std::uint32_t kTicks = 400;
     int rolledBack = 0;
+    int unsentOwn = 0;
     for (unsigned seed = 1; seed <= 1000; ++seed) {
         SCOPED_TRACE(seed);
         std::mt19937 random(seed);
@@ -77,7 +79,9 @@ TEST(PredictedMatch, EndsAsTheInputsPlayedInOrderWhateverTheirArrival) {
             return std::pair(inputs[a].tick, takenAt[a]) < std::pair(inputs[b].tick, takenAt[b]);
         });
         std::vector<Input> serverOrder;
+        std::vector<bool> firstOfTick(inputs.size());
         for (const std::size_t i : order) {
+            firstOfTick[i] = serverOrder.empty() || serverOrder.back().tick != inputs[i].tick;
             serverOrder.push_back(inputs[i]);
         }
         std::stable_sort(order.begin(), order.end(),
@@ -88,6 +92,7 @@ TEST(PredictedMatch, EndsAsTheInputsPlayedInOrderWhateverTheirArrival) {
             std::uint32_t at;
             std::optional<Input> input;
             std::uint32_t finalTick = 0;
+            std::array<std::uint32_t, 2> seqTaken{};
         };
         std::vector<Delivery> deliveries;
         const std::uint32_t oneWay = std::uniform_int_distribution<std::uint32_t>(0, 16)(random);
@@ -98,21 +103,32 @@ TEST(PredictedMatch, EndsAsTheInputsPlayedInOrderWhateverTheirArrival) {
             deliveries.push_back(delivery);
         };
         auto next = order.begin();
-        for (std::uint32_t present = 0; present <= kTicks + 24; ++present) {
+        std::array<std::uint32_t, 2> seqTaken{};
+        int unsent = 0;
+        for (std::uint32_t present = 0; present <= kTicks + 8 + 2 * online::kFinalEveryTicks;
+             ++present) {
             for (; next != order.end() && takenAt[*next] <= present; ++next) {
-                send(present, {0, inputs[*next]});
+                const Input& input = inputs[*next];
+                if (input.seat != Seat::Spectator) {
+                    seqTaken[input.seat == Seat::Red ? 0 : 1] = input.seq;
+                }
+                if (own == input.seat && firstOfTick[*next]) {
+                    ++unsent;  // where its sender stamped it, ahead of its tick's others
+                } else {
+                    send(present, {0, input});
+                }
             }
             const std::uint32_t passed = present - online::kWindowTicks - 1;  // out of the window
             if (present > online::kWindowTicks && passed % online::kFinalEveryTicks == 0) {
-                send(present, {0, std::nullopt, passed});
+                send(present, {0, std::nullopt, passed, seqTaken});
             }
         }
+        unsentOwn += unsent;
 
         Judge judge(serverOrder);
         PredictedMatch copy;
         startAtZero(copy);
         auto delivered = deliveries.begin();
-        std::array<std::uint32_t, 2> seqTaken{};
         for (std::uint32_t present = 0; delivered != deliveries.end(); ++present) {
             for (const Input& input : inputsAt(inputs, present)) {
                 if (own == input.seat) {
@@ -122,13 +138,11 @@ TEST(PredictedMatch, EndsAsTheInputsPlayedInOrderWhateverTheirArrival) {
             for (; delivered != deliveries.end() && delivered->at <= present; ++delivered) {
                 if (const auto& input = delivered->input) {
                     copy.confirmed(*input, own);
-                    if (input->seat != Seat::Spectator) {
-                        seqTaken[input->seat == Seat::Red ? 0 : 1] = input->seq;
-                    }
                 } else {
                     const std::uint32_t tick = delivered->finalTick;
+                    const auto& seqs = delivered->seqTaken;
                     ASSERT_TRUE(copy.finalTick(tick, judge.digestAt(tick),
-                                               own == Seat::Red ? seqTaken[0] : seqTaken[1]));
+                                               own == Seat::Red ? seqs[0] : seqs[1]));
                 }
             }
             copy.advanceTo(present);
@@ -139,6 +153,7 @@ TEST(PredictedMatch, EndsAsTheInputsPlayedInOrderWhateverTheirArrival) {
         rolledBack += copy.corrections() > 0;
     }
     EXPECT_GT(rolledBack, 500);
+    EXPECT_GT(unsentOwn, 10000);  // most own inputs are the only one of their tick
 }
 
 // The player's own press is on the screen at the tick it was made, before the server has it;
@@ -201,7 +216,8 @@ TEST(PredictedMatch, NeverCorrectsWhatTheEchoesBearOut) {
     EXPECT_EQ(copy.scene().red.top, 200);
 }
 
-// A press the server turned away (dealt with, never echoed) leaves the screen; a present the
+// A press the server turned away leaves the screen; one it took where it was stamped, dealt
+// with and never sent back, acts ahead of the other player's input of its tick; a present the
 // final tick has overtaken catches up with the server's inputs; a digest that disagrees is
 // reported; the present runs at most kMostAhead ticks past the final one.
 TEST(PredictedMatch, FollowsWhatTheServerMadeFinal) {
@@ -218,11 +234,23 @@ TEST(PredictedMatch, FollowsWhatTheServerMadeFinal) {
 
     copy.predicted(keyDown(Seat::Blue, 87, 20, 1));
     EXPECT_NE(copy.scene(), judge.match.scene());
+    copy.dropOwn(1);
     EXPECT_TRUE(copy.finalTick(24, judge.digestAt(24), 1));
     copy.advanceTo(24);
     EXPECT_EQ(copy.scene(), judge.match.scene());
+
+    // Blue's key and red's space bar in one tick: each key takes the box snapshot, so which goes
+    // first shows in the digest.
+    copy.advanceTo(30);
+    copy.predicted(keyDown(Seat::Blue, 68, 30, 2));
+    copy.confirmed(keyDown(Seat::Red, 32, 30, 1), Seat::Blue);
+    Judge both({keyDown(Seat::Red, 38, 12), keyDown(Seat::Blue, 68, 30, 2),
+                keyDown(Seat::Red, 32, 30, 1)});
+    EXPECT_TRUE(copy.finalTick(40, both.digestAt(40), 2));
+    copy.advanceTo(40);
+    EXPECT_EQ(copy.scene(), both.match.scene());
     copy.advanceTo(1000);
-    EXPECT_EQ(copy.presentTick(), 24 + PredictedMatch::kMostAhead);
+    EXPECT_EQ(copy.presentTick(), 40 + PredictedMatch::kMostAhead);
 }
 
 // The server's pause and resume act at its final tick: a pause the copy's snapshot has already

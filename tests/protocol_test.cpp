@@ -75,6 +75,7 @@ TEST(Protocol, EveryMessageReadsBackAsWritten) {
         server::Replay{"B7KQ3MXABCDEF"},
         server::Queued{600},
         server::Watchers{4294967295U},
+        server::Refused{4294967295U},
     };
     std::string problem;
     for (const auto& message : fromClients) {
@@ -111,7 +112,7 @@ TEST(Protocol, EveryMessageReadsBackAsWritten) {
 }
 
 // What the server sends most, to every member of a match: an input (a few a second while a
-// player plays) and a final tick (8 a second). Both stay short; the digest keeps all 64 bits.
+// player plays) and a final tick (4 a second). Both stay short; the digest keeps all 64 bits.
 TEST(Protocol, InputAndFinalMessagesAreShort) {
     const Input press{
         .kind = Input::Kind::KeyDown, .seat = Seat::Blue, .tick = 700, .seq = 12, .key = 37};
@@ -215,6 +216,8 @@ TEST(Protocol, RefusesWhatIsNotAMessage) {
         R"({"type":"replay","id":"B7KQ&match=X"})",
         R"({"type":"replay","id":"B7KQ3MXABCDEF#"})",
         R"({"type":"replay","id":"B7KQ3MXABCDEFGHJKLMNPQRSTUVWXYZ23456789ABCD"})",
+        R"({"type":"refused"})",
+        R"({"type":"refused","seq":4294967296})",
     };
     for (const std::string& text : refusedFromServers) {
         SCOPED_TRACE(text.substr(0, 120));

@@ -607,6 +607,16 @@ void MatchView::on(const msg::MatchStarted& m) {
     }
     const bool sameMatch = match_ && m.match == matchNumber_;
     const bool askedFor = resyncing_;
+    if (askedFor && sameMatch) {
+        // On the same connection, the inputs the server has not dealt with yet are still to
+        // come: those for the ticks after the state's are this player's to predict still (the
+        // server sends back the others, which it places later).
+        for (const online::Input& mine : match_->ownUnsettled()) {
+            if (mine.tick > m.tick) {
+                match->predicted(mine);
+            }
+        }
+    }
     match_ = std::move(match);
     resyncing_ = false;
     startUs_ = m.startUs;
@@ -632,8 +642,19 @@ void MatchView::on(const msg::MatchStarted& m) {
 }
 
 void MatchView::on(const msg::Input& m) {
-    if (match_ && !resyncing_) {
+    if (!match_) {
+        return;
+    }
+    if (!resyncing_) {
         match_->confirmed(m.input, ownSeat());
+    } else if (ownSeat() && m.input.seat == *ownSeat()) {
+        match_->dropOwn(m.input.seq);  // placed elsewhere: the match sent again has it
+    }
+}
+
+void MatchView::on(const msg::Refused& m) {
+    if (match_) {
+        match_->dropOwn(m.seq);
     }
 }
 

@@ -201,6 +201,7 @@ class MatchView {
     void on(const online::server::Replay& m);
     void on(const online::server::Queued& m);
     void on(const online::server::Watchers& m);
+    void on(const online::server::Refused& m);
 
     std::string address_;  // as the host gave it: the server's, or one of its pages'
     std::string server_;   // the WebSocket address

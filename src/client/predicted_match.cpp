@@ -82,18 +82,44 @@ void PredictedMatch::predicted(const Input& input) {
     }
 }
 
+void PredictedMatch::dropOwn(std::uint32_t seq) {
+    const auto mine =
+        std::find_if(own_.begin(), own_.end(), [&](const Input& i) { return i.seq == seq; });
+    if (mine != own_.end()) {
+        changedAt(actingTick(*mine));
+        own_.erase(mine);
+    }
+}
+
+// What the server has dealt with, and neither sent back nor refused, it took at its stamp: the
+// first input of its tick, since one that came later for that tick would have been sent back.
+// A stamp before the final match's next tick is in the final match already (a copy started
+// again from the server's state holds such inputs of its own).
+void PredictedMatch::settleOwn(std::uint32_t seq) {
+    std::map<std::uint32_t, std::size_t> placed;  // own inputs put at the front of each tick
+    std::erase_if(own_, [&](const Input& mine) {
+        if (mine.seq > seq) {
+            return false;
+        }
+        if (mine.tick >= firstOpenTick()) {
+            auto& inputs = server_[mine.tick];
+            const std::size_t before = placed[mine.tick]++;
+            if (inputs.size() > before) {
+                changedAt(mine.tick);  // it was shown after those, as the last of its tick
+            }
+            inputs.insert(inputs.begin() + static_cast<std::ptrdiff_t>(before), mine);
+        } else {
+            changedAt(actingTick(mine));
+        }
+        return true;
+    });
+}
+
 bool PredictedMatch::finalTick(std::uint32_t tick, std::uint64_t digest, std::uint32_t ownSeq) {
     if (!started_) {
         return true;
     }
-    // What the server has dealt with and not echoed, it turned away.
-    std::erase_if(own_, [&](const Input& mine) {
-        if (mine.seq > ownSeq) {
-            return false;
-        }
-        changedAt(actingTick(mine));
-        return true;
-    });
+    settleOwn(ownSeq);
     // An own input for a tick that is final now acts after it.
     if (std::any_of(own_.begin(), own_.end(),
                     [&](const Input& mine) { return mine.tick <= tick; })) {

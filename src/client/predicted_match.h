@@ -14,8 +14,11 @@ namespace voltaro::client {
 
 // A client's copy of an online match. It holds the match at the last tick the server made
 // final, the inputs the server has sent for the ticks after it, and this player's own inputs
-// that the server has not echoed yet; what the screen shows is the match played from the final
-// tick through all of them to the present tick (own inputs after the server's at the same tick).
+// that the server has not dealt with yet; what the screen shows is the match played from the
+// final tick through all of them to the present tick (own inputs after the server's at the same
+// tick). The server sends an own input back only when it placed it elsewhere than its stamp
+// says; one that a final tick says was dealt with, and that came neither back nor refused, acts
+// at its stamp ahead of every other input of that tick.
 // When the other player's input for an earlier tick arrives, the present is played again from
 // the final tick: a rollback, never a guess kept.
 //
@@ -31,6 +34,11 @@ class PredictedMatch {
     void confirmed(const online::Input& input, std::optional<online::Seat> own);
     // This player's own input, applied at once at tick input.tick (the present).
     void predicted(const online::Input& input);
+    // The server turned this player's input `seq` away (or sent it back while this copy was
+    // to be replaced): it is no longer this player's to predict.
+    void dropOwn(std::uint32_t seq);
+    // This player's inputs the server has not dealt with yet, in order.
+    const std::vector<online::Input>& ownUnsettled() const { return own_; }
     // Every tick up to `tick` is final. Plays the final match on to it; false when its digest
     // is not `digest` (then the match here is wrong and is to be sent again: Resync). `ownSeq`:
     // the server has dealt with this player's inputs up to it (taken or turned away).
@@ -64,6 +72,8 @@ class PredictedMatch {
     std::span<const online::Input> inputsAt(std::uint32_t tick);
     // Something at or before the shown tick changed: play again from the final tick.
     void changedAt(std::uint32_t tick);
+    // The own inputs up to `seq` that the server took where they were stamped.
+    void settleOwn(std::uint32_t seq);
     void playAgain();
     void playTo(std::uint32_t tick);
 

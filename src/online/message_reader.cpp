@@ -487,6 +487,13 @@ std::optional<ServerMessage> readServer(const std::string& type, Fields& f) {
         }
         return Replay{std::move(*id)};
     }
+    if (type == "refused") {
+        const auto seq = f.count("seq");
+        if (!seq) {
+            return std::nullopt;
+        }
+        return Refused{*seq};
+    }
     if (type == "paused" || type == "resumed") {
         auto reason = f.text("reason", kMaxTextBytes);
         const auto tick = f.count("tick");

@@ -237,6 +237,10 @@ struct ServerWriter {
         open(out, "watchers");
         appendNumber(out, "count", m.count);
     }
+    void operator()(const server::Refused& m) {
+        open(out, "refused");
+        appendNumber(out, "seq", m.seq);
+    }
 };
 
 }  // namespace

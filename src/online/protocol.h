@@ -45,9 +45,10 @@ inline constexpr int kPressesPerSecond = 20;
 // A stamp on a player's input may lie this many ticks in the past of the server's present tick
 // (125 ms): an older one acts at the oldest tick still open, and one in the future is not
 // honoured (it acts at the present tick). A tick is final, never to change again, once the
-// window has passed it, and the server says so every kFinalEveryTicks ticks.
+// window has passed it, and the server says so every kFinalEveryTicks ticks (4 times a second:
+// each final message is a send to every member, and the presses never wait for one).
 inline constexpr std::uint32_t kWindowTicks = 8;
-inline constexpr std::uint32_t kFinalEveryTicks = 8;
+inline constexpr std::uint32_t kFinalEveryTicks = 16;
 
 // The tick at which a stamped input acts, the server's present tick being `present`.
 constexpr std::uint32_t actingTick(std::uint32_t stamp, std::uint32_t present) {
@@ -203,14 +204,20 @@ struct Queued {
 struct Watchers {  // how many watch the room's matches, whenever that changes
     std::uint32_t count = 0;
 };
+// To the sender alone: its input `seq` was turned away, and no tick of the match has it. An
+// input taken at its own stamp, ahead of every other input of its tick, is not sent back to
+// its sender: the next Final's seq says it was taken, and where is what the sender stamped.
+struct Refused {
+    std::uint32_t seq = 0;
+};
 }  // namespace server
 
 using ServerMessage =
     std::variant<server::Welcome, server::Seated, server::MatchStarted, server::Input,
                  server::Final, server::BoxOpened, server::BoxClosed, server::Paused,
                  server::Resumed, server::GameOver, server::PlayAgainWanted, server::RoomClosed,
-                 server::Error, server::Pong, server::Replay, server::Queued,
-                 server::Watchers>;
+                 server::Error, server::Pong, server::Replay, server::Queued, server::Watchers,
+                 server::Refused>;
 
 std::string write(const ClientMessage& message);
 std::string write(const ServerMessage& message);

@@ -26,7 +26,13 @@ void FollowedMatch::take(const online::ServerMessage& message, TimePoint at) {
     } else if (const auto* started = std::get_if<msg::MatchStarted>(&message)) {
         start(*started, at);
     } else if (const auto* taken = std::get_if<msg::Input>(&message)) {
+        if (taken->input.seat == seat_) {
+            dropOwn(taken->input.seq);
+        }
         input(taken->input);
+    } else if (const auto* refused = std::get_if<msg::Refused>(&message)) {
+        dropOwn(refused->seq);
+        predicted_.dropOwn(refused->seq);
     } else if (const auto* final = std::get_if<msg::Final>(&message)) {
         finalTick(*final);
     } else if (const auto* paused = std::get_if<msg::Paused>(&message)) {
@@ -59,6 +65,8 @@ void FollowedMatch::start(const msg::MatchStarted& started, TimePoint at) {
     plain_.emplace();
     plain_->restore(*snapshot);
     pending_.clear();
+    startOpen_ = started.tick == 0;
+    own_.clear();
 }
 
 void FollowedMatch::input(const Input& taken) {
@@ -69,9 +77,9 @@ void FollowedMatch::input(const Input& taken) {
     predicted_.confirmed(taken, seat_ == online::Seat::Spectator
                                     ? std::nullopt
                                     : std::optional<online::Seat>(seat_));
-    // Inputs at the final tick itself are those of tick 0 of a match just started: the match as
-    // loaded takes them before its first timer tick.
-    if (taken.tick == plain_->tick() && !plain_->ended()) {
+    // Inputs at the final tick itself are those of tick 0 of a match just started, which the
+    // match as loaded takes before its first timer tick, or a pause or resume that adds nothing.
+    if (taken.tick == plain_->tick() && !plain_->ended() && !startOpen_) {
         plain_->apply({&taken, 1});
     } else if (taken.tick < plain_->tick()) {
         faults_.push_back("an input for final tick " + std::to_string(taken.tick));
@@ -85,6 +93,16 @@ void FollowedMatch::finalTick(const msg::Final& final) {
         faults_.push_back("a final tick before the match");
         return;
     }
+    const std::uint32_t ownSeq =
+        seat_ == online::Seat::Red ? final.red : (seat_ == online::Seat::Blue ? final.blue : 0);
+    settleOwn(ownSeq);
+    if (startOpen_) {
+        if (const auto inputs = pending_.find(0); inputs != pending_.end()) {
+            plain_->apply(inputs->second);
+            pending_.erase(inputs);
+        }
+        startOpen_ = false;
+    }
     // Stepped as the server steps its own copy: every tick, whatever the match is doing.
     while (plain_->tick() < final.tick) {
         const std::uint32_t next = plain_->tick() + 1;
@@ -96,14 +114,33 @@ void FollowedMatch::finalTick(const msg::Final& final) {
             pending_.erase(inputs);
         }
     }
-    const std::uint32_t ownSeq =
-        seat_ == online::Seat::Red ? final.red : (seat_ == online::Seat::Blue ? final.blue : 0);
     const bool predictionAgreed = predicted_.finalTick(final.tick, final.digest, ownSeq);
     finals_.push_back({.match = match_,
                        .tick = final.tick,
                        .scene = plain_->scene(),
                        .digestAgreed = plain_->digest() == final.digest,
                        .predictionAgreed = predictionAgreed});
+}
+
+void FollowedMatch::dropOwn(std::uint32_t seq) {
+    std::erase_if(own_, [&](const Input& mine) { return mine.seq == seq; });
+}
+
+void FollowedMatch::settleOwn(std::uint32_t seq) {
+    std::map<std::uint32_t, std::ptrdiff_t> placed;  // at the front of each tick, in order
+    std::erase_if(own_, [&](const Input& mine) {
+        if (mine.seq > seq) {
+            return false;
+        }
+        if (mine.tick < plain_->tick() + (startOpen_ ? 0 : 1)) {
+            faults_.push_back("own input " + std::to_string(mine.seq) +
+                              " neither sent back nor at its stamp");
+            return true;
+        }
+        auto& inputs = pending_[mine.tick];
+        inputs.insert(inputs.begin() + placed[mine.tick]++, mine);
+        return true;
+    });
 }
 
 bool FollowedMatch::everyFinalAgreed() const {
@@ -131,6 +168,7 @@ Input FollowedMatch::own(Input::Kind kind, std::int16_t key, TimePoint now) {
         input.tick = predicted_.presentTick();
     }
     predicted_.predicted(input);
+    own_.push_back(input);
     return input;
 }
 

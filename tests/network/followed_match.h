@@ -15,10 +15,12 @@
 
 namespace voltaro::server::testing {
 
-// A test player's two copies of the match, both run from the server's messages alone: the
-// predicted match the real clients show (with this player's own inputs at once), and a plain
-// TickMatch that plays only what the server made final, so that the test can hold each final
-// tick's scene against the server's digest and its record.
+// A test player's two copies of the match, both run from the server's messages and the
+// player's own inputs: the predicted match the real clients show (with this player's own inputs
+// at once), and a plain TickMatch that plays only what the server made final (an own input that
+// a final tick says was dealt with, and that came neither back nor refused, at its stamp ahead
+// of the others of its tick), so that the test can hold each final tick's scene against the
+// server's digest and its record.
 class FollowedMatch {
   public:
     using TimePoint = std::chrono::steady_clock::time_point;
@@ -63,6 +65,8 @@ class FollowedMatch {
     void start(const online::server::MatchStarted& started, TimePoint at);
     void input(const online::Input& input);
     void finalTick(const online::server::Final& final);
+    void dropOwn(std::uint32_t seq);
+    void settleOwn(std::uint32_t seq);
 
     online::Seat seat_ = online::Seat::Spectator;
     bool started_ = false;
@@ -73,7 +77,10 @@ class FollowedMatch {
     std::deque<TimePoint> pings_;
     client::PredictedMatch predicted_;
     std::optional<online::TickMatch> plain_;
-    std::map<std::uint32_t, std::vector<online::Input>> pending_;  // ticks after the final one
+    // The open ticks: those after the final one, and tick 0 itself until the first final tick.
+    std::map<std::uint32_t, std::vector<online::Input>> pending_;
+    bool startOpen_ = false;
+    std::vector<online::Input> own_;  // sent, not dealt with yet
     std::vector<FinalSeen> finals_;
     std::vector<std::string> faults_;
 };

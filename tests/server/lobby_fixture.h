@@ -78,9 +78,18 @@ class LobbyTest : public ::testing::Test {
         taken_.clear();
         for (auto& [id, followed] : followers_) {
             followed.read = 0;
+            followed.sent.erase(followed.sent.begin(),
+                                followed.sent.begin() + static_cast<std::ptrdiff_t>(followed.told));
+            followed.told = 0;
+            for (auto& [before, input] : followed.sent) {
+                before = 0;
+            }
         }
     }
     void tell(ConnectionId id, const online::ClientMessage& message) {
+        if (const auto input = playersInput(message)) {
+            followers_[id].sent.push_back({transport.sent[id].size(), *input});
+        }
         lobby().received(id, online::write(message), now);
     }
     void tellRaw(ConnectionId id, std::string_view text) { lobby().received(id, text, now); }
@@ -105,6 +114,12 @@ class LobbyTest : public ::testing::Test {
         Followed& followed = followers_[id];
         const auto& sent = transport.sent[id];
         for (; followed.read < sent.size(); ++followed.read) {
+            // What the player sent before this message was sent to them.
+            for (; followed.told < followed.sent.size() &&
+                   followed.sent[followed.told].first <= followed.read;
+                 ++followed.told) {
+                followed.match.sent(followed.sent[followed.told].second);
+            }
             std::string problem;
             if (const auto message = online::readServerMessage(sent[followed.read].text, problem)) {
                 followed.match.read(*message);
@@ -118,6 +133,15 @@ class LobbyTest : public ::testing::Test {
     // A player's inputs as their client sends them: stamped with the present tick of the match
     // they were sent, and counted from 1.
     std::uint32_t stamp(ConnectionId id) { return follow(id).presentTick(now); }
+    // The last final tick once the match's present tick is `present`, while nothing pauses it:
+    // the server makes ticks final in batches of kFinalEveryTicks, once the window has passed
+    // the whole batch.
+    static std::uint32_t finalTickAt(std::uint32_t present) {
+        constexpr std::uint32_t kBehind = online::kWindowTicks + 1;
+        return present < kBehind
+                   ? 0
+                   : (present - kBehind) / online::kFinalEveryTicks * online::kFinalEveryTicks;
+    }
     std::uint32_t nextSeq(ConnectionId id) { return ++seqs_[id]; }
     std::uint32_t lastSeq(ConnectionId id) { return seqs_[id]; }
     void press(ConnectionId id, std::int16_t key) {
@@ -177,6 +201,12 @@ class LobbyTest : public ::testing::Test {
         FAIL() << "the lobby never stopped asking to be woken";
     }
     void runFor(Duration span) { runUntil(now + span); }
+    // Runs until connection `id` has been sent the present tick as final: all sent by now is.
+    void runUntilFinal(ConnectionId id) {
+        const std::uint32_t present = stamp(id);
+        EXPECT_TRUE(runUntilDone(
+            [&] { return follow(id).finals() > 0 && follow(id).finalTick() >= present; }, 10s));
+    }
 
     // Runs until `done()` holds, at most `limit` of match time.
     template <typename Done>
@@ -224,7 +254,40 @@ class LobbyTest : public ::testing::Test {
     struct Followed {
         MatchFollower match;
         std::size_t read = 0;  // of the messages sent to its connection
+        // The player's inputs, each with how many messages the connection had been sent then.
+        std::vector<std::pair<std::size_t, online::Input>> sent;
+        std::size_t told = 0;  // of those, given to the follower
     };
+
+    // A player's input as their own match plays it at once.
+    static std::optional<online::Input> playersInput(const online::ClientMessage& message) {
+        using Kind = online::Input::Kind;
+        return std::visit(
+            [](const auto& m) -> std::optional<online::Input> {
+                using M = std::decay_t<decltype(m)>;
+                online::Input input;
+                if constexpr (requires { m.seq; }) {
+                    input.tick = m.tick;
+                    input.seq = m.seq;
+                }
+                if constexpr (std::is_same_v<M, say::KeyDown> || std::is_same_v<M, say::KeyUp>) {
+                    input.kind = std::is_same_v<M, say::KeyDown> ? Kind::KeyDown : Kind::KeyUp;
+                    input.key = m.code;
+                } else if constexpr (std::is_same_v<M, say::KeyRepeat>) {
+                    const online::RepeatTiming timing =
+                        online::clampedRepeat(m.delayMs, m.intervalMs);
+                    input.kind = Kind::KeyRepeat;
+                    input.delayUs = timing.delayUs;
+                    input.intervalUs = timing.intervalUs;
+                } else if constexpr (std::is_same_v<M, say::FocusLost>) {
+                    input.kind = Kind::FocusLost;
+                } else {
+                    return std::nullopt;
+                }
+                return input;
+            },
+            message);
+    }
 
     std::unique_ptr<Lobby> lobby_;
     std::map<ConnectionId, Followed> followers_;

@@ -57,12 +57,14 @@ MatchHost::Taking MatchHost::take(Input input, Duration now) {
         return {verdict, input};
     }
     // Within the window, and never at a tick that is final already.
-    input.tick = std::max(online::actingTick(input.tick, presentTick(now)), oldestOpen_);
+    const std::uint32_t stamp = input.tick;
+    input.tick = std::max(online::actingTick(stamp, presentTick(now)), oldestOpen_);
     const auto at =
         std::upper_bound(open_.begin(), open_.end(), input.tick,
                          [](std::uint32_t tick, const Input& i) { return tick < i.tick; });
+    const bool first = at == open_.begin() || std::prev(at)->tick != input.tick;
     open_.insert(at, input);
-    return {verdict, input};
+    return {verdict, input, input.tick != stamp || !first};
 }
 
 void MatchHost::finaliseThrough(std::uint32_t last) {
@@ -90,10 +92,17 @@ bool MatchHost::finalise(Duration now) {
         return false;
     }
     const std::uint32_t present = presentTick(now);
-    if (present < online::kWindowTicks + 1 || present - online::kWindowTicks - 1 < oldestOpen_) {
-        return false;  // no tick has left the window since the last batch
+    if (present < online::kWindowTicks + 1) {
+        return false;
     }
-    finaliseThrough(present - online::kWindowTicks - 1);
+    // Batches end on whole steps, however late the wake-up: the final ticks the members hear of
+    // come at a steady pace, and a late one is only late.
+    std::uint32_t last = present - online::kWindowTicks - 1;
+    last -= last % kStepEveryTicks;
+    if (last < oldestOpen_) {
+        return false;  // no step has left the window since the last batch
+    }
+    finaliseThrough(last);
     return true;
 }
 
@@ -101,9 +110,9 @@ Duration MatchHost::nextWakeUp() const {
     if (final_.paused() || final_.ended()) {
         return Duration::max();
     }
-    // When the next kFinalEveryTicks ticks have all left the window.
-    const auto due =
-        Duration::rep{final_.tick()} + online::kFinalEveryTicks + online::kWindowTicks + 1;
+    // When the ticks up to the next whole step have all left the window.
+    const std::uint32_t step = (final_.tick() / kStepEveryTicks + 1) * kStepEveryTicks;
+    const auto due = Duration::rep{step} + online::kWindowTicks + 1;
     return start_ + due * kPeriod;
 }
 

@@ -33,6 +33,9 @@ class MatchHost {
     struct Taking {
         InputGate::Verdict verdict;
         online::Input input;  // with the tick it acts at, when taken
+        // Whether its sender needs it back to know its place: it acts at another tick than its
+        // stamp, or after an input that came before it for the same tick.
+        bool placedElsewhere = false;
     };
     // A player's input, stamped with the tick their match was at: taken at its tick, or turned
     // away (while paused or after the end too).
@@ -40,6 +43,9 @@ class MatchHost {
 
     // Makes final every tick the window has passed by `now`; true when the final tick moved.
     bool finalise(Duration now);
+    // The final match is played on twice between the final ticks the clients are told of: a
+    // box it meets is shown no later than when they were told 8 times a second.
+    static constexpr std::uint32_t kStepEveryTicks = online::kFinalEveryTicks / 2;
     // When finalise() next has a batch to make final; Duration::max() while paused or ended.
     Duration nextWakeUp() const;
 

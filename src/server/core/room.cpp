@@ -106,11 +106,23 @@ bool Room::input(const online::Input& input, Duration now) {
         return true;  // it crossed the match's end on the way
     }
     const MatchHost::Taking taking = match_->take(input, now);
-    if (taking.verdict == InputGate::Verdict::Taken) {
-        player(input.seat).repeat = match_->repeat(input.seat);
-        broadcast(msg::Input{taking.input});
+    const std::optional<ConnectionId> sender = player(input.seat).connection;
+    if (taking.verdict != InputGate::Verdict::Taken) {
+        if (sender) {
+            send(*sender, msg::Refused{input.seq});  // so that its own match drops it
+        }
+        return taking.verdict != InputGate::Verdict::TooManyKeys;
     }
-    return taking.verdict != InputGate::Verdict::TooManyKeys;
+    player(input.seat).repeat = match_->repeat(input.seat);
+    // The sender played it at its stamp already: only a place elsewhere is news to it. Every
+    // send saved is one less for the kernel, which is what a server of many matches spends
+    // its time on.
+    if (taking.placedElsewhere || !sender) {
+        broadcast(msg::Input{taking.input});
+    } else {
+        broadcastExcept(*sender, msg::Input{taking.input});
+    }
+    return true;
 }
 
 void Room::resync(ConnectionId id) {
@@ -195,6 +207,7 @@ void Room::startMatch(Duration now) {
         p.wantsAgain = false;
     }
     openBox_ = 0;
+    finalSent_ = 0;
     phase_ = Phase::Playing;
     broadcast(
         msg::MatchStarted{matchNumber_, match_->startUs(), match_->finalTick(), match_->state()});
@@ -205,19 +218,23 @@ void Room::startMatch(Duration now) {
     }
 }
 
-// The ticks the window has passed become final; the clients check their own copies against
-// the digest. A box the final match opened ends the play.
+// The ticks the window has passed become final; the clients hear of them in batches of
+// kFinalEveryTicks, each a send to every member, and check their own copies against the digest.
+// A box the final match opened ends the play, and is news at once.
 void Room::finalise(Duration now) {
     if (!match_->finalise(now)) {
         return;
     }
-    broadcast(finalMessage());
-    showBoxesIfEnded(now);
+    const auto batch = [](std::uint32_t tick) { return tick / online::kFinalEveryTicks; };
+    if (match_->ended() || batch(match_->finalTick()) > batch(finalSent_)) {
+        broadcast(finalMessage());
+        showBoxesIfEnded(now);
+    }
 }
 
-msg::Final Room::finalMessage() const {
-    return {match_->finalTick(), match_->digest(), match_->lastSeq(Seat::Red),
-            match_->lastSeq(Seat::Blue)};
+msg::Final Room::finalMessage() {
+    finalSent_ = match_->finalTick();
+    return {finalSent_, match_->digest(), match_->lastSeq(Seat::Red), match_->lastSeq(Seat::Blue)};
 }
 
 // A box the final match opened ends the play: its boxes are shown, one by one.

@@ -92,7 +92,8 @@ class Room {
 
     void startMatch(Duration now);
     void finalise(Duration now);
-    online::server::Final finalMessage() const;
+    // The final tick as the clients are to hear it; from then on it is the last they heard.
+    online::server::Final finalMessage();
     void showBoxesIfEnded(Duration now);
     void openBox(Duration now);
     void closeBox(Duration now);
@@ -118,6 +119,7 @@ class Room {
     std::unique_ptr<MatchHost> match_;
     std::uint32_t matchNumber_ = 0;
     std::string replayId_;         // the present match's, which names its record
+    std::uint32_t finalSent_ = 0;  // the last final tick the members were told of
     std::size_t openBox_ = 0;      // of the match's boxes, shown one by one
     std::uint32_t boxNumber_ = 0;  // the open box's number, counted over the room's life
     Duration boxCloses_{};
