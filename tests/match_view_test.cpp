@@ -564,8 +564,8 @@ TEST(MatchView, RefusesAServerOfAnotherVersion) {
     match.received(online::write(msg::Welcome{online::kProtocolVersion + 1}), 0);
     EXPECT_EQ(match.phase(), Phase::Closed);
     EXPECT_EQ(match.status(),
-              "The server speaks version 4 of the online protocol and this game "
-              "version 3: update the game.");
+              "The server speaks version 5 of the online protocol and this game "
+              "version 4: update the game.");
     EXPECT_EQ(match.takeConnectionStep(), Step::Drop);
     EXPECT_TRUE(match.takeOutgoing().empty());  // no request, no room
     match.closed(1006, "", 0);

@@ -17,7 +17,7 @@ namespace voltaro::online {
 
 // Both sides check it in the first exchange; a client of another version is told so and closed,
 // rather than let into a match whose messages it would misread.
-inline constexpr int kProtocolVersion = 3;
+inline constexpr int kProtocolVersion = 4;
 
 // No message a client has any reason to send comes near this; anything longer is refused unread.
 inline constexpr std::size_t kMaxClientMessageBytes = 512;

@@ -181,8 +181,9 @@ TEST_F(QueueTest, OneWhoMayHoldNoMoreRoomsGivesUpTheirPlaceToTheNext) {
     EXPECT_EQ(lobby().waitingForQuickMatch(), 0U);
 }
 
-// The players, and those who watch, are told how many watch whenever it changes; a player who
-// joins or comes back is told at once.
+// The players, and those who watch, are told how many watch when it changes, at most once a
+// second: a spectator who comes and goes at its message rate does not make the room a message
+// each time. A player who joins or comes back, and a new spectator, are told at once.
 TEST_F(QueueTest, TellsEveryoneInTheRoomHowManyWatch) {
     const ConnectionId host = connect();
     tell(host, say::Create{});
@@ -201,9 +202,22 @@ TEST_F(QueueTest, TellsEveryoneInTheRoomHowManyWatch) {
     EXPECT_EQ(takeLast<msg::Watchers>(first)->count, 1U);
     const ConnectionId second = connect();
     tell(second, say::Watch{p.code});
+    EXPECT_EQ(takeLast<msg::Watchers>(second)->count, 2U);
+    EXPECT_FALSE(takeLast<msg::Watchers>(p.red));  // the rest of the second first
+    runFor(1s);
     for (const ConnectionId id : {p.red, p.blue, first, second}) {
         EXPECT_EQ(takeLast<msg::Watchers>(id)->count, 2U);
     }
+
+    // A spectator who comes and goes a hundred times within a second costs the room nothing.
+    for (int churn = 0; churn < 100; ++churn) {
+        const ConnectionId passing = connect();
+        tell(passing, say::Watch{p.code});
+        tell(passing, say::Leave{});
+    }
+    runFor(1s);
+    EXPECT_FALSE(takeLast<msg::Watchers>(p.blue));
+
     tell(first, say::Leave{});
     EXPECT_EQ(takeLast<msg::Watchers>(p.blue)->count, 1U);
     EXPECT_FALSE(takeLast<msg::Watchers>(first));
@@ -212,6 +226,7 @@ TEST_F(QueueTest, TellsEveryoneInTheRoomHowManyWatch) {
     const ConnectionId back = connect();
     tell(back, say::Rejoin{p.code, p.redToken});
     EXPECT_EQ(takeLast<msg::Watchers>(back)->count, 1U);
+    runFor(1s);
     lobby().disconnected(second, now);
     EXPECT_EQ(takeLast<msg::Watchers>(p.blue)->count, 0U);
 }

@@ -12,6 +12,9 @@ namespace voltaro::server {
 namespace {
 
 using online::Seat;
+
+// How often at most a room hears a new count of those who watch it.
+constexpr Duration kWatchersEvery = std::chrono::seconds(1);
 namespace msg = online::server;
 
 std::string colourOf(Seat seat) {
@@ -67,14 +70,15 @@ bool Room::waitingForFriend() const {
     return phase_ == Phase::Waiting && !player(Seat::Blue).seated;
 }
 
-bool Room::addSpectator(ConnectionId id, Duration) {
+bool Room::addSpectator(ConnectionId id, Duration now) {
     if (spectators_.size() >= context_.limits.maxSpectators) {
         return false;
     }
     spectators_.push_back(id);
     send(id, msg::Seated{code_, Seat::Spectator, {}});
     catchUp(id);
-    tellWatchers();
+    send(id, watchers());  // the new spectator's own count, whatever the room hears
+    tellWatchers(now);
     return true;
 }
 
@@ -154,7 +158,7 @@ void Room::playAgain(Seat seat, Duration now) {
 
 void Room::disconnected(ConnectionId id, Seat seat, Duration now) {
     if (seat == Seat::Spectator) {
-        removeSpectator(id);
+        removeSpectator(id, now);
         return;
     }
     Player& p = player(seat);
@@ -168,7 +172,7 @@ void Room::disconnected(ConnectionId id, Seat seat, Duration now) {
 
 void Room::left(ConnectionId id, Seat seat, Duration now) {
     if (seat == Seat::Spectator) {
-        removeSpectator(id);
+        removeSpectator(id, now);
         return;
     }
     if (player(seat).connection != id) {
@@ -179,9 +183,9 @@ void Room::left(ConnectionId id, Seat seat, Duration now) {
     close(colourOf(seat) + " left the room");
 }
 
-void Room::removeSpectator(ConnectionId id) {
+void Room::removeSpectator(ConnectionId id, Duration now) {
     if (std::erase(spectators_, id) > 0) {
-        tellWatchers();
+        tellWatchers(now);
     }
 }
 
@@ -189,18 +193,35 @@ msg::Watchers Room::watchers() const {
     return {static_cast<std::uint32_t>(spectators_.size())};
 }
 
-// The players see how many watch them; the spectators see it too, in the same message.
-void Room::tellWatchers() {
-    if (phase_ != Phase::Closed) {
-        broadcast(watchers());
+// The players see how many watch them; the spectators see it too, in the same message. A
+// change soon after the last one told waits for the rest of the second, and goes out only if
+// the count then differs from what the room last heard.
+void Room::tellWatchers(Duration now) {
+    if (now >= watchersNext_) {
+        sendWatchers(now);
+    } else {
+        watchersDue_ = watchersNext_;
     }
+}
+
+void Room::sendWatchers(Duration now) {
+    watchersDue_ = Duration::max();
+    const msg::Watchers count = watchers();
+    if (phase_ == Phase::Closed || count.count == watchersTold_) {
+        return;
+    }
+    broadcast(count);
+    watchersTold_ = count.count;
+    watchersNext_ = now + kWatchersEvery;
 }
 
 void Room::startMatch(Duration now) {
     ++matchNumber_;
     replayId_ = newReplayId(context_.random, context_.limits.codePrefix);
     MatchRecord record(context_.records, replayId_ + ".replay");
-    record.comment(fmt::format("voltaro match record: room {}, match {}", code_, matchNumber_));
+    // Not the room's code: a record is served to whoever holds its link, and the code would let
+    // them into the room's later matches.
+    record.comment(fmt::format("voltaro match record: match {} of its room", matchNumber_));
     match_ = std::make_unique<MatchHost>(
         now, std::move(record), std::array{player(Seat::Red).repeat, player(Seat::Blue).repeat});
     for (Player& p : players_) {
@@ -352,6 +373,9 @@ void Room::advance(Duration now) {
     if (phase_ == Phase::Playing && match_) {
         finalise(now);
     }
+    if (now >= watchersDue_) {
+        sendWatchers(now);
+    }
 }
 
 Duration Room::nextWakeUp() const {
@@ -367,7 +391,7 @@ Duration Room::nextWakeUp() const {
     if (phase_ == Phase::Playing && match_) {
         next = std::min(next, match_->nextWakeUp());
     }
-    return next;
+    return std::min(next, watchersDue_);
 }
 
 void Room::close(const std::string& reason) {
