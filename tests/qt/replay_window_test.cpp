@@ -7,6 +7,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/replay/seek_bar.h"
 
 namespace voltaro {
 namespace {
@@ -30,6 +35,12 @@ QMessageBox* openBox(QWidget& window) {
         }
     }
     return nullptr;
+}
+
+void mouse(QWidget& widget, QEvent::Type type, int x, Qt::MouseButtons held) {
+    const QPointF at(x, widget.height() / 2);
+    QMouseEvent event(type, at, widget.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &event);
 }
 
 // The colour the window shows at the middle of a piece the scene has at `place` (its Left and
@@ -103,6 +114,86 @@ TEST(ReplayWindow, ShowsTheRecordAtEachTickWithItsKeysAndBoxes) {
     replay.frame();
     EXPECT_EQ(viewer.tick(), 129U);  // paused, it stays put
     EXPECT_EQ(middleOf(window, viewer.scene().red), 0xFF0000U);
+}
+
+// The bar under the field seeks the viewer as it is clicked, dragged or set, and the window then
+// shows the viewer's scene at that tick, as a viewer seeking there itself has it; while the
+// replay plays the bar follows the clock without stopping it; the record's marks lie along it.
+TEST(ReplayWindow, SeeksWithTheBarThatFollowsTheClockAndShowsTheMarks) {
+    const std::string record = goalRecord();
+    client::ReplayViewer viewer, reference;
+    ASSERT_TRUE(viewer.load(record)) << viewer.problem();
+    ASSERT_TRUE(reference.load(record));
+    double now = 1000;
+    ReplayWindow replay(viewer, [&] { return now; });
+    replay.show();
+    GameWindow& window = replay.window();
+    auto* bar = window.findChild<SeekBar*>(QStringLiteral("seek"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->accessibleName(), QStringLiteral("Seek to a tick"));
+    EXPECT_EQ(bar->maximum(), static_cast<int>(viewer.lastTick()));
+    EXPECT_GE(bar->geometry().translated(bar->parentWidget()->pos()).top(),
+              window.sizeHint().height());
+    const auto showsTickOfTheViewer = [&](std::uint32_t tick) {
+        reference.seek(tick, 0);
+        EXPECT_EQ(viewer.scene(), reference.scene()) << "at tick " << tick;
+        EXPECT_EQ(bar->value(), static_cast<int>(viewer.tick()));
+        EXPECT_EQ(middleOf(window, viewer.scene().red), 0xFF0000U) << "at tick " << tick;
+        EXPECT_FALSE(viewer.playing());
+    };
+
+    // A click beside the handle: there, give or take a pixel's ticks.
+    const int ticksAPixel = static_cast<int>(viewer.lastTick()) / (bar->width() / 2);
+    mouse(*bar, QEvent::MouseButtonPress, bar->xOf(1000), Qt::LeftButton);
+    mouse(*bar, QEvent::MouseButtonRelease, bar->xOf(1000), Qt::NoButton);
+    EXPECT_LE(std::abs(static_cast<int>(viewer.tick()) - 1000), ticksAPixel) << viewer.tick();
+    showsTickOfTheViewer(viewer.tick());
+    EXPECT_FALSE(bar->hasFocus());
+
+    // Dragged, it seeks on the way.
+    mouse(*bar, QEvent::MouseButtonPress, bar->xOf(viewer.tick()), Qt::LeftButton);
+    mouse(*bar, QEvent::MouseMove, bar->xOf(1500), Qt::LeftButton);
+    EXPECT_LE(std::abs(static_cast<int>(viewer.tick()) - 1500), ticksAPixel) << viewer.tick();
+    showsTickOfTheViewer(viewer.tick());
+    mouse(*bar, QEvent::MouseMove, bar->xOf(300), Qt::LeftButton);
+    mouse(*bar, QEvent::MouseButtonRelease, bar->xOf(300), Qt::NoButton);
+    EXPECT_LE(std::abs(static_cast<int>(viewer.tick()) - 300), ticksAPixel) << viewer.tick();
+    showsTickOfTheViewer(viewer.tick());
+
+    bar->setValue(500);
+    EXPECT_EQ(viewer.tick(), 500U);
+    showsTickOfTheViewer(500);
+
+    // Played at frames shorter than a tick, the bar follows without seeking: a seek would set
+    // the clock again at each frame and the replay would never get on.
+    press(window, Qt::Key_Space, QStringLiteral(" "));
+    for (int frame = 0; frame < 100; ++frame) {
+        now += 10;
+        replay.frame();
+        ASSERT_EQ(bar->value(), static_cast<int>(viewer.tick()));
+    }
+    EXPECT_EQ(viewer.tick(), 564U);
+    EXPECT_TRUE(viewer.playing());
+    press(window, Qt::Key_Left);
+    EXPECT_EQ(bar->value(), 563);
+    press(window, Qt::Key_End);
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    // The marks: with the handle at the start, the goal's white from the top, and a key press's
+    // amber at the bottom.
+    press(window, Qt::Key_Home);
+    ASSERT_FALSE(viewer.marks().empty());
+    const auto goal = std::find_if(viewer.marks().begin(), viewer.marks().end(), [](auto& mark) {
+        return mark.kind == client::ReplayViewer::Mark::Kind::Goal;
+    });
+    const auto key = std::find_if(viewer.marks().begin(), viewer.marks().end(), [&](auto& mark) {
+        return mark.kind == client::ReplayViewer::Mark::Kind::Key && bar->xOf(mark.tick) > 40;
+    });
+    ASSERT_NE(goal, viewer.marks().end());
+    ASSERT_NE(key, viewer.marks().end());
+    const QImage image = bar->grab().toImage();
+    EXPECT_EQ(image.pixel(bar->xOf(goal->tick), 1) & 0xFFFFFF, 0xFFFFFFU);
+    EXPECT_EQ(image.pixel(bar->xOf(key->tick), bar->height() - 2) & 0xFFFFFF, 0xFFBF00U);
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPalette>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <algorithm>
 #include <cmath>
 
@@ -21,6 +23,9 @@ int frameIntervalMs() {
     return rate >= 30 ? std::max(1, static_cast<int>(std::lround(1000 / rate))) : 16;
 }
 
+constexpr int kBarStripHeight = 36;  // the seek bar's strip under the field
+constexpr int kBarMargin = 8;
+
 }  // namespace
 
 ReplayWindow::ReplayWindow(client::ReplayViewer& viewer, std::function<double()> nowMs)
@@ -29,7 +34,9 @@ ReplayWindow::ReplayWindow(client::ReplayViewer& viewer, std::function<double()>
       controls_(form1Controls()),
       painter_(controls_, form1Record().backColour),
       window_(form1Record(), painter_),
-      line_(new QLabel(&window_)) {
+      line_(new QLabel(&window_)),
+      barStrip_(new QWidget(&window_)),
+      seekBar_(new SeekBar(barStrip_)) {
     if (!nowMs_) {
         clock_.start();
         nowMs_ = [this] { return static_cast<double>(clock_.nsecsElapsed()) / 1e6; };
@@ -39,12 +46,18 @@ ReplayWindow::ReplayWindow(client::ReplayViewer& viewer, std::function<double()>
     line_->setTextFormat(Qt::PlainText);
     line_->setStyleSheet(QStringLiteral(
         "background: #fff8c4; color: #000; border: 1px solid #888; padding: 4px 8px;"));
+    placeSeekBar();
     window_.setWindowTitle(QString::fromUtf8(form1Record().caption) + QStringLiteral(" - replay"));
     frames_.setTimerType(Qt::PreciseTimer);
     connect(&frames_, &QTimer::timeout, this, &ReplayWindow::frame);
     connect(&window_, &GameWindow::keyPressed, this,
             [this](int key, std::int16_t, bool autoRepeat) { keyPressed(key, autoRepeat); });
     connect(&window_, &GameWindow::closeRequested, this, &ReplayWindow::closed);
+    // The bar only asks: the viewer decides where a seek lands and shows it.
+    connect(seekBar_, &QSlider::valueChanged, this, [this](int tick) {
+        viewer_.seek(static_cast<std::uint32_t>(tick), nowMs_());
+        showViewer();
+    });
     viewer_.showOn(controls_);
     showViewer();
 }
@@ -116,12 +129,32 @@ void ReplayWindow::showViewer() {
                                   "change the speed"));
     line_->adjustSize();
     line_->move((window_.width() - line_->width()) / 2, 8);
+    {
+        const QSignalBlocker quiet(seekBar_);  // following the clock is no seek
+        seekBar_->setValue(static_cast<int>(viewer_.tick()));
+    }
+    seekBar_->setAccessibleDescription(QString::fromStdString(viewer_.positionLine()));
     if (viewer_.playing() && !frames_.isActive()) {
         frames_.start(frameIntervalMs());
     } else if (!viewer_.playing() && frames_.isActive()) {
         frames_.stop();
     }
     showBox();
+}
+
+// The strip under the field, as wide as the form, the bar over the record's ticks in it.
+void ReplayWindow::placeSeekBar() {
+    const int fieldHeight = window_.height();
+    window_.resize(window_.width(), fieldHeight + kBarStripHeight);
+    QPalette dark = barStrip_->palette();
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    barStrip_->setPalette(dark);
+    barStrip_->setAutoFillBackground(true);
+    barStrip_->setGeometry(0, fieldHeight, window_.width(), kBarStripHeight);
+    seekBar_->setGeometry(kBarMargin, kBarMargin / 2, window_.width() - 2 * kBarMargin,
+                          kBarStripHeight - kBarMargin);
+    seekBar_->setMaximum(static_cast<int>(viewer_.lastTick()));
+    seekBar_->setMarks(viewer_.marks());
 }
 
 // The match's box over the scene it opened on; OK goes on to the next, or to the scene after.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "app/replay/seek_bar.h"
 #include "client/replay_viewer.h"
 #include "qt/game_window.h"
 #include "qt/scene_painter.h"
@@ -17,7 +18,8 @@ class QMessageBox;
 namespace voltaro {
 
 // The form's window playing a match's record: the scene at the viewer's tick, a line over the
-// field saying where the replay stands, its speed and keys, and the match's boxes. Space plays
+// field saying where the replay stands, its speed and keys, a seek bar under the field with the
+// record's marks, and the match's boxes. Space plays
 // and pauses, Left and Right step a tick, + and - change the speed, Home and End go to either
 // end. What it shows comes from client::ReplayViewer.
 class ReplayWindow final : public QObject, private ControlObserver {
@@ -44,6 +46,7 @@ class ReplayWindow final : public QObject, private ControlObserver {
     void keyPressed(int key, bool autoRepeat);
     void showViewer();
     void showBox();
+    void placeSeekBar();
 
     client::ReplayViewer& viewer_;
     std::function<double()> nowMs_;
@@ -52,6 +55,8 @@ class ReplayWindow final : public QObject, private ControlObserver {
     ScenePainter painter_;
     GameWindow window_;
     QLabel* line_;
+    QWidget* barStrip_;
+    SeekBar* seekBar_;
     QTimer frames_;
     QMessageBox* box_ = nullptr;
     const client::ReplayViewer::Box* boxShown_ = nullptr;
