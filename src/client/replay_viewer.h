@@ -77,7 +77,8 @@ class ReplayViewer {
     // Called at each frame of the host's: the clock moves on, and at the last tick it stops.
     void frame(double nowMs);
 
-    // Each stops the clock where it takes the viewer.
+    // A step pauses the replay a tick on or back; a seek takes it to `tick` and plays on from
+    // there if it was playing, as a seek bar does while a video plays.
     void stepForward(double nowMs);
     void stepBack(double nowMs);
     void seek(std::uint32_t tick, double nowMs);
