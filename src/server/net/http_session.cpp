@@ -245,24 +245,18 @@ void HttpSession::serveFile(const Request& request) {
     const std::string_view type = SiteFolder::mimeType(*found);
     const bool notModified = file->isNotModified(fieldOf(request, http::field::if_none_match),
                                                  fieldOf(request, http::field::if_modified_since));
-    if (request.method() == http::verb::head || notModified) {
+    const auto fill = [&](auto& response) {
+        setCommonFields(response, request);
+        setFileFields(response, *file, type);
+    };
+    if (notModified) {
         auto response = std::make_shared<http::response<http::empty_body>>(
-            notModified ? http::status::not_modified : http::status::ok, request.version());
-        setCommonFields(*response, request);
-        setFileFields(*response, *file, type);
-        if (!notModified) {
-            response->content_length(body.size());
-        }
+            http::status::not_modified, request.version());
+        fill(*response);
         writeResponse(std::move(response));
         return;
     }
-    auto response = std::make_shared<http::response<http::file_body>>(
-        std::piecewise_construct, std::make_tuple(std::move(body)),
-        std::make_tuple(http::status::ok, request.version()));
-    setCommonFields(*response, request);
-    setFileFields(*response, *file, type);
-    response->prepare_payload();
-    writeResponse(std::move(response));
+    answerWithFile(request, std::move(body), fill);
 }
 
 // A match's record, as the replay tool and the page's replay read it. Every record is its own
@@ -288,10 +282,15 @@ void HttpSession::serveReplay(const Request& request) {
         response.set(http::field::content_type, "text/plain; charset=utf-8");
         response.set(http::field::cache_control, "no-store");
     };
+    answerWithFile(request, std::move(body), fill);
+}
+
+template <typename Fields>
+void HttpSession::answerWithFile(const Request& request, FileBody body, Fields fields) {
     if (request.method() == http::verb::head) {
         auto response =
             std::make_shared<http::response<http::empty_body>>(http::status::ok, request.version());
-        fill(*response);
+        fields(*response);
         response->content_length(body.size());
         writeResponse(std::move(response));
         return;
@@ -299,7 +298,7 @@ void HttpSession::serveReplay(const Request& request) {
     auto response = std::make_shared<http::response<http::file_body>>(
         std::piecewise_construct, std::make_tuple(std::move(body)),
         std::make_tuple(http::status::ok, request.version()));
-    fill(*response);
+    fields(*response);
     response->prepare_payload();
     writeResponse(std::move(response));
 }

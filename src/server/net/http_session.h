@@ -2,6 +2,7 @@
 
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/file_body.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 #include <memory>
@@ -52,6 +53,7 @@ class HttpSession final : public std::enable_shared_from_this<HttpSession> {
 
   private:
     using Request = boost::beast::http::request<boost::beast::http::string_body>;
+    using FileBody = boost::beast::http::file_body::value_type;
 
     void readNext();
     void read(boost::beast::error_code error);
@@ -64,6 +66,9 @@ class HttpSession final : public std::enable_shared_from_this<HttpSession> {
     void reply(boost::beast::http::status status, std::string_view text, const Request& request);
     template <typename Response>
     void writeResponse(std::shared_ptr<Response> response);
+    // The file as the answer to a GET, or its fields alone to a HEAD; `fields` sets the rest.
+    template <typename Fields>
+    void answerWithFile(const Request& request, FileBody body, Fields fields);
 
     boost::beast::tcp_stream stream_;
     boost::beast::flat_buffer buffer_;
