@@ -1,5 +1,6 @@
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -532,11 +533,11 @@ TEST_F(MatchTest, APauseThatMakesTheGoalFinalShowsItsBox) {
 class RecordTest : public MatchTest {
   protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("voltaro-records-" +
-                  std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                  std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-        fs::create_directories(folder);
+        // A folder of its own, made by the system: the tests run side by side in many
+        // processes, and one's clean-up must never take another's records away.
+        std::string name = (fs::temp_directory_path() / "voltaro-records-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(name.data()), nullptr);
+        folder = name;
         useWriter({});
     }
     void TearDown() override {
