@@ -599,6 +599,10 @@ TEST(MatchView, ReadsCodesAddressesAndLinks) {
               "https://play.example/?replay=B7KQ3MXABCDEF");
     EXPECT_EQ(replayLink("http://[fd00::2]:8000/?match=K7QX", "B7"),
               "http://[fd00::2]:8000/?replay=B7");
+    // The record itself, beside the page that plays it.
+    EXPECT_EQ(replayRecordUrl("wss://play.example/ws", "B7KQ"), "https://play.example/replay/B7KQ");
+    EXPECT_EQ(replayRecordUrl("https://play.example/voltaro/?match=K7QX", "B7 x"),
+              "https://play.example/voltaro/replay/B7%20x");
 }
 
 // "Join a match" on a page: a code, or a link to this server, stays on this page; a link to
@@ -647,8 +651,10 @@ TEST(MatchView, InvitesTheFriendOnlyBeforeTheFirstMatch) {
     deliver(msg::Replay{"B7KQ3MXABCDEF"});
     EXPECT_TRUE(red.takeChanged());
     EXPECT_EQ(red.replayLink(), "https://play.example/?replay=B7KQ3MXABCDEF");
+    EXPECT_EQ(red.replayRecordUrl(), "https://play.example/replay/B7KQ3MXABCDEF");
     deliver(msg::MatchStarted{2, 0, 0, kickOff()});
     EXPECT_EQ(red.replayLink(), "");
+    EXPECT_EQ(red.replayRecordUrl(), "");
 
     Seated blue;
     blue.deliver(msg::Seated{"ABCD", Seat::Blue, "token-1"});

@@ -98,9 +98,9 @@ std::string roomSocketUrl(std::string_view socketUrl, std::string_view code) {
 
 namespace {
 
-// The page of the server at `address` (its WebSocket address, or one of its pages'), with
-// `name`=`code` for its query.
-std::string pageLink(std::string_view address, std::string_view name, std::string_view code) {
+// The page of the server at `address` (its WebSocket address, or one of its pages'), without
+// a query: http://host:port/ or the folder the page is served from.
+std::string pageAddress(std::string_view address) {
     std::string link = trimmed(address.substr(0, address.find_first_of("?#")));
     const bool socket = startsWith(link, "ws://") || startsWith(link, "wss://");
     if (startsWith(link, "wss://")) {
@@ -116,7 +116,12 @@ std::string pageLink(std::string_view address, std::string_view name, std::strin
     if (link.find('/', link.find("://") + 3) == std::string::npos) {
         link += '/';
     }
-    return link + '?' + std::string(name) + '=' + encoded(code);
+    return link;
+}
+
+// That page with `name`=`code` for its query.
+std::string pageLink(std::string_view address, std::string_view name, std::string_view code) {
+    return pageAddress(address) + '?' + std::string(name) + '=' + encoded(code);
 }
 
 }  // namespace
@@ -131,6 +136,10 @@ std::string watchLink(std::string_view address, std::string_view code) {
 
 std::string replayLink(std::string_view address, std::string_view id) {
     return pageLink(address, "replay", id);
+}
+
+std::string replayRecordUrl(std::string_view address, std::string_view id) {
+    return pageAddress(address) + "replay/" + encoded(id);
 }
 
 std::string queueSocketUrl(std::string_view socketUrl) {

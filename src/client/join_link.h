@@ -37,6 +37,8 @@ std::string queueSocketUrl(std::string_view socketUrl);
 // The link that plays a recorded match on the server's page, http://host:port/?replay=ID, from
 // the same addresses as joinLink.
 std::string replayLink(std::string_view address, std::string_view id);
+// Where that server serves the record itself, as text: http://host:port/replay/ID.
+std::string replayRecordUrl(std::string_view address, std::string_view id);
 
 // The page to open for what a player typed on the page at `pageAddress`: this page with the
 // room's code, or the page of the server a pasted link names; empty when it names no room. A

@@ -514,6 +514,10 @@ std::string MatchView::replayLink() const {
     return replayId_.empty() ? std::string() : client::replayLink(address_, replayId_);
 }
 
+std::string MatchView::replayRecordUrl() const {
+    return replayId_.empty() ? std::string() : client::replayRecordUrl(address_, replayId_);
+}
+
 std::string MatchView::watchLink() const {
     return client::watchLink(address_, code_);
 }

@@ -135,6 +135,8 @@ class MatchView {
     // The link to the replay of the match that just ended, once the server has recorded it;
     // empty before, and once another match starts.
     std::string replayLink() const;
+    // Where the server serves that match's record, for a client that plays it itself.
+    std::string replayRecordUrl() const;
     // The link to watch the room, offered beside the link to join.
     std::string watchLink() const;
     bool watching() const { return seat_ == online::Seat::Spectator; }

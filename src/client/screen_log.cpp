@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include "client/match_view.h"
+#include "client/replay_viewer.h"
 
 namespace voltaro::client {
 
@@ -62,6 +63,13 @@ std::vector<std::string> ScreenLog::linesFor(const MatchView& match) {
 
 std::string ScreenLog::keyLine(std::int16_t code) {
     return fmt::format(FMT_COMPILE("key {}"), code);
+}
+
+std::string ScreenLog::replayLine(const ReplayViewer& viewer) {
+    const std::string scene = describeScene(viewer.tick(), viewer.scene());
+    const ReplayViewer::Box* box = viewer.openBox();
+    return box ? fmt::format(FMT_COMPILE("replay box {} | {}"), box->text, scene)
+               : "replay " + scene;
 }
 
 }  // namespace voltaro::client

@@ -77,7 +77,9 @@ void QtHost::programEnded(int exitStatus) {
     repeat_.releaseAll();
     emit ended(exitStatus);
     window_.hide();
-    QCoreApplication::exit(exitStatus);
+    if (endsProgram_) {
+        QCoreApplication::exit(exitStatus);
+    }
 }
 
 int QtHost::execBox(QMessageBox& box) {

@@ -53,6 +53,12 @@ class QtHost final : public QObject, public FormSite, private ControlObserver {
     // match that nobody watches to its end. Zero: they wait for the player.
     void closeBoxesAfter(std::chrono::milliseconds after) { boxesCloseAfter_ = after; }
 
+    // A match played beside something else (the computer while a player waits online): its
+    // end, or its window closed, ends the match and hides the window, not the program.
+    void keepProgramAtEnd() { endsProgram_ = false; }
+    // As if the player closed the window: an open box is answered first.
+    void closeWindow() { onCloseRequested(); }
+
   signals:
     // A tick of the ball has been delivered and drawn; `now` on the host's clock.
     void ballTicked(std::chrono::nanoseconds now);
@@ -93,6 +99,7 @@ class QtHost final : public QObject, public FormSite, private ControlObserver {
     QRect dirty_;              // what the event being delivered has moved, in logical pixels
     bool delivering_ = false;  // inside an event: repaint once, when it is over
     bool closing_ = false;
+    bool endsProgram_ = true;
     std::chrono::milliseconds boxesCloseAfter_{0};
 };
 

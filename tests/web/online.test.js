@@ -590,38 +590,106 @@ test('the waiting screen offers a link to watch, and ?watch= watches the room', 
   await expect(watchersOf(redPage)).toHaveText('1 person watches this match.');
 });
 
-// A page that waits and a desktop game that asks for a quick match after it meet, the page as
-// red; a desktop game that watches by the link sees the same match, boxes and end.
-test('a page and a desktop game quick-matched play a whole match; a desktop game watches it', async ({ browser }) => {
+// Presses `key` in a window of one game until `done` holds, once at a time with time between
+// for it to take effect: a key pressed again too soon could do the next thing.
+async function pressUntil(game, window, key, what, done) {
+  for (let attempt = 0; attempt < 5 && !(await done()); attempt += 1) {
+    h.keyIn(game, window, 'key', key);
+    await h.until(what, done, 3000).catch(() => {});
+  }
+  return h.until(what, done, 1000);
+}
+
+// Whether one game shows a window titled `title` (a regular expression).
+function showsWindow(game, title) {
+  try {
+    return h.xdotool(game.display, 'search', '--all', '--onlyvisible', '--pid', String(game.child.pid),
+      '--name', title) !== '';
+  } catch {
+    return false;
+  }
+}
+
+// A desktop game that waits alone plays the computer meanwhile; a page that asks after it
+// meets it, the desktop game as red, and the computer's match is over. A desktop game that
+// watches by the link sees the same match, boxes and end; and both players play the replay, the
+// page in the browser and the desktop game in its own window, to the match's final scene.
+test('a desktop game and a page quick-matched play a whole match, watched; both replay it to its final scene', async ({ browser }) => {
   test.setTimeout(300000);
   const dir = h.workDir('quick-desktop');
   const server = await h.startServer(dir);
   const display = await h.startX(dir);
-  const redPage = (await openPage(browser, server.url + '?online=quick')).page;
-  const red = pageClient(redPage, 'red');
-  await waitStatus(red, /^Waiting for someone to play/);
-  const blueGame = h.startGame(display, dir, 'blue', ['--quick', '--server', server.url]);
-  const blueWindow = await h.findWindow(blueGame, 'you play Blue against Red');
-  const blue = desktopClient(blueGame, blueWindow);
+  const redGame = h.startGame(display, dir, 'red', ['--quick', '--server', server.url]);
+  const dialog = await h.findWindow(redGame, dialogTitle);
+  const waits = (game) => game.lines().some(({ line }) => /^status Waiting for someone to play/.test(line));
+  await h.until('the desktop game waits in the queue', () => waits(redGame));
+  const computerTitle = 'Red: you; Blue: the computer, normal$';
+  await pressUntil(redGame, dialog, 'space', 'the computer plays the waiting player',
+    () => showsWindow(redGame, computerTitle));
+  if (process.env.VOLTARO_KEEP_SCREENS) {
+    h.xdotool(display, 'windowraise', dialog); // under the computer's window, which took the keys
+    h.keepScreen('desktop-queued.png', execFileSync('import', ['-window', dialog, 'png:-'],
+      { env: { ...process.env, ...display } }));
+  }
+  const bluePage = (await openPage(browser, server.url + '?online=quick')).page;
+  const blue = pageClient(bluePage, 'blue');
+  const redWindow = await h.findWindow(redGame, 'you play Red against Blue');
+  const red = desktopClient(redGame, redWindow);
   await h.until('both play', async () => (await playing(red)) && (await playing(blue)));
-  const code = new URL(redPage.url()).searchParams.get('match');
+  await h.until('the computer\'s match is over', () => !showsWindow(redGame, computerTitle));
+  const code = new URL(bluePage.url()).searchParams.get('match');
   const watcherGame = h.startGame(display, dir, 'watcher', ['--watch', `${server.url}?watch=${code}`]);
   const watcherWindow = await h.findWindow(watcherGame, `watching Red against Blue, room ${code}$`);
   const watcher = desktopClient(watcherGame, watcherWindow);
   await h.until('the desktop spectator plays the match too', () => playing(watcher));
-  await expect(watchersOf(redPage)).toHaveText('1 person watches this match.');
+  await expect(watchersOf(bluePage)).toHaveText('1 person watches this match.');
   if (process.env.VOLTARO_SHOTS) {
-    for (const [name, window] of [['desktop-watching.png', watcherWindow], ['desktop-watched.png', blueWindow]]) {
-      h.xdotool(display, 'windowraise', window); // both games' windows share the screen
+    for (const [name, window] of [['desktop-watching.png', watcherWindow], ['desktop-watched.png', redWindow]]) {
+      h.xdotool(display, 'windowraise', window); // the games' windows share the screen
       execFileSync('import', ['-window', window, path.join(process.env.VOLTARO_SHOTS, name)],
         { env: { ...process.env, ...display } });
     }
   }
-  await playToTheEnd([red, blue, watcher], red);
+  await playToTheEnd([red, blue, watcher], blue);
   await expectTheRecordedMatch([red, blue], server.records);
   const recorded = await h.recordedStates(server.records);
   expect(h.checkAgainstRecord(await watcher.lines(), recorded)).toBeGreaterThan(20);
   expect(h.boxesAndEnd(await watcher.lines())).toEqual(h.boxesAndEnd(await red.lines()));
   h.closeWindow(watcherGame, watcherWindow);
   expect(await h.exitsWithin(watcherGame, 5000)).toEqual({ code: 0, signal: null });
+
+  // Both players watch the replay to its end: the goal's boxes, then the final scene.
+  const lastTick = Math.max(...recorded.byTick.keys());
+  const [replayPage] = await Promise.all([bluePage.waitForEvent('popup'), bluePage.click('#replay-watch')]);
+  await replayPage.waitForFunction(() => document.documentElement.dataset.replay);
+  await replayPage.keyboard.press('End');
+  await expect(replayPage.locator('#box-text')).toHaveText('Goal!');
+  await replayPage.keyboard.press('Enter');
+  await expect(replayPage.locator('#box-text')).toHaveText(/^GAME OVER! (Red|Blue) is the Winner$/);
+  await replayPage.keyboard.press('Enter');
+  await expect(replayPage.locator('#box')).toBeHidden();
+  expect(await replayPage.evaluate(() => ({
+    tick: Number(document.documentElement.dataset.replayTick),
+    scene: document.documentElement.dataset.replayScene,
+  }))).toEqual({ tick: lastTick, scene: recorded.final });
+
+  await pressUntil(redGame, redWindow, 'alt+w', 'the desktop game plays the replay in its own window',
+    () => showsWindow(redGame, ' - replay$'));
+  const replayWindow = await h.findWindow(redGame, ' - replay$');
+  const replayLines = () => redGame.lines().map(({ line }) => line).filter((line) => line.startsWith('replay '));
+  await pressUntil(redGame, replayWindow, 'End', 'the desktop replay at its goal',
+    () => replayLines().some((line) => line.startsWith('replay box Goal! | ')));
+  const finalLine = `replay tick ${lastTick} ${recorded.final}`;
+  await h.until('the desktop replay\'s final scene', async () => {
+    const lines = replayLines();
+    if (lines[lines.length - 1] === finalLine) return true;
+    if (lines[lines.length - 1].startsWith('replay box ')) await red.answer();
+    return false;
+  });
+  const boxes = replayLines().filter((line) => line.startsWith('replay box ')).map((line) => line.split(' | ')[0]);
+  expect(boxes.slice(-2)).toEqual(['replay box Goal!', expect.stringMatching(/^replay box GAME OVER! (Red|Blue) is the Winner$/)]);
+  h.keepScreen('desktop-replay-end.png', execFileSync('import', ['-window', replayWindow, 'png:-'],
+    { env: { ...process.env, ...display } }));
+  h.closeWindow(redGame, redWindow);
+  expect(await h.exitsWithin(redGame, 5000)).toEqual({ code: 0, signal: null });
 });

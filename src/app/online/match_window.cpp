@@ -1,7 +1,6 @@
 #include "app/online/match_window.h"
 
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -9,7 +8,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/online/qr_code_label.h"
@@ -38,7 +36,9 @@ MatchWindow::MatchWindow()
       again_(new QPushButton(QStringLiteral("Play again"))),
       replay_(new QWidget),
       replayLink_(new QLineEdit),
-      replayQr_(new QrCodeLabel) {
+      replayQr_(new QrCodeLabel),
+      watchReplay_(new QPushButton(QStringLiteral("&Watch the replay"))),
+      replayNote_(new QLabel) {
     controls_.setObserver(this);
     // What these show comes from the server: as plain text, or any server could draw its own
     // widgets, images and links into the game.
@@ -86,24 +86,28 @@ MatchWindow::MatchWindow()
     connect(&window_, &GameWindow::closeRequested, this, &MatchWindow::quitWanted);
 }
 
-// The replay's link, to copy for a friend or to watch now in the browser (the server's page
-// plays it), and its QR code for a phone.
+// The replay's link, to copy for a friend or to watch now in a window of this game's, and its
+// QR code for a phone. Alt+W watches it and Alt+C copies the link, from the field too.
 void MatchWindow::buildReplayRow() {
     replay_->setObjectName(QStringLiteral("replay"));
     replayLink_->setObjectName(QStringLiteral("replayLink"));
     replayLink_->setReadOnly(true);
     replayLink_->setAccessibleName(QStringLiteral("Link to the replay"));
-    auto* copy = new QPushButton(QStringLiteral("Copy the link"));
-    auto* watch = new QPushButton(QStringLiteral("Watch the replay"));
+    auto* copy = new QPushButton(QStringLiteral("&Copy the link"));
     copy->setObjectName(QStringLiteral("copyReplay"));
-    watch->setObjectName(QStringLiteral("watchReplay"));
+    watchReplay_->setObjectName(QStringLiteral("watchReplay"));
+    replayNote_->setObjectName(QStringLiteral("replayNote"));
+    replayNote_->setTextFormat(Qt::PlainText);
+    replayNote_->setWordWrap(true);
+    replayNote_->hide();
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(watch);
+    buttons->addWidget(watchReplay_);
     buttons->addWidget(copy);
     buttons->addStretch(1);
     auto* words = new QVBoxLayout;
     words->addWidget(replayLink_);
     words->addLayout(buttons);
+    words->addWidget(replayNote_);
     words->addStretch(1);
     auto* row = new QHBoxLayout(replay_);
     row->setContentsMargins(0, 0, 0, 0);
@@ -112,8 +116,16 @@ void MatchWindow::buildReplayRow() {
     replay_->hide();
     connect(copy, &QPushButton::clicked, this,
             [this] { QGuiApplication::clipboard()->setText(replayLink_->text()); });
-    connect(watch, &QPushButton::clicked, this,
-            [this] { QDesktopServices::openUrl(QUrl(replayLink_->text())); });
+    connect(watchReplay_, &QPushButton::clicked, this, &MatchWindow::replayWanted);
+}
+
+void MatchWindow::showReplayNote(const QString& note, bool fetching) {
+    replayNote_->setText(note);
+    replayNote_->setVisible(!note.isEmpty());
+    watchReplay_->setEnabled(!fetching);
+    if (end_->isVisible()) {
+        end_->adjustSize();
+    }
 }
 
 MatchWindow::~MatchWindow() {
@@ -218,6 +230,7 @@ void MatchWindow::showReplay(const client::MatchView& match) {
     replay_->setVisible(!link.isEmpty());
     if (replayLink_->text() != link) {
         replayLink_->setText(link);
+        showReplayNote({});  // what was said of another match's replay
     }
     replayQr_->showLink(link);
 }

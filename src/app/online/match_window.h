@@ -21,8 +21,8 @@ class QrCodeLabel;
 
 // The form's window in an online match: the server's scene, the status line over the field,
 // the server's boxes, and at the end a bar with "Play again" and "Quit", and once the server has
-// recorded the match its replay's link, to copy or to watch, with its QR code. It shows what the
-// view says and passes the player's keys and buttons on.
+// recorded the match its replay's link, to copy or to watch here, with its QR code. It shows what
+// the view says and passes the player's keys and buttons on.
 class MatchWindow final : public QObject, private ControlObserver {
     Q_OBJECT
 
@@ -35,6 +35,9 @@ class MatchWindow final : public QObject, private ControlObserver {
     // player's own press shows on the very next frame).
     void show(const client::MatchView& match, bool atOnce = false);
     void hide();
+    // About the replay the player asked to watch: on its way (the button waits), or why it
+    // cannot be played. Empty: nothing to say.
+    void showReplayNote(const QString& note, bool fetching = false);
 
   signals:
     void keyPressed(int key, std::int16_t code);
@@ -42,6 +45,7 @@ class MatchWindow final : public QObject, private ControlObserver {
     void focusLost();
     void boxAnswered();
     void playAgainWanted();
+    void replayWanted();
     void quitWanted();
 
   private:
@@ -67,6 +71,8 @@ class MatchWindow final : public QObject, private ControlObserver {
     QWidget* replay_;
     QLineEdit* replayLink_;
     QrCodeLabel* replayQr_;
+    QPushButton* watchReplay_;
+    QLabel* replayNote_;
     QRegion moved_;  // painted at once when asked
     QMessageBox* box_ = nullptr;
     std::uint32_t boxShown_ = 0;  // the box number on screen, so that each opens once

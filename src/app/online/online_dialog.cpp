@@ -29,6 +29,8 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
       join_(new QPushButton(QStringLiteral("Join a match"))),
       watch_(new QPushButton(QStringLiteral("Watch a match"))),
       quick_(new QPushButton(QStringLiteral("Play someone online"))),
+      computer_(new QPushButton(QStringLiteral("Play the computer while you wait"))),
+      leaveQueue_(new QPushButton(QStringLiteral("Stop waiting"))),
       status_(new QLabel),
       link_(new QLineEdit),
       qr_(new QrCodeLabel),
@@ -56,6 +58,10 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     watchRow_->hide();
     watch_->setObjectName(QStringLiteral("watch"));
     quick_->setObjectName(QStringLiteral("quick"));
+    computer_->setObjectName(QStringLiteral("computer"));
+    leaveQueue_->setObjectName(QStringLiteral("leaveQueue"));
+    computer_->hide();
+    leaveQueue_->hide();
     status_->setTextFormat(Qt::PlainText);  // it shows what a server says: never its markup
     status_->setWordWrap(true);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -85,6 +91,11 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
         quick_->hide();
     }
     layout->addWidget(status_);
+    auto* queueRow = new QHBoxLayout;
+    queueRow->addWidget(computer_);
+    queueRow->addWidget(leaveQueue_);
+    queueRow->addStretch(1);
+    layout->addLayout(queueRow);
     auto* linkRow = new QHBoxLayout;
     linkRow->addWidget(link_, 1, Qt::AlignTop);
     linkRow->addWidget(qr_);
@@ -97,6 +108,8 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
     join_->setAutoDefault(false);
     watch_->setAutoDefault(false);
     quick_->setAutoDefault(false);
+    computer_->setAutoDefault(false);
+    leaveQueue_->setAutoDefault(false);
 
     connect(create_, &QPushButton::clicked, this, [this] {
         remember();
@@ -120,6 +133,8 @@ OnlineDialog::OnlineDialog(const QString& server, const QString& hostNote)
         remember();
         emit quickMatchWanted();
     });
+    connect(computer_, &QPushButton::clicked, this, &OnlineDialog::computerWanted);
+    connect(leaveQueue_, &QPushButton::clicked, this, &OnlineDialog::leaveQueueWanted);
 }
 
 // "Create a match" has the focus: Space creates one.
@@ -157,6 +172,20 @@ void OnlineDialog::setBusy(bool busy) {
     watch_->setEnabled(!busy);
     quick_->setEnabled(!busy);
     code_->setReadOnly(busy);
+}
+
+// Entering the queue, the offer of the computer takes the focus: Space takes it up.
+void OnlineDialog::showQueue(bool queued, bool playingComputer) {
+    const bool offered = queued && !playingComputer;
+    const bool offeredBefore = !computer_->isHidden();
+    const bool queuedBefore = !leaveQueue_->isHidden();
+    computer_->setVisible(offered);
+    leaveQueue_->setVisible(queued);
+    if (offered && !offeredBefore) {
+        computer_->setFocus();
+    } else if (queuedBefore && !queued) {
+        create_->setFocus();
+    }
 }
 
 void OnlineDialog::remember() {

@@ -13,7 +13,8 @@ class QrCodeLabel;
 
 // Before the form, in an online match: the server's address (remembered between runs), "Create
 // a match", "Join a match" or "Watch a match" with a code or a link, "Play someone online", and
-// what is happening meanwhile: the code and the links to send, the wait, a refusal.
+// what is happening meanwhile: the code and the links to send, the wait (and the computer to
+// play during it), a refusal.
 class OnlineDialog final : public QDialog {
     Q_OBJECT
 
@@ -26,12 +27,17 @@ class OnlineDialog final : public QDialog {
     void showRoom(const QString& code, const QString& link, const QString& watchLink);
     // While a request is on its way the buttons wait.
     void setBusy(bool busy);
+    // While the player waits alone for a quick match: the computer to play meanwhile, unless
+    // that match is on already, and the way out of the queue.
+    void showQueue(bool queued, bool playingComputer);
 
   signals:
     void createWanted();
     void joinWanted(const QString& typed);
     void watchWanted(const QString& typed);
     void quickMatchWanted();
+    void computerWanted();
+    void leaveQueueWanted();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -45,6 +51,8 @@ class OnlineDialog final : public QDialog {
     QPushButton* join_;
     QPushButton* watch_;
     QPushButton* quick_;
+    QPushButton* computer_;
+    QPushButton* leaveQueue_;
     QLabel* status_;
     QLineEdit* link_;
     QrCodeLabel* qr_;  // the link's, for a phone's camera

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "app/online/online_dialog.h"
+#include "app/replay/replay_window.h"
 #include "qt/x11_desktop.h"
 
 namespace voltaro {
@@ -75,6 +76,10 @@ OnlineGame::OnlineGame(Start start)
         afterModel();
     });
     connect(&window_, &MatchWindow::quitWanted, this, &OnlineGame::quit);
+    connect(&window_, &MatchWindow::replayWanted, this, &OnlineGame::fetchReplay);
+    connect(&replayFetch_, &ReplayFetch::fetched, this, &OnlineGame::watchReplay);
+    connect(&replayFetch_, &ReplayFetch::failed, this,
+            [this](const QString& why) { window_.showReplayNote(why); });
 
     connect(dialog_.get(), &OnlineDialog::createWanted, this,
             [this] { createRoom(dialog_->server()); });
@@ -84,6 +89,15 @@ OnlineGame::OnlineGame(Start start)
             [this](const QString& typed) { joinRoom(typed, dialog_->server(), false, true); });
     connect(dialog_.get(), &OnlineDialog::quickMatchWanted, this,
             [this] { quickMatch(dialog_->server()); });
+    connect(dialog_.get(), &OnlineDialog::computerWanted, this, [this] {
+        waiting_.start();
+        followQueue();
+    });
+    connect(dialog_.get(), &OnlineDialog::leaveQueueWanted, this, [this] {
+        match_.leaveQueue();
+        afterModel();
+    });
+    connect(&waiting_, &WaitingGame::finished, this, &OnlineGame::followQueue);
     connect(dialog_.get(), &QDialog::rejected, this, &OnlineGame::quit);
 
     connect(&link_, &ServerLink::viewChanged, this, [this] { afterModel(); });
@@ -167,6 +181,7 @@ void OnlineGame::afterModel(bool atOnce) {
     }
     link_.follow();
     followFrames();
+    followQueue();
     if (!match_.takeChanged()) {
         log_.shown(match_);  // the final ticks, which change nothing on screen
         return;
@@ -196,6 +211,48 @@ void OnlineGame::followFrames() {
     }
 }
 
+// The computer plays the player only while they wait alone: anything else (a seat, above all,
+// or leaving the queue) ends that match, and the online one takes the keys.
+void OnlineGame::followQueue() {
+    const bool queued = match_.phase() == Phase::Queued;
+    if (!queued && waiting_.running()) {
+        waiting_.stop();
+    }
+    if (match_.matchNumber() == 0) {
+        dialog_->showQueue(queued, waiting_.running());
+    }
+}
+
+// "Watch the replay": the record fetched from the server that played the match, then played
+// here, in the replay's own window.
+void OnlineGame::fetchReplay() {
+    const std::string url = match_.replayRecordUrl();
+    if (url.empty()) {
+        return;
+    }
+    window_.showReplayNote(QStringLiteral("Fetching the replay..."), true);
+    replayFetch_.fetch(QString::fromStdString(url));
+}
+
+void OnlineGame::watchReplay(const QByteArray& text) {
+    auto viewer = std::make_unique<client::ReplayViewer>();
+    if (!viewer->load(std::string_view(text.constData(), static_cast<std::size_t>(text.size())))) {
+        window_.showReplayNote(QStringLiteral("This replay cannot be played: %1")
+                                   .arg(QString::fromStdString(viewer->problem())));
+        return;
+    }
+    window_.showReplayNote({});
+    replayWindow_.reset();  // the one before, if any, with the record it played
+    replayViewer_ = std::move(viewer);
+    replayWindow_ = std::make_unique<ReplayWindow>(*replayViewer_);
+    connect(replayWindow_.get(), &ReplayWindow::closed, this,
+            [this] { replayWindow_->window().hide(); });
+    connect(replayWindow_.get(), &ReplayWindow::shown, this,
+            [this] { log_.replayShown(*replayViewer_); });
+    replayWindow_->show();
+    log_.replayShown(*replayViewer_);
+}
+
 // Before the first match: the dialog says what is happening, and waits while it happens.
 void OnlineGame::showInDialog() {
     const Phase phase = match_.phase();
@@ -215,9 +272,13 @@ void OnlineGame::quit() {
     }
     quitting_ = true;
     frames_.stop();
+    waiting_.stop();
     match_.leave();
     link_.close();
     window_.hide();
+    if (replayWindow_) {
+        replayWindow_->window().hide();
+    }
     dialog_->hide();
     QCoreApplication::exit(0);
 }

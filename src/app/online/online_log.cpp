@@ -26,6 +26,16 @@ void OnlineLog::keyPressed(std::int16_t code) {
     }
 }
 
+void OnlineLog::replayShown(const client::ReplayViewer& viewer) {
+    if (!file_.isOpen()) {
+        return;
+    }
+    if (std::string line = client::ScreenLog::replayLine(viewer); line != lastReplay_) {
+        write(line);
+        lastReplay_ = std::move(line);
+    }
+}
+
 void OnlineLog::write(const std::string& line) {
     file_.write(QStringLiteral("%1 %2\n")
                     .arg(QDateTime::currentMSecsSinceEpoch())

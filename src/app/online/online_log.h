@@ -2,8 +2,10 @@
 
 #include <QFile>
 #include <cstdint>
+#include <string>
 
 #include "client/match_view.h"
+#include "client/replay_viewer.h"
 #include "client/screen_log.h"
 
 namespace voltaro {
@@ -16,12 +18,14 @@ class OnlineLog {
 
     void shown(const client::MatchView& match);
     void keyPressed(std::int16_t code);
+    void replayShown(const client::ReplayViewer& viewer);
 
   private:
     void write(const std::string& line);
 
     QFile file_;
     client::ScreenLog lines_;
+    std::string lastReplay_;
 };
 
 }  // namespace voltaro

@@ -140,6 +140,7 @@ void ReplayWindow::showViewer() {
         frames_.stop();
     }
     showBox();
+    emit shown();
 }
 
 // The strip under the field, as wide as the form, the bar over the record's ticks in it.

@@ -38,6 +38,8 @@ class ReplayWindow final : public QObject, private ControlObserver {
 
   signals:
     void closed();
+    // What the window shows has changed: the tick, the scene, a box.
+    void shown();
 
   private:
     void shapeMoved(const Shape& shape, const TwipBox& before) override;
