@@ -17,7 +17,15 @@ constexpr auto kMaxBytes = static_cast<qsizetype>(client::ReplayRecord::kMaxByte
 }  // namespace
 
 ReplayFetch::ReplayFetch(std::chrono::milliseconds patience)
-    : network_(new QNetworkAccessManager(this)), patience_(patience) {}
+    : network_(new QNetworkAccessManager(this)) {
+    deadline_.setSingleShot(true);
+    deadline_.setInterval(patience);
+    connect(&deadline_, &QTimer::timeout, this, [this] {
+        if (reply_) {
+            giveUp(QStringLiteral("The server took too long to send the replay."));
+        }
+    });
+}
 
 ReplayFetch::~ReplayFetch() {
     if (reply_) {
@@ -36,8 +44,8 @@ void ReplayFetch::fetch(const QString& url) {
     QNetworkRequest request{QUrl(url)};
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::SameOriginRedirectPolicy);
-    request.setTransferTimeout(static_cast<int>(patience_.count()));
     reply_ = network_->get(request);
+    deadline_.start();
     connect(reply_, &QNetworkReply::readyRead, this, &ReplayFetch::readSome);
     connect(reply_, &QNetworkReply::finished, this, &ReplayFetch::finish);
 }
@@ -65,12 +73,14 @@ void ReplayFetch::finish() {
     if (!reply_) {
         return;  // too large
     }
+    deadline_.stop();
     reply_->deleteLater();
     reply_ = nullptr;
     emit fetched(std::exchange(text_, {}));
 }
 
 void ReplayFetch::giveUp(const QString& why) {
+    deadline_.stop();
     reply_->disconnect(this);
     reply_->abort();
     reply_->deleteLater();

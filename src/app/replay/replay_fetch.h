@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <chrono>
 
 class QNetworkAccessManager;
@@ -12,13 +13,14 @@ class QNetworkAccessManager;
 namespace voltaro {
 
 // A match's record fetched from the server that played it (GET /replay/ID), for the desktop's
-// own replay window. No more than a record may hold is taken, a server that stops answering is
-// given up on, and a redirect is followed only to the same server.
+// own replay window. No more than a record may hold is taken, a server that stops answering or
+// trickles the record out is given up on, and a redirect is followed only to the same server.
 class ReplayFetch final : public QObject {
     Q_OBJECT
 
   public:
-    explicit ReplayFetch(std::chrono::milliseconds patience = std::chrono::seconds(15));
+    // `patience`: for the whole record, which a server sends in well under a second.
+    explicit ReplayFetch(std::chrono::milliseconds patience = std::chrono::seconds(20));
     ~ReplayFetch() override;
 
     // One at a time: a new fetch gives up the one on its way.
@@ -38,7 +40,7 @@ class ReplayFetch final : public QObject {
     QNetworkAccessManager* network_;
     QPointer<QNetworkReply> reply_;
     QByteArray text_;
-    std::chrono::milliseconds patience_;
+    QTimer deadline_;
 };
 
 }  // namespace voltaro
