@@ -77,8 +77,11 @@ bool Room::addSpectator(ConnectionId id, Duration now) {
     spectators_.push_back(id);
     send(id, msg::Seated{code_, Seat::Spectator, {}});
     catchUp(id);
-    send(id, watchers());  // the new spectator's own count, whatever the room hears
-    tellWatchers(now);
+    // The new spectator hears the count once: with the room, or on its own when the room
+    // hears it later or not at all.
+    if (!tellWatchers(now)) {
+        send(id, watchers());
+    }
     return true;
 }
 
@@ -196,23 +199,24 @@ msg::Watchers Room::watchers() const {
 // The players see how many watch them; the spectators see it too, in the same message. A
 // change soon after the last one told waits for the rest of the second, and goes out only if
 // the count then differs from what the room last heard.
-void Room::tellWatchers(Duration now) {
+bool Room::tellWatchers(Duration now) {
     if (now >= watchersNext_) {
-        sendWatchers(now);
-    } else {
-        watchersDue_ = watchersNext_;
+        return sendWatchers(now);
     }
+    watchersDue_ = watchersNext_;
+    return false;
 }
 
-void Room::sendWatchers(Duration now) {
+bool Room::sendWatchers(Duration now) {
     watchersDue_ = Duration::max();
     const msg::Watchers count = watchers();
     if (phase_ == Phase::Closed || count.count == watchersTold_) {
-        return;
+        return false;
     }
     broadcast(count);
     watchersTold_ = count.count;
     watchersNext_ = now + kWatchersEvery;
+    return true;
 }
 
 void Room::startMatch(Duration now) {

@@ -103,8 +103,9 @@ class Room {
     void sendReplay(ConnectionId id);
     void removeSpectator(ConnectionId id, Duration now);
     online::server::Watchers watchers() const;
-    void tellWatchers(Duration now);
-    void sendWatchers(Duration now);
+    // Whether the room heard the count now.
+    bool tellWatchers(Duration now);
+    bool sendWatchers(Duration now);
 
     template <typename Visit>
     void forEachMember(Visit&& visit) const;
@@ -119,14 +120,14 @@ class Room {
     std::vector<ConnectionId> spectators_;
     std::unique_ptr<MatchHost> match_;
     std::uint32_t matchNumber_ = 0;
-    std::string replayId_;         // the present match's, which names its record
+    std::string replayId_;  // the present match's, which names its record
     // The room hears how many watch at most once a watchersEvery: a spectator coming and going
     // at its message rate would otherwise make every member of the room a message each time.
     std::uint32_t watchersTold_ = 0;
     Duration watchersNext_ = Duration::min();  // when the count may be told again
     Duration watchersDue_ = Duration::max();   // a change waits until then
-    std::uint32_t finalSent_ = 0;  // the last final tick the members were told of
-    std::size_t openBox_ = 0;      // of the match's boxes, shown one by one
+    std::uint32_t finalSent_ = 0;              // the last final tick the members were told of
+    std::size_t openBox_ = 0;                  // of the match's boxes, shown one by one
     std::uint32_t boxNumber_ = 0;  // the open box's number, counted over the room's life
     Duration boxCloses_{};
 };
