@@ -8,9 +8,8 @@
 #include "app/online/match_window.h"
 #include "app/online/online_dialog.h"
 #include "app/online/online_game.h"
-#include "online/snapshot.h"
-#include "online/tick_match.h"
 #include "qt/game_window.h"
+#include "started_view.h"
 
 namespace voltaro {
 namespace {
@@ -67,16 +66,7 @@ struct PaintCounter : QObject {
 // The player's own press is painted before the key's handler returns, not at the event loop's
 // next turn; the keyboard's own repeats never reach the match, which repeats held keys itself.
 TEST(OnlineWindow, PaintsTheOwnPressAtOnceAndPassesNoAutoRepeat) {
-    namespace msg = online::server;
-    client::MatchView match;
-    const auto deliver = [&](const online::ServerMessage& m) {
-        match.received(online::write(m), 0);
-    };
-    match.join("ABCD");
-    match.opened();
-    deliver(msg::Welcome{});
-    deliver(msg::Seated{"ABCD", online::Seat::Red, "t"});
-    deliver(msg::MatchStarted{1, 0, 0, online::encode(online::TickMatch().snapshot())});
+    client::MatchView match = startedAsRed();
     match.frame(100);  // a few ticks into the match
     MatchWindow window;
     window.show(match);

@@ -15,8 +15,7 @@
 #include "app/online/match_window.h"
 #include "app/online/online_dialog.h"
 #include "app/online/qr_code_label.h"
-#include "online/snapshot.h"
-#include "online/tick_match.h"
+#include "started_view.h"
 
 namespace voltaro {
 namespace {
@@ -78,15 +77,8 @@ TEST(QrCode, TheDialogsCodesAreTheLinksToJoinAndToWatch) {
 // At the end of a recorded match the window offers its replay: the link, to copy or to watch,
 // and its code, which reads as that link. Before the server names the replay none is offered.
 TEST(QrCode, TheEndOffersTheReplayWithItsCode) {
-    client::MatchView match("ws://127.0.0.1:8000/ws");
-    const auto deliver = [&](const online::ServerMessage& m) {
-        match.received(online::write(m), 0);
-    };
-    match.join("ABCD");
-    match.opened();
-    deliver(msg::Welcome{});
-    deliver(msg::Seated{"ABCD", online::Seat::Red, "t"});
-    deliver(msg::MatchStarted{1, 0, 0, online::encode(online::TickMatch().snapshot())});
+    client::MatchView match = startedAsRed("ws://127.0.0.1:8000/ws");
+    const auto deliver = [&](const online::ServerMessage& m) { deliverTo(match, m); };
     deliver(msg::BoxOpened{1, "GAME OVER! Red is the Winner", online::Scene{}});
     deliver(msg::BoxClosed{1});
     deliver(msg::GameOver{online::Scene{}});
