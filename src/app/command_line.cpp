@@ -55,8 +55,9 @@ std::optional<int> readCommandLine(int argc, char* argv[], computer::Seating* se
     addOnlineOptions(parser);
     const QCommandLineOption replayOption(
         QStringLiteral("replay"),
-        QStringLiteral("Watch the replay of a match: a record file a match server kept."),
-        QStringLiteral("file"));
+        QStringLiteral("Watch the replay of a match: its link (http://host/?replay=ID), or a\n"
+                       "record file a match server kept."),
+        QStringLiteral("link|file"));
     parser.addOption(replayOption);
 
     if (!parser.parse(QCoreApplication::arguments())) {

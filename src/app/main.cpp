@@ -25,8 +25,15 @@ int main(int argc, char* argv[]) {
         return *status;
     }
     std::unique_ptr<voltaro::client::ReplayViewer> replay;
-    if (!replayFile.isEmpty() && !(replay = voltaro::loadReplay(replayFile))) {
+    const bool replayLink = voltaro::isReplayLink(replayFile);
+    if (!replayFile.isEmpty() && !replayLink && !(replay = voltaro::loadReplay(replayFile))) {
         return 1;
+    }
+    if (replayLink) {
+        const QCoreApplication fetching(argc, argv);  // a fetch needs no display
+        if (!(replay = voltaro::fetchReplay(replayFile))) {
+            return 1;
+        }
     }
 
     voltaro::DisplayCheck displayCheck;

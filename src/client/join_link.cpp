@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "online/text_case.h"
 
@@ -43,6 +44,18 @@ bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
+// The value that `name` (with its '=') has in a link's query, as the link writes it; nothing
+// when the query has no such name.
+std::optional<std::string> queryValue(const std::string& text, std::string_view name) {
+    const auto query = text.find(name);
+    if (query == std::string::npos || query == 0 ||
+        (text[query - 1] != '?' && text[query - 1] != '&')) {
+        return std::nullopt;
+    }
+    const auto start = query + name.size();
+    return text.substr(start, text.find_first_of("&#", query) - start);
+}
+
 }  // namespace
 
 std::string matchSocketUrl(std::string_view address) {
@@ -75,11 +88,8 @@ JoinTarget readJoinTarget(std::string_view typed) {
     }
     target.server = matchSocketUrl(text);
     for (const std::string_view name : {"match=", "watch="}) {
-        const auto query = text.find(name);
-        if (query != std::string::npos && query > 0 &&
-            (text[query - 1] == '?' || text[query - 1] == '&')) {
-            const auto start = query + name.size();
-            target.code = text.substr(start, text.find_first_of("&#", query) - start);
+        if (auto code = queryValue(text, name)) {
+            target.code = std::move(*code);
             target.watch = name == "watch=";
             break;
         }
@@ -140,6 +150,18 @@ std::string replayLink(std::string_view address, std::string_view id) {
 
 std::string replayRecordUrl(std::string_view address, std::string_view id) {
     return pageAddress(address) + "replay/" + encoded(id);
+}
+
+std::string replayRecordOf(std::string_view link) {
+    const std::string text = trimmed(link);
+    const auto id = queryValue(text, "replay=");
+    const auto separator = text.find("://");
+    const std::string scheme =
+        separator == std::string::npos ? std::string() : lowered(text.substr(0, separator));
+    if ((scheme != "http" && scheme != "https") || !id || id->empty()) {
+        return {};
+    }
+    return pageAddress(text) + "replay/" + *id;
 }
 
 std::string queueSocketUrl(std::string_view socketUrl) {

@@ -39,6 +39,9 @@ std::string queueSocketUrl(std::string_view socketUrl);
 std::string replayLink(std::string_view address, std::string_view id);
 // Where that server serves the record itself, as text: http://host:port/replay/ID.
 std::string replayRecordUrl(std::string_view address, std::string_view id);
+// The record that a replay's link (http://host:port/?replay=ID, as the end of a match offers
+// it) names, where its server serves it; empty when it is no such link.
+std::string replayRecordOf(std::string_view link);
 
 // The page to open for what a player typed on the page at `pageAddress`: this page with the
 // room's code, or the page of the server a pasted link names; empty when it names no room. A

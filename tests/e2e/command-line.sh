@@ -64,6 +64,12 @@ run --replay "$work/notes.replay"
 [ "$STATUS" = 1 ] && [ "$(wc -l <<<"$ERR")" = 1 ] &&
     grep -q '^voltaro: .*notes.replay: This is not a match record: line 1: ' <<<"$ERR" ||
     fail "--replay of no record: status $STATUS, '$ERR'"
+# A replay's link is fetched from its server first; one that cannot be reached is said too.
+link='http://127.0.0.1:1/?replay=B7KQ3MXABCDEF'
+run --replay "$link"
+[ "$STATUS" = 1 ] && [ -z "$OUT" ] &&
+    grep -q "^voltaro: $link: Cannot fetch the replay: " <<<"$ERR" ||
+    fail "--replay of a link to no server: status $STATUS, '$ERR'"
 for other in "--computer blue" "--online" "--join ABCD"; do
     run --replay "$work/notes.replay" $other
     [ "$STATUS" = 2 ] && grep -q '^voltaro: --replay shows a match' <<<"$ERR" ||

@@ -692,4 +692,13 @@ test('a desktop game and a page quick-matched play a whole match, watched; both 
     { env: { ...process.env, ...display } }));
   h.closeWindow(redGame, redWindow);
   expect(await h.exitsWithin(redGame, 5000)).toEqual({ code: 0, signal: null });
+
+  // A friend sent the link plays it with the desktop game alone, to the same goal.
+  const goalLine = replayLines().find((line) => line.startsWith('replay box Goal! | '));
+  const friend = h.startGame(display, dir, 'friend', ['--replay', await bluePage.locator('#replay-link').inputValue()]);
+  const friendWindow = await h.findWindow(friend, ' - replay$');
+  await pressUntil(friend, friendWindow, 'End', 'the friend\'s replay at its goal',
+    () => friend.lines().some(({ line }) => line === goalLine));
+  h.closeWindow(friend, friendWindow);
+  expect(await h.exitsWithin(friend, 5000)).toEqual({ code: 0, signal: null });
 });

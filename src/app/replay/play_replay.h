@@ -10,6 +10,12 @@ namespace voltaro {
 // voltaro --replay FILE. The record is read before any window opens, so that a file that cannot
 // be read or is no match's record is said on the terminal (nothing, with the message printed).
 std::unique_ptr<client::ReplayViewer> loadReplay(const QString& file);
+// voltaro --replay LINK, the link a match's end offers (http://host/?replay=ID): the record is
+// fetched from its server first, before any window opens, and what failed is said on the
+// terminal. Needs an application object of Qt's, for its event loop.
+std::unique_ptr<client::ReplayViewer> fetchReplay(const QString& link);
+// Whether --replay was given a replay's link rather than a file.
+bool isReplayLink(const QString& given);
 // Shows the replay in the form's window until it is closed; the exit status.
 int playReplay(client::ReplayViewer& viewer);
 
