@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "online/input.h"
+#include "online/protocol.h"
 #include "online/tick_match.h"
 
 namespace voltaro::client {
@@ -45,9 +46,12 @@ class PredictedMatch {
     bool finalTick(std::uint32_t tick, std::uint64_t digest, std::uint32_t ownSeq);
 
     // Plays the predicted match on to tick `present`, at most kMostAhead ticks past the final
-    // one (a server that went quiet is not run away from).
+    // one (a server that went quiet is not run away from). A server in good health is up to
+    // kFinalEveryTicks and the window behind, and the way here 40 ticks more (625 ms): past
+    // that the match waits.
     void advanceTo(std::uint32_t present);
-    static constexpr std::uint32_t kMostAhead = 64;
+    static constexpr std::uint32_t kMostAhead =
+        online::kFinalEveryTicks + online::kWindowTicks + 40;
 
     bool started() const { return started_; }
     std::uint32_t finalTickNumber() const;

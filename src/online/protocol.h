@@ -45,10 +45,11 @@ inline constexpr int kPressesPerSecond = 20;
 // A stamp on a player's input may lie this many ticks in the past of the server's present tick
 // (125 ms): an older one acts at the oldest tick still open, and one in the future is not
 // honoured (it acts at the present tick). A tick is final, never to change again, once the
-// window has passed it, and the server says so every kFinalEveryTicks ticks (4 times a second:
-// each final message is a send to every member, and the presses never wait for one).
+// window has passed it, and the server says so every kFinalEveryTicks ticks (twice a second:
+// each final message is a send to every member, and the presses never wait for one; a goal's
+// final tick is told at once).
 inline constexpr std::uint32_t kWindowTicks = 8;
-inline constexpr std::uint32_t kFinalEveryTicks = 16;
+inline constexpr std::uint32_t kFinalEveryTicks = 32;
 
 // The tick at which a stamped input acts, the server's present tick being `present`.
 constexpr std::uint32_t actingTick(std::uint32_t stamp, std::uint32_t present) {

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "lobby_fixture.h"
+#include "server/core/match_host.h"
 #include "server/core/room_code.h"
 
 #if defined(__GLIBC__)
@@ -155,7 +156,7 @@ TEST_F(MatchTest, RepeatsHeldKeysAtThePlayersRateWithinLimits) {
         runFor(10ms);
         taps(1);
     }
-    runFor(300ms);
+    runUntilFinal(p.red);
     const float moves = (9840 - 9 * 200 - finalScene(p.red).blue.left) / 200;
     EXPECT_GE(moves, 10 + 19);
     EXPECT_LE(moves, 10 + 21);
@@ -341,6 +342,7 @@ TEST_F(MatchTest, ShowsEachBoxOnceItsTickIsFinalUntilBothPressOkOrTheWaitEnds) {
     // goal, and only then the box opens.
     MatchFollower watched;
     std::optional<msg::BoxOpened> first;
+    std::optional<msg::Final> finalBeforeBox;  // the message just before the box, if a final
     ASSERT_TRUE(runUntilDone(
         [&] {
             for (const auto& message : take(watcher)) {
@@ -353,6 +355,8 @@ TEST_F(MatchTest, ShowsEachBoxOnceItsTickIsFinalUntilBothPressOkOrTheWaitEnds) {
                 }
                 EXPECT_FALSE(watched.match().ended());
                 watched.read(message);
+                const auto* final = std::get_if<msg::Final>(&message);
+                finalBeforeBox = final ? std::optional(*final) : std::nullopt;
             }
             return first.has_value();
         },
@@ -361,8 +365,12 @@ TEST_F(MatchTest, ShowsEachBoxOnceItsTickIsFinalUntilBothPressOkOrTheWaitEnds) {
     ASSERT_TRUE(ended.ended());
     ASSERT_FALSE(ended.boxes().empty());
     // As soon as the window has passed the goal's tick and the final match has been played on
-    // to it (every 8 ticks), not at the next of the final ticks the members hear of in batches.
-    EXPECT_LE(stamp(p.red), ended.tick() + online::kWindowTicks + 1 + 8);
+    // to it (a step), not at the next of the final ticks the members hear of in batches: the
+    // goal's own final tick, then its box.
+    EXPECT_LE(stamp(p.red), ended.tick() + online::kWindowTicks + 1 + MatchHost::kStepEveryTicks);
+    ASSERT_TRUE(finalBeforeBox);
+    EXPECT_EQ(finalBeforeBox->tick, ended.tick());
+    EXPECT_NE(ended.tick() % online::kFinalEveryTicks, 0U);  // so not one of the batches
     EXPECT_EQ(first->text, "Goal!");
     EXPECT_EQ(first->text, ended.boxes()[0].text);
     EXPECT_EQ(first->scene, ended.boxes()[0].scene);

@@ -43,9 +43,11 @@ class MatchHost {
 
     // Makes final every tick the window has passed by `now`; true when the final tick moved.
     bool finalise(Duration now);
-    // The final match is played on twice between the final ticks the clients are told of: a
-    // box it meets is shown no later than when they were told 8 times a second.
-    static constexpr std::uint32_t kStepEveryTicks = online::kFinalEveryTicks / 2;
+    // The final match is played on 8 times a second, more often than the clients are told of
+    // final ticks: a box it meets is shown no more than a step after the window has passed it.
+    static constexpr std::uint32_t kStepEveryTicks = 8;
+    static_assert(online::kFinalEveryTicks % kStepEveryTicks == 0,
+                  "the final ticks the clients hear of lie on whole steps");
     // When finalise() next has a batch to make final; Duration::max() while paused or ended.
     Duration nextWakeUp() const;
 
