@@ -115,7 +115,8 @@ void HonestMatches::onMessage(std::size_t index, std::string_view text, Clock::t
 void HonestMatches::ping(HonestPlayer& player, Clock::time_point now) {
     player.pings.push_back(now);
     player.socket->send(online::write(online::client::Ping{}));
-    player.nextPing = now + 1s;
+    // As the real clients do: once a second until the clock has its samples, then every two.
+    player.nextPing = now + (player.clock.settled() ? 2s : 1s);
 }
 
 // A key goes down or up at the tick the player's clock says the server is at.

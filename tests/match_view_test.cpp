@@ -247,20 +247,33 @@ TEST(MatchView, ADigestMismatchAsksForTheMatchAndTakesTheNextStart) {
     EXPECT_EQ(s.match.finalTick(), 16u);
 }
 
-// The clock: a few pings as the seat is taken, then one a second during the match, each
-// answer matched to its ping. Before any answer, the match's start stands in for the clock.
-TEST(MatchView, PingsOnceASecondInPlayAndStampsByTheServersClock) {
+// The clock: a few pings as the seat is taken, then one a second during the match until the
+// clock has all its samples, then one every two seconds; each answer matched to its ping.
+// Before any answer, the match's start stands in for the clock.
+TEST(MatchView, PingsOnceASecondInPlayUntilTheClockIsSettledAndStampsByTheServersClock) {
     Seated s;
     s.sent();
-    int pings = 0;
-    for (int i = 0; i < 10; ++i) {
-        s.match.checkConnection(s.now += 500);
-        for (const auto& m : s.sent()) {
-            pings += std::holds_alternative<online::client::Ping>(m) ? 1 : 0;
+    const auto pingsWithin = [&s](int halfSeconds) {
+        int pings = 0;
+        for (int i = 0; i < halfSeconds; ++i) {
+            s.match.checkConnection(s.now += 500);
+            for (const auto& m : s.sent()) {
+                pings += std::holds_alternative<online::client::Ping>(m) ? 1 : 0;
+            }
+            s.deliver(msg::Pong{s.serverUs()});
         }
-        s.deliver(msg::Pong{s.serverUs()});
-    }
-    EXPECT_EQ(pings, 5);
+        return pings;
+    };
+    const int unsettled =
+        static_cast<int>(ServerClock::kSamplesKept) - MatchView::kClockPingsWhenSeated;
+    EXPECT_EQ(pingsWithin(2 * unsettled), unsettled);
+    EXPECT_EQ(pingsWithin(20), 5);
+    // A stamp still says the server's present tick, 15 s on.
+    s.frameAt(1000);
+    s.match.keyDown(1, kW, s.now);
+    const auto pressed = s.sent();
+    ASSERT_FALSE(pressed.empty());
+    EXPECT_EQ(std::get<online::client::KeyDown>(pressed.back()).tick, 1000u);
 
     MatchView unanswered;
     unanswered.join("ABCD");

@@ -261,13 +261,16 @@ std::string MatchView::waitWords(double waitedMs) {
 }
 
 // The stamps on the player's keys are only as good as the clock, and the network's delay moves:
-// a ping a second keeps the fastest recent answers at hand.
+// a ping a second finds the fastest answers, and once the clock has its samples one every two
+// seconds keeps fast recent ones at hand (each ping and pong is a read and a send for a server
+// of thousands of players).
 void MatchView::keepClockInStep(double nowMs) {
     if (attempt_ != Attempt::Open || phase_ != Phase::Playing ||
         pingsOut_.size() >= kMostPingsOut) {
         return;
     }
-    if (!clockPingedAtMs_ || nowMs - *clockPingedAtMs_ >= kClockPingEveryMs) {
+    const double every = clock_.settled() ? kSettledClockPingEveryMs : kClockPingEveryMs;
+    if (!clockPingedAtMs_ || nowMs - *clockPingedAtMs_ >= every) {
         clockPingedAtMs_ = nowMs;
         ping(nowMs);
     }

@@ -77,7 +77,8 @@ class MatchView {
     // fails, is taken for gone: the host is asked to drop it, and it counts as an abnormal
     // close. Only a call that comes on time gives up: after a stall of the host's own (or a
     // hidden tab's slowed timers) an answer may be waiting unread behind this call. During a
-    // match it also pings the server once a second, to keep the clock in step with its.
+    // match it also pings the server, to keep the clock in step with its: once a second until
+    // the clock has its samples, then once every two seconds.
     void checkConnection(double nowMs);
     static constexpr double kPingAfterMs = 2000;
     static constexpr double kAnswerWithinMs = 4000;
@@ -86,6 +87,7 @@ class MatchView {
     static constexpr double kRetryAfterMs = 1000;
     static constexpr double kRetryForMs = 28000;
     static constexpr double kClockPingEveryMs = 1000;
+    static constexpr double kSettledClockPingEveryMs = 2000;
     static constexpr int kClockPingsWhenSeated = 3;
 
     // Called by the host before it draws each frame while a match runs: the match is played on

@@ -20,6 +20,9 @@ class ServerClock {
     void heard(std::int64_t serverUs, double receivedMs);
 
     bool known() const { return offsetUs_.has_value(); }
+    // Every kept sample is an answer: the fastest of them has been found, and pings may come
+    // less often.
+    bool settled() const { return samplesKept_ == kSamplesKept; }
     // The server's time now, the host's steady clock reading `nowMs` (until known(), the host's
     // clock as it is).
     std::int64_t serverUs(double nowMs) const;
