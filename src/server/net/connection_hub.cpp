@@ -37,6 +37,17 @@ void ConnectionHub::received(ConnectionId id, std::string_view message) {
     stamp_ = now();
     lobby_->received(id, message, stamp_);
     rearm();
+    wakeUpIfDue();
+}
+
+// Thousands of players' messages can come in one burst, each read its own handler, and the
+// timer's handler waits behind them all: a wake-up that fell due meanwhile runs between two
+// messages instead, and the ticks of every match keep their time. (The timer then finds
+// nothing due, and is set for the next wake-up.)
+void ConnectionHub::wakeUpIfDue() {
+    if (!shuttingDown_ && lobby_->nextWakeUp() <= stamp_) {
+        wakeUp();
+    }
 }
 
 void ConnectionHub::lost(ConnectionId id) {
@@ -97,16 +108,18 @@ void ConnectionHub::rearm() {
     timer_.expires_at(start_ + next);
     timer_.async_wait([this](const boost::system::error_code& error) {
         if (!error) {
+            armedFor_ = Duration::max();
             wakeUp();
         }
     });
 }
 
+// Runs whatever is due; the lateness is the soonest due's. Nothing is due when the timer was set
+// earlier than needed, or a wake-up between two messages ran it already.
 void ConnectionHub::wakeUp() {
-    const Duration due = armedFor_;
-    armedFor_ = Duration::max();
+    const Duration due = lobby_->nextWakeUp();
     const Duration woke = now();
-    if (woke < due) {  // the steady timer never fires early, but be safe: try again
+    if (due > woke) {
         rearm();
         return;
     }

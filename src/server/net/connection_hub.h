@@ -67,14 +67,15 @@ class ConnectionHub final : public Transport {
 
     void rearm();
     void wakeUp();
+    void wakeUpIfDue();
 
     boost::asio::io_context& io_;
     ServerStats& stats_;
     Lobby* lobby_ = nullptr;
     const std::chrono::steady_clock::time_point start_;
     boost::asio::steady_timer timer_;
-    Duration armedFor_ = Duration::max();
-    Duration stamp_{0};  // when the work that is sending messages now was due
+    Duration armedFor_ = Duration::max();  // when the timer fires, while it is set
+    Duration stamp_{0};                    // when the work that is sending messages now was due
     std::unordered_map<ConnectionId, Entry> connections_;
     ConnectionId nextId_ = 1;
     bool shuttingDown_ = false;
