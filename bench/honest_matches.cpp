@@ -69,7 +69,12 @@ void HonestMatches::onMessage(std::size_t index, std::string_view text, Clock::t
     }
     if (const auto* final = std::get_if<msg::Final>(&*message)) {
         if (!player.offsets.empty()) {
-            player.offsets.back().push_back((at.time_since_epoch() - kTick * final->tick).count());
+            // Only the batches' final ticks measure delivery: a goal's final tick is made final
+            // at the next step after it, up to 7 ticks later than its tick says, by design.
+            if (final->tick % online::kFinalEveryTicks == 0) {
+                player.offsets.back().push_back(
+                    (at.time_since_epoch() - kTick * final->tick).count());
+            }
             if (player.lastFinal != 0 &&
                 final->tick > player.lastFinal + online::kFinalEveryTicks) {
                 player.gaps += final->tick - player.lastFinal - online::kFinalEveryTicks;

@@ -21,7 +21,8 @@ namespace voltaro::bench {
 
 // One player of the load: keys pressed and released at a human's pace, each stamped with the
 // tick its clock (kept by pings, as the real clients do) says; boxes answered and a new match
-// asked for after a human's pause. Every final tick's arrival is kept against its tick.
+// asked for after a human's pause. The arrival of every batch's final tick is kept against its
+// tick.
 struct HonestPlayer {
     std::shared_ptr<server::testing::WsClient> socket;
     online::Seat seat = online::Seat::Red;
@@ -48,7 +49,7 @@ struct HonestPlayer {
 
 // What the honest players saw, over every match they played.
 struct HonestFigures {
-    server::LatencyHistogram delivery;  // a final tick's arrival against the best of its match
+    server::LatencyHistogram delivery;  // a batch's arrival against the best of its match
     std::uint64_t finals = 0;
     std::uint64_t inputs = 0;
     // Ticks missed: a final tick that came more than kFinalEveryTicks after the one before.
