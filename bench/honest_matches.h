@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <random>
@@ -89,6 +90,7 @@ class HonestMatches {
     void stamped(HonestPlayer& player, bool down);
     void ping(HonestPlayer& player, server::testing::Clock::time_point now);
     std::optional<boost::asio::ip::address> addressOf(std::size_t index) const;
+    std::function<bool()> startedAtLeast(int players) const;
 
     int matches_;
     boost::asio::ip::tcp::endpoint server_;
