@@ -142,10 +142,11 @@ struct Lobby::State {
         closeConnection(id, close_code::kIdle, reason, now);
     }
 
-    // Files the room under its next wake-up, or removes it once it has closed.
+    // Files the room under its next wake-up, or removes it once it has closed. Most messages
+    // (a player's key) leave the wake-up where it was, and the room where it is filed.
     void settle(Room& room, Duration now) {
-        wakeUps.erase({room.scheduledWakeUp, &room});
         if (room.closed()) {
+            wakeUps.erase({room.scheduledWakeUp, &room});
             for (const ConnectionId id : room.members()) {
                 if (const auto c = connections.find(id); c != connections.end()) {
                     backInLobby(id, c->second, now);
@@ -154,9 +155,14 @@ struct Lobby::State {
             removeRoom(room);
             return;
         }
-        room.scheduledWakeUp = room.nextWakeUp();
-        if (room.scheduledWakeUp != Duration::max()) {
-            wakeUps.insert({room.scheduledWakeUp, &room});
+        const Duration next = room.nextWakeUp();
+        if (next == room.scheduledWakeUp) {
+            return;
+        }
+        wakeUps.erase({room.scheduledWakeUp, &room});
+        room.scheduledWakeUp = next;
+        if (next != Duration::max()) {
+            wakeUps.insert({next, &room});
         }
     }
 
