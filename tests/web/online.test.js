@@ -114,7 +114,8 @@ async function expectTheRecordedMatch(clients, records) {
       [expect.stringMatching(/^box \d+ Goal!$/), expect.stringMatching(/^box \d+ GAME OVER! (Red|Blue) is the Winner$/),
         expect.stringMatching(/^over /)]);
     expect(ends[2]).toBe('over ' + recorded.final);
-    expect(h.checkAgainstRecord(lines, recorded), `${client.name}'s scenes`).toBeGreaterThan(20);
+    // Hundreds of ticks to the goal, a final tick every 32.
+    expect(h.checkAgainstRecord(lines, recorded), `${client.name}'s scenes`).toBeGreaterThan(10);
     seen.push(ends);
   }
   expect(seen[1]).toEqual(seen[0]);
@@ -550,7 +551,7 @@ test('two pages quick-matched play a whole match, and a page that watches sees t
   await playToTheEnd([first, second, watcher], first);
   await expectTheRecordedMatch([first, second], server.records);
   const recorded = await h.recordedStates(server.records);
-  expect(h.checkAgainstRecord(await watcher.lines(), recorded)).toBeGreaterThan(20);
+  expect(h.checkAgainstRecord(await watcher.lines(), recorded)).toBeGreaterThan(10);
   expect(h.boxesAndEnd(await watcher.lines())).toEqual(h.boxesAndEnd(await first.lines()));
   await shot(watcherPage, 'watched-end.png');
   await expect(watcherPage.locator('#online-again')).toBeHidden();
@@ -653,7 +654,7 @@ test('a desktop game and a page quick-matched play a whole match, watched; both 
   await playToTheEnd([red, blue, watcher], blue);
   await expectTheRecordedMatch([red, blue], server.records);
   const recorded = await h.recordedStates(server.records);
-  expect(h.checkAgainstRecord(await watcher.lines(), recorded)).toBeGreaterThan(20);
+  expect(h.checkAgainstRecord(await watcher.lines(), recorded)).toBeGreaterThan(10);
   expect(h.boxesAndEnd(await watcher.lines())).toEqual(h.boxesAndEnd(await red.lines()));
   h.closeWindow(watcherGame, watcherWindow);
   expect(await h.exitsWithin(watcherGame, 5000)).toEqual({ code: 0, signal: null });

@@ -245,15 +245,23 @@ async function recordedStates(records) {
   return { byTick, final: states[states.length - 1], script, file };
 }
 
+// The server tells its final ticks in batches of this many ticks.
+const kFinalEveryTicks = 32;
+
 // Every final tick a client logged has the scene the server's match had once all of that
-// tick's events were played (the last recorded tick at or before it, for ticks with none).
+// tick's events were played (the last recorded tick at or before it, for ticks with none), and
+// no batch is missing between the first and the last of them. Returns how many it checked.
 function checkAgainstRecord(lines, recorded) {
   const ticks = [...recorded.byTick.keys()].sort((a, b) => a - b);
   let checked = 0;
+  let earliest = null; // a spectator comes in mid-match
+  let latest = 0;
   for (const { line } of lines) {
     const m = /^tick (\d+) (.*)$/.exec(line);
     if (!m) continue;
     const n = Number(m[1]);
+    if (earliest === null) earliest = n;
+    latest = Math.max(latest, n);
     const last = ticks.filter((t) => t <= n).slice(-1)[0];
     const states = recorded.byTick.get(last) || [];
     const expected = states[states.length - 1];
@@ -262,6 +270,9 @@ function checkAgainstRecord(lines, recorded) {
         `(tick ${last}: ${JSON.stringify(states)})`);
     }
     checked += 1;
+  }
+  if (checked < Math.floor((latest - (earliest ?? 0)) / kFinalEveryTicks)) {
+    throw new Error(`${checked} final ticks from tick ${earliest} to ${latest}: a batch went missing`);
   }
   return checked;
 }
