@@ -19,7 +19,15 @@ test.afterEach(async ({ browser }) => {
 function pageClient(page, name, touch = false) {
   return {
     name,
-    lines: () => page.evaluate(() => window.voltaroOnlineLog),
+    // Nothing yet while a page that was sent elsewhere (to watch, say) is still loading.
+    async lines() {
+      try {
+        return (await page.evaluate(() => window.voltaroOnlineLog)) || [];
+      } catch (error) {
+        if (/Execution context was destroyed|navigat/i.test(String(error))) return [];
+        throw error;
+      }
+    },
     press: () => page.keyboard.press('x'),
     async answer() {
       if (await page.locator('#box').isHidden()) return false;
