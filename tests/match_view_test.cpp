@@ -614,15 +614,19 @@ TEST(MatchView, ReadsCodesAddressesAndLinks) {
               "http://[fd00::2]:8000/?replay=B7");
     // The record itself, beside the page that plays it.
     EXPECT_EQ(replayRecordUrl("wss://play.example/ws", "B7KQ"), "https://play.example/replay/B7KQ");
-    EXPECT_EQ(replayRecordUrl("https://play.example/voltaro/?match=K7QX", "B7 x"),
-              "https://play.example/voltaro/replay/B7%20x");
+    EXPECT_EQ(replayRecordUrl("https://play.example/voltaro/?match=K7QX", "B7"),
+              "https://play.example/voltaro/replay/B7");
+    for (const char* notAnId : {"", "..", "B7/../x", "B7 x", "B7%2F"}) {
+        EXPECT_EQ(replayRecordUrl("wss://play.example/ws", notAnId), "") << notAnId;
+    }
     // And from the replay's link, as a friend was sent it.
     EXPECT_EQ(replayRecordOf(" https://play.example/voltaro/?replay=B7KQ#end "),
               "https://play.example/voltaro/replay/B7KQ");
     EXPECT_EQ(replayRecordOf("http://10.0.0.2:8000/?x=1&replay=B7"),
               "http://10.0.0.2:8000/replay/B7");
     for (const char* notOne : {"goal.replay", "replay=B7", "http://h/?areplay=B7",
-                               "http://h/?replay=", "http://h/?match=K7QX", "ftp://h/?replay=B7"}) {
+                               "http://h/?replay=", "http://h/?match=K7QX", "ftp://h/?replay=B7",
+                               "http://h/?replay=a/../b"}) {
         EXPECT_EQ(replayRecordOf(notOne), "") << notOne;
     }
 }

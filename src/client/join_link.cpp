@@ -148,8 +148,20 @@ std::string replayLink(std::string_view address, std::string_view id) {
     return pageLink(address, "replay", id);
 }
 
+namespace {
+
+// A replay id is a word of the room codes' alphabet; anything else (a path, dots, nothing)
+// names no record.
+bool replayIdLike(std::string_view id) {
+    return !id.empty() && std::all_of(id.begin(), id.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0;
+    });
+}
+
+}  // namespace
+
 std::string replayRecordUrl(std::string_view address, std::string_view id) {
-    return pageAddress(address) + "replay/" + encoded(id);
+    return replayIdLike(id) ? pageAddress(address) + "replay/" + std::string(id) : std::string();
 }
 
 std::string replayRecordOf(std::string_view link) {
@@ -158,10 +170,10 @@ std::string replayRecordOf(std::string_view link) {
     const auto separator = text.find("://");
     const std::string scheme =
         separator == std::string::npos ? std::string() : lowered(text.substr(0, separator));
-    if ((scheme != "http" && scheme != "https") || !id || id->empty()) {
+    if ((scheme != "http" && scheme != "https") || !id) {
         return {};
     }
-    return pageAddress(text) + "replay/" + *id;
+    return replayRecordUrl(text, *id);
 }
 
 std::string queueSocketUrl(std::string_view socketUrl) {

@@ -37,7 +37,8 @@ std::string queueSocketUrl(std::string_view socketUrl);
 // The link that plays a recorded match on the server's page, http://host:port/?replay=ID, from
 // the same addresses as joinLink.
 std::string replayLink(std::string_view address, std::string_view id);
-// Where that server serves the record itself, as text: http://host:port/replay/ID.
+// Where that server serves the record itself, as text: http://host:port/replay/ID; empty for
+// an id that could be no record's (letters and digits only).
 std::string replayRecordUrl(std::string_view address, std::string_view id);
 // The record that a replay's link (http://host:port/?replay=ID, as the end of a match offers
 // it) names, where its server serves it; empty when it is no such link.

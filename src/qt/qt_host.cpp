@@ -85,6 +85,10 @@ void QtHost::programEnded(int exitStatus) {
 int QtHost::execBox(QMessageBox& box) {
     repeat_.releaseAll();  // the keys' releases will go to the box
     openBox_ = &box;
+    if (!endsProgram_) {
+        // A match beside other windows holds up only its own: the rest stay in use.
+        box.setWindowModality(Qt::WindowModal);
+    }
     if (boxesCloseAfter_.count() > 0) {
         QTimer::singleShot(boxesCloseAfter_, &box, [&box] { box.done(QMessageBox::Ok); });
     }

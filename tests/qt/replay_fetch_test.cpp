@@ -81,6 +81,9 @@ TEST(ReplayFetch, TakesTheRecordAndSaysWhyWhenThereIsNone) {
 
     const OneAnswerServer pruned([](QTcpSocket& s) { reply(s, "404 Not Found", "gone"); });
     EXPECT_EQ(fetchFrom(pruned).why, "The server no longer keeps this replay.");
+    // An answer that is no record is not played as one, whatever its body.
+    const OneAnswerServer empty([](QTcpSocket& s) { reply(s, "204 No Content", ""); });
+    EXPECT_EQ(fetchFrom(empty).why, "Cannot fetch the replay: the server answered 204");
 
     // A server that sends more than any record may hold is cut off there, however it goes on.
     const OneAnswerServer flooding([](QTcpSocket& s) {

@@ -69,6 +69,10 @@ void ReplayFetch::finish() {
         giveUp(QStringLiteral("Cannot fetch the replay: %1").arg(reply->errorString()));
         return;
     }
+    if (status != 200) {  // the record whole, or none
+        giveUp(QStringLiteral("Cannot fetch the replay: the server answered %1").arg(status));
+        return;
+    }
     readSome();
     if (!reply_) {
         return;  // too large
