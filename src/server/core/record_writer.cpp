@@ -90,10 +90,18 @@ bool RecordWriter::enqueue(Job job) {
             return false;
         }
         queuedBytes_ += job.text.size();
+        if (job.step == Step::Finish) {
+            finishing_.insert(job.name);
+        }
         queue_.push_back(std::move(job));
     }
     wake_.notify_one();
     return true;
+}
+
+bool RecordWriter::stillWriting(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    return finishing_.contains(name);
 }
 
 RecordWriter::Counts RecordWriter::counts() const {
@@ -129,6 +137,9 @@ void RecordWriter::run() {
         perform(job);
         lock.lock();
         queuedBytes_ -= bytes;
+        if (job.step == Step::Finish) {
+            finishing_.erase(job.name);
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace voltaro::server {
 
@@ -55,6 +56,9 @@ class RecordWriter {
     // The record is not wanted: whatever was written of it goes.
     void abandon(const std::string& name);
     void noteCutOff() { ++cutOff_; }
+    // Whether a finished record is still on its way to its place in the folder (its name is
+    // given to nobody before: its link would not serve it yet).
+    bool stillWriting(const std::string& name);
 
     const RecordLimits& limits() const { return limits_; }
     const std::filesystem::path& folder() const { return folder_; }
@@ -97,7 +101,8 @@ class RecordWriter {
     std::condition_variable idle_;
     std::deque<Job> queue_;
     std::size_t queuedBytes_ = 0;
-    bool busy_ = true;  // from the start: the folder is counted first
+    std::unordered_set<std::string> finishing_;  // finished records not yet in their place
+    bool busy_ = true;                           // from the start: the folder is counted first
     bool stopping_ = false;
 
     // The writer thread's own.

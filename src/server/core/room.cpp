@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "server/core/record_writer.h"
 #include "server/core/room_code.h"
 
 namespace voltaro::server {
@@ -15,6 +16,7 @@ using online::Seat;
 
 // How often at most a room hears a new count of those who watch it.
 constexpr Duration kWatchersEvery = std::chrono::seconds(1);
+constexpr Duration kReplayAskEvery = std::chrono::milliseconds(20);
 namespace msg = online::server;
 
 std::string colourOf(Seat seat) {
@@ -222,6 +224,8 @@ bool Room::sendWatchers(Duration now) {
 void Room::startMatch(Duration now) {
     ++matchNumber_;
     replayId_ = newReplayId(context_.random, context_.limits.codePrefix);
+    replayOffered_ = false;
+    replayDue_ = Duration::max();
     MatchRecord record(context_.records, replayId_ + ".replay");
     // Not the room's code: a record is served to whoever holds its link, and the code would let
     // them into the room's later matches.
@@ -277,7 +281,7 @@ void Room::openBox(Duration now) {
     if (openBox_ >= boxes.size()) {
         phase_ = Phase::Over;
         broadcast(msg::GameOver{match_->scene()});
-        forEachMember([this](ConnectionId id) { sendReplay(id); });
+        offerReplay(now);
         return;
     }
     ++boxNumber_;
@@ -355,10 +359,24 @@ void Room::catchUp(ConnectionId id) {
     }
 }
 
-// The record was handed over when the match ended, at least a box earlier: by now the writer
-// has given it its name, and its link serves it. A match that was not recorded has none.
+// The record was handed over when the match ended, a box or two earlier; the writer may still
+// be waiting for the disk to keep it, and its link is offered once it serves the record: asked
+// again a little later until then. A match that was not recorded offers none.
+void Room::offerReplay(Duration now) {
+    replayDue_ = Duration::max();
+    if (phase_ != Phase::Over || !match_->recorded()) {
+        return;
+    }
+    if (context_.records && context_.records->stillWriting(replayId_ + ".replay")) {
+        replayDue_ = now + kReplayAskEvery;
+        return;
+    }
+    replayOffered_ = true;
+    forEachMember([this](ConnectionId id) { sendReplay(id); });
+}
+
 void Room::sendReplay(ConnectionId id) {
-    if (match_->recorded()) {
+    if (replayOffered_) {
         send(id, msg::Replay{replayId_});
     }
 }
@@ -380,6 +398,9 @@ void Room::advance(Duration now) {
     if (now >= watchersDue_) {
         sendWatchers(now);
     }
+    if (now >= replayDue_) {
+        offerReplay(now);
+    }
 }
 
 Duration Room::nextWakeUp() const {
@@ -395,7 +416,7 @@ Duration Room::nextWakeUp() const {
     if (phase_ == Phase::Playing && match_) {
         next = std::min(next, match_->nextWakeUp());
     }
-    return std::min(next, watchersDue_);
+    return std::min({next, watchersDue_, replayDue_});
 }
 
 void Room::close(const std::string& reason) {

@@ -100,6 +100,7 @@ class Room {
     void pauseFor(online::Seat away, Duration now);
     void resumeFor(online::Seat back, ConnectionId id, Duration now);
     void catchUp(ConnectionId id);
+    void offerReplay(Duration now);
     void sendReplay(ConnectionId id);
     void removeSpectator(ConnectionId id, Duration now);
     online::server::Watchers watchers() const;
@@ -126,6 +127,8 @@ class Room {
     std::uint32_t watchersTold_ = 0;
     Duration watchersNext_ = Duration::min();  // when the count may be told again
     Duration watchersDue_ = Duration::max();   // a change waits until then
+    Duration replayDue_ = Duration::max();     // the writer is asked again then
+    bool replayOffered_ = false;               // the ended match's record is served
     std::uint32_t finalSent_ = 0;              // the last final tick the members were told of
     std::size_t openBox_ = 0;                  // of the match's boxes, shown one by one
     std::uint32_t boxNumber_ = 0;  // the open box's number, counted over the room's life
