@@ -27,12 +27,7 @@ std::string recordOf(const std::vector<online::Input>& inputs, std::uint32_t tic
 }
 
 Scene sceneOf(ReplaySession& session) {
-    const Controls& c = session.host().controls();
-    const auto at = [&](const char* name) {
-        return Point{c.shape(name).Left(), c.shape(name).Top()};
-    };
-    return {at("shpBall"), at("shpRed"), at("shpBlue"), c.label("lblRed").Caption(),
-            c.label("lblBlue").Caption()};
+    return online::sceneOn(session.host().controls());
 }
 
 // What the replay tool's session shows at every tick of `record`: after all of the tick's

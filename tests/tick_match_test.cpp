@@ -35,12 +35,7 @@ Input server(Kind kind, std::uint32_t tick) {
 }
 
 Scene sceneOf(ReplaySession& session) {
-    const Controls& c = session.host().controls();
-    const auto at = [&](const char* name) {
-        return Point{c.shape(name).Left(), c.shape(name).Top()};
-    };
-    return {at("shpBall"), at("shpRed"), at("shpBlue"), c.label("lblRed").Caption(),
-            c.label("lblBlue").Caption()};
+    return online::sceneOn(session.host().controls());
 }
 
 // Whole random matches: their record, run line by line on the replay tool's Form1, shows the

@@ -291,12 +291,7 @@ const Picture& ReplayViewer::picture() const {
 online::Scene ReplayViewer::scene() const {
     Controls controls(form1Controls());
     putPicture(picture(), controls);
-    const auto at = [&](const char* name) {
-        const Shape& shape = controls.shape(name);
-        return Point{shape.Left(), shape.Top()};
-    };
-    return {at("shpBall"), at("shpRed"), at("shpBlue"), controls.label("lblRed").Caption(),
-            controls.label("lblBlue").Caption()};
+    return online::sceneOn(controls);
 }
 
 void ReplayViewer::showOn(Controls& controls) const {

@@ -4,6 +4,10 @@
 
 #include "scene/point.h"
 
+namespace voltaro {
+class Controls;
+}
+
 namespace voltaro::online {
 
 // The pieces' places go over the wire as the form holds them.
@@ -20,5 +24,8 @@ struct Scene {
     std::string blueScore = "0";
     friend bool operator==(const Scene&, const Scene&) = default;
 };
+
+// The scene the form's controls show now.
+Scene sceneOn(const Controls& controls);
 
 }  // namespace voltaro::online

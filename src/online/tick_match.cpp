@@ -44,6 +44,12 @@ void place(Shape& shape, Point point) {
 
 }  // namespace
 
+Scene sceneOn(const Controls& controls) {
+    return {placeOf(controls.shape("shpBall")), placeOf(controls.shape("shpRed")),
+            placeOf(controls.shape("shpBlue")), controls.label("lblRed").Caption(),
+            controls.label("lblBlue").Caption()};
+}
+
 std::int16_t ownKeyCode(Seat player, std::int16_t pressed) {
     // An arrow or its letter both move the sender's own player the same way.
     const Side own = player == Seat::Red ? Side::Red : Side::Blue;
