@@ -65,11 +65,16 @@ std::string ScreenLog::keyLine(std::int16_t code) {
     return fmt::format(FMT_COMPILE("key {}"), code);
 }
 
-std::string ScreenLog::replayLine(const ReplayViewer& viewer) {
+std::vector<std::string> ScreenLog::linesFor(const ReplayViewer& viewer) {
     const std::string scene = describeScene(viewer.tick(), viewer.scene());
     const ReplayViewer::Box* box = viewer.openBox();
-    return box ? fmt::format(FMT_COMPILE("replay box {} | {}"), box->text, scene)
-               : "replay " + scene;
+    std::string line =
+        box ? fmt::format(FMT_COMPILE("replay box {} | {}"), box->text, scene) : "replay " + scene;
+    if (line == lastReplay_) {
+        return {};
+    }
+    lastReplay_ = line;
+    return {std::move(line)};
 }
 
 }  // namespace voltaro::client

@@ -24,13 +24,15 @@ class ScreenLog {
     // The lines that what `match` shows now adds: each only when it differs from the one
     // before of its kind.
     std::vector<std::string> linesFor(const MatchView& match);
+    // What a replay shows: "replay tick N ...", or "replay box TEXT | tick N ..." under a box;
+    // nothing when it shows what it showed before.
+    std::vector<std::string> linesFor(const ReplayViewer& viewer);
     static std::string keyLine(std::int16_t code);
-    // What a replay shows: "replay tick N ...", or "replay box TEXT | tick N ..." under a box.
-    static std::string replayLine(const ReplayViewer& viewer);
 
   private:
     std::string lastScene_;
     std::string lastStatus_;
+    std::string lastReplay_;
     std::optional<std::pair<std::uint32_t, std::uint32_t>> lastFinal_;  // match, tick
     std::uint64_t ownPresses_ = 0;
     std::uint64_t mismatches_ = 0;

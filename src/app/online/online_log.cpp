@@ -30,9 +30,8 @@ void OnlineLog::replayShown(const client::ReplayViewer& viewer) {
     if (!file_.isOpen()) {
         return;
     }
-    if (std::string line = client::ScreenLog::replayLine(viewer); line != lastReplay_) {
+    for (const std::string& line : lines_.linesFor(viewer)) {
         write(line);
-        lastReplay_ = std::move(line);
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <cstdint>
-#include <string>
 
 #include "client/match_view.h"
 #include "client/replay_viewer.h"
@@ -25,7 +24,6 @@ class OnlineLog {
 
     QFile file_;
     client::ScreenLog lines_;
-    std::string lastReplay_;
 };
 
 }  // namespace voltaro
