@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "app/online/online_dialog.h"
+#include "app/replay/play_replay.h"
 #include "app/replay/replay_window.h"
 #include "qt/x11_desktop.h"
 
@@ -125,14 +126,10 @@ int OnlineGame::run() {
 }
 
 void OnlineGame::createRoom(const QString& server) {
-    const std::string url = client::matchSocketUrl(server.toStdString());
-    if (url.empty()) {
-        dialog_->showStatus(QStringLiteral("That is not a server address."));
-        return;
+    if (beginOn(server)) {
+        match_.create();
+        afterModel();
     }
-    begin(url);
-    match_.create();
-    afterModel();
 }
 
 // `orTheWaitingMatch`: without a code, the match that waits for a friend on that server, which
@@ -156,14 +153,21 @@ void OnlineGame::joinRoom(const QString& typed, const QString& server, bool orTh
 }
 
 void OnlineGame::quickMatch(const QString& server) {
+    if (beginOn(server)) {
+        match_.quickMatch();
+        afterModel();
+    }
+}
+
+// A new view on the server the player named; false, and the dialog says so, when it names none.
+bool OnlineGame::beginOn(const QString& server) {
     const std::string url = client::matchSocketUrl(server.toStdString());
     if (url.empty()) {
         dialog_->showStatus(QStringLiteral("That is not a server address."));
-        return;
+        return false;
     }
     begin(url);
-    match_.quickMatch();
-    afterModel();
+    return true;
 }
 
 // A new view of a new match on the server at `url`: the one before is over.
@@ -235,10 +239,11 @@ void OnlineGame::fetchReplay() {
 }
 
 void OnlineGame::watchReplay(const QByteArray& text) {
-    auto viewer = std::make_unique<client::ReplayViewer>();
-    if (!viewer->load(std::string_view(text.constData(), static_cast<std::size_t>(text.size())))) {
+    std::string problem;
+    auto viewer = replayOf(text, &problem);
+    if (!viewer) {
         window_.showReplayNote(QStringLiteral("This replay cannot be played: %1")
-                                   .arg(QString::fromStdString(viewer->problem())));
+                                   .arg(QString::fromStdString(problem)));
         return;
     }
     window_.showReplayNote({});

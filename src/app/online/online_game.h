@@ -58,6 +58,7 @@ class OnlineGame final : public QObject {
     void followQueue();
     void fetchReplay();
     void watchReplay(const QByteArray& text);
+    bool beginOn(const QString& server);
     void begin(const std::string& url);
     void afterModel(bool atOnce = false);
     void followFrames();

@@ -12,14 +12,23 @@
 
 namespace voltaro {
 
-namespace {
-
-// A record's text, played; nothing, with the reason printed, when it is no match's record.
-std::unique_ptr<client::ReplayViewer> viewerOf(const QByteArray& text, const QString& from) {
+std::unique_ptr<client::ReplayViewer> replayOf(const QByteArray& text, std::string* problem) {
     auto viewer = std::make_unique<client::ReplayViewer>();
     if (!viewer->load(std::string_view(text.constData(), static_cast<std::size_t>(text.size())))) {
-        std::fprintf(stderr, "voltaro: %s: %s\n", qPrintable(from), viewer->problem().c_str());
+        *problem = viewer->problem();
         return nullptr;
+    }
+    return viewer;
+}
+
+namespace {
+
+// The same, the reason printed on the terminal.
+std::unique_ptr<client::ReplayViewer> viewerOf(const QByteArray& text, const QString& from) {
+    std::string problem;
+    auto viewer = replayOf(text, &problem);
+    if (!viewer) {
+        std::fprintf(stderr, "voltaro: %s: %s\n", qPrintable(from), problem.c_str());
     }
     return viewer;
 }
